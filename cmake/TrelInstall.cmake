@@ -1,0 +1,23 @@
+# Install: the public header, libtrel and the stand-in siblings it links, a
+# CMake package (find_package(trel) -> trel::trel) and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+install(TARGETS trel dree hq wox kelt
+    EXPORT trelTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+set(TREL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/trel)
+install(EXPORT trelTargets NAMESPACE trel:: DESTINATION ${TREL_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/trelConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/trelConfig.cmake INSTALL_DESTINATION ${TREL_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/trelConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/trelConfig.cmake ${PROJECT_BINARY_DIR}/trelConfigVersion.cmake
+    DESTINATION ${TREL_CMAKE_DIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/trel.pc.in ${PROJECT_BINARY_DIR}/trel.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/trel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

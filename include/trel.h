@@ -1,0 +1,151 @@
+/*
+ * trel.h - page maps of design units and page-label relabelling.
+ *
+ * A design unit is named by its library, cell and view ("lib.cell:view"). For
+ * each unit the library keeps a page map: pairs that send an original page
+ * number to a mapped page number, stored in the text file "page.map" in the
+ * unit's directory (as told by the library-path service, dreeGetPath). The
+ * library also rewrites hierarchical instance names so that their page labels
+ * follow those maps.
+ *
+ * Every function returns a status code (TREL_OK on success) unless noted.
+ * Failures that carry a message write it into the last-error text, which
+ * trelGetLastError hands out; successes never clear it.
+ *
+ * The library is not thread-safe: all state is process-wide, so call it from
+ * one thread at a time.
+ */
+#ifndef TREL_H
+#define TREL_H
+
+#if defined(_WIN32)
+#if defined(TREL_BUILDING)
+#define TREL_EXPORT __declspec(dllexport)
+#else
+#define TREL_EXPORT __declspec(dllimport)
+#endif
+#define TREL_CALL __cdecl
+#else
+#define TREL_EXPORT __attribute__((visibility("default")))
+#define TREL_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Status codes. The values 1 and 3 are not used. */
+#define TREL_OK 0
+#define TREL_ALREADY_LOADED 2   /* trelloadMapFile without reload: the unit was registered already */
+#define TREL_CANNOT_READ 4      /* the map file cannot be opened for reading (or does not exist) */
+#define TREL_CANNOT_WRITE 5     /* "Failed to open map file %s for write" */
+#define TREL_BAD_SPEC 6         /* "Wrong lib.cell:view specification (%s.%s:%s)" */
+#define TREL_NO_ACTIVE_MAP 7    /* "No active page map present" */
+#define TREL_NOT_LOADED 8       /* trelSavePageMap: the unit has no registered page map */
+#define TREL_BAD_CNAME 9        /* a hierarchical name cannot be relabelled */
+#define TREL_NO_ORIGINAL_PAGE 10 /* reverse lookup: no pair has that mapped page */
+#define TREL_NO_MAPPING 11      /* lookup: no pair has that original page */
+
+/* Map file modes for trelSetFileMode. */
+#define TREL_FILE_MODE_TEXT 0 /* pairs are read from and written to page.map */
+/* Any other value (the initial mode is 1) opens the map file but transfers no pairs. */
+
+/* Stores the opaque context handed to the library-path service on every
+ * directory lookup. Returns 0. */
+TREL_EXPORT int TREL_CALL trelInit(int context);
+
+/* Forgets every page map (nothing is saved) and the active one. Saved key
+ * texts, the file mode, the context and the last-error text are kept. Returns 0. */
+TREL_EXPORT int TREL_CALL trelReset(void);
+
+/* Removes every pair of the unit's page map and marks it modified. */
+TREL_EXPORT int TREL_CALL trelResetPageMap(const char *lib, const char *cell, const char *view);
+
+/* Sets the file mode for later loads and saves and returns it. Mode 0 reads and
+ * writes pairs; any other mode (1 initially) opens the map file, transfers no
+ * pairs and never empties it. */
+TREL_EXPORT int TREL_CALL trelSetFileMode(int mode);
+
+/* The unit's map file path, "<unit directory>/page.map", as a new char array
+ * the caller releases with delete[]. Null when the unit is unknown, a name is
+ * null, or the path would not fit 259 characters. Registers nothing. */
+TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, const char *view);
+
+/* Registers the unit's page map (loading its map file) and makes it the active
+ * page map. Without reload: TREL_ALREADY_LOADED when it was registered already,
+ * otherwise the load status (0 or TREL_CANNOT_READ). With reload: discards the
+ * pairs, loads the file again and returns the load status. */
+TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, const char *view,
+                                          int reload);
+
+/* Looks up the mapped page of an original page. TREL_NO_MAPPING when there is
+ * no pair; *mapped then receives the page itself (the identity mapping). */
+TREL_EXPORT int TREL_CALL trelGetPageMapping(const char *lib, const char *cell, const char *view,
+                                             int page, int *mapped);
+
+/* Removes the pair of an original page. Returns 0 whether or not it existed. */
+TREL_EXPORT int TREL_CALL trelDeletePageMapping(const char *lib, const char *cell,
+                                                const char *view, int page);
+
+/* Stores page -> mapped, replacing an earlier pair; equal numbers remove the pair. */
+TREL_EXPORT int TREL_CALL trelSetPageMapping(const char *lib, const char *cell, const char *view,
+                                             int page, int mapped);
+
+/* Reverse lookup: the lowest (unsigned) original page whose mapped page is
+ * `mapped`. TREL_NO_ORIGINAL_PAGE when none; *original then receives `mapped`.
+ * `original` may be null. */
+TREL_EXPORT int TREL_CALL trelGetMapPage(const char *lib, const char *cell, const char *view,
+                                         int mapped, int *original);
+
+/* Lookup in the active page map (see trelloadMapFile); TREL_NO_ACTIVE_MAP when
+ * there is none. */
+TREL_EXPORT int TREL_CALL trelGetActivePageMapping(int page, int *mapped);
+
+/* Store or remove (equal numbers) a pair in the active page map. */
+TREL_EXPORT int TREL_CALL trelSetActivePageMapping(int page, int mapped);
+
+/* The highest original page that has a pair, compared unsigned (so -1 is the
+ * highest of all); 0 for an empty page map. `highest` may be null. */
+TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char *cell,
+                                                    const char *view, int *highest);
+
+/* Saves every registered page map (all != 0) or only the modified ones.
+ * Failures write their message but are not collected: returns 0. */
+TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
+
+/* Saves one registered page map: TREL_NOT_LOADED when the unit has none,
+ * TREL_CANNOT_WRITE when it cannot be written. In mode 0 the new file replaces
+ * page.map only once it is completely written, so a failed save leaves the
+ * previous file as it was. A successful mode-0 save clears the modified flag;
+ * a save in another mode writes no pairs and leaves the flag set. */
+TREL_EXPORT int TREL_CALL trelSavePageMap(const char *lib, const char *cell, const char *view);
+
+/* Stores the address of the last-error text (NUL-terminated, at most 1023
+ * characters) into *text when text is not null. The text stays valid until the
+ * next failure overwrites it. Returns 0. */
+TREL_EXPORT int TREL_CALL trelGetLastError(char **text);
+
+/* Prints every pair on standard output, one line each:
+ * "    Original Page : <page> Mapped Page : <mapped>" (numbers unsigned). */
+TREL_EXPORT int TREL_CALL trelDumpPageMap(const char *lib, const char *cell, const char *view);
+
+/* Returns 0 and does nothing else. */
+TREL_EXPORT int TREL_CALL trelGetErrorMessage(void);
+
+/* Relabels every element of the hierarchical name `src` after its parent's
+ * page map and copies the result into `out` with strncpy semantics (`length`
+ * bytes, NUL-padded, unterminated when the text has `length` bytes or more).
+ * TREL_BAD_CNAME when `src` is not a hierarchical name (the source is copied),
+ * or when src or out is null or length <= 0 (nothing is written). */
+TREL_EXPORT int TREL_CALL trelGetMappedCname(const char *src, char *out, int length);
+
+/* Relabels the last element of `src` only. TREL_BAD_CNAME when the name has no
+ * parent element or the parent's library name cannot be converted; a failed
+ * page lookup returns its status with the source copied unchanged. */
+TREL_EXPORT int TREL_CALL trelGetMapeedCnameLastPathElem(const char *src, char *out, int length);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* TREL_H */

@@ -1,0 +1,69 @@
+// Skip list: an ordered map from unsigned 32-bit keys to word-sized values,
+// with up to 32 levels, living in a block pool.
+//
+// Invariants: on every level the nodes are in strictly ascending unsigned key
+// order; level 0 holds every node and a node of L levels sits on levels
+// 0..L-1; a key occurs at most once; the header's links at and above the
+// level count are null, and the level count (1..32) is 1 or the header's
+// link on the top level in use is not null.
+//
+// Deleted nodes go on a free list per level count and are reused by later
+// insertions; nothing goes back to the pool.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "util/block_pool.h"
+
+// Wide enough for a 32-bit integer or a reference.
+using SkipValue = uintptr_t;
+
+constexpr int kSkipMaxLevel = 32;
+
+// A node of L levels is allocated with room for exactly L links.
+struct SkipNode {
+    uint32_t key;
+    SkipValue value;
+    SkipNode *forward[1];
+};
+
+struct SkipList {
+    SkipNode *header;                  // 32 levels, key and value unused
+    BlockPool *pool;                   // where the record and all nodes come from
+    int32_t level;                     // levels in use, 1..32
+    SkipNode *freelist[kSkipMaxLevel]; // freelist[n - 1]: removed nodes of n levels
+};
+
+// Called by skipdelete for a missing key with the text "skipdelete".
+using SkipNotFound = int (*)(const char *text);
+
+SkipList *skipnew(BlockPool *pool);
+// Address of the key's value, or null when the key is missing.
+SkipValue *skipsearch(SkipList *list, uint32_t key);
+// Address of the key's value; a new key gets a node whose value is 0.
+SkipValue *skipinsert(SkipList *list, uint32_t key);
+void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound);
+// The node with the smallest key, or null.
+SkipNode *skipfirst(SkipList *list);
+// Reads a node's key, value and successor on level 0 (null after the last).
+void skipstep(SkipNode *node, uint32_t *key, SkipValue *value, SkipNode **next);
+
+int skiprandomlevel();
+int skiprandombit();
+SkipNode *skipnewnode(SkipList *list, int levels);
+void skipfreenode(SkipList *list, SkipNode *node, int levels);
+
+// Bytes a node of `levels` levels takes from the pool.
+constexpr uint32_t skipnodesize(int levels) {
+    return static_cast<uint32_t>(offsetof(SkipNode, forward) +
+                                 static_cast<size_t>(levels) * sizeof(SkipNode *));
+}
+
+// The process-wide random-bit reservoir shared by every list: `bits` holds the
+// bits not used yet, lowest first, and `left` counts them. Exposed for tests.
+struct SkipBitReservoir {
+    uint32_t bits;
+    int32_t left;
+};
+SkipBitReservoir *skipreservoir();
