@@ -1,1 +1,106 @@
-// placeholder
+// Block pool: taking blocks from the system allocator, growing the chain, the
+// first-fit search past the head block, and release of the whole chain.
+#include "util/block_pool.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+PoolAllocator current_allocator = {malloc, free};
+
+// The pool's only failure: there is no memory for a block, or the request is
+// too large to ever be served. No caller sees it; the process ends.
+[[noreturn]] void poolfatal() {
+    perror("malloc");
+    exit(-1);
+}
+
+// A block of `capacity` usable bytes from the system allocator, its usable
+// area zeroed and unused, not yet linked into any chain.
+BlockPool *poolnewblock(uint32_t capacity) {
+    if (capacity > SIZE_MAX - sizeof(BlockPool)) {
+        errno = ENOMEM;
+        poolfatal();
+    }
+    const size_t request = capacity + sizeof(BlockPool);
+    // A replacement allocator may refuse without setting errno; the diagnostic
+    // then still names the right cause. A successful request leaves errno alone.
+    const int saved_errno = errno;
+    errno = 0;
+    void *memory = current_allocator.allocate(request);
+    if (memory == nullptr) {
+        if (errno == 0) errno = ENOMEM;
+        poolfatal();
+    }
+    errno = saved_errno;
+    auto *block = static_cast<BlockPool *>(memory);
+    block->next = nullptr;
+    block->free = pooldata(block);
+    block->capacity = capacity;
+    memset(block->free, 0, capacity);
+    return block;
+}
+
+}  // namespace
+
+PoolAllocator poolsetallocator(PoolAllocator allocator) {
+    const PoolAllocator previous = current_allocator;
+    current_allocator.allocate = allocator.allocate != nullptr ? allocator.allocate : malloc;
+    current_allocator.release = allocator.release != nullptr ? allocator.release : free;
+    return previous;
+}
+
+BlockPool *poolnew() {
+    return poolnewblock(kPoolBlockCapacity);
+}
+
+void poolgrow(uint32_t need, BlockPool *pool) {
+    BlockPool *block = poolnewblock(need > kPoolBlockCapacity ? need : kPoolBlockCapacity);
+    // Right after the head block: the handle never changes, and the newest
+    // block is the second one visited by first fit.
+    block->next = pool->next;
+    pool->next = block;
+}
+
+void *poolallocslow(uint32_t size, BlockPool *pool) {
+    const uintptr_t alignment = poolalignment(size);
+    // First fit over the whole chain; the head block has been tried already.
+    for (BlockPool *block = pool->next; block != nullptr; block = block->next) {
+        if (void *chunk = poolcarve(size, alignment, block)) return chunk;
+    }
+    // Eight spare bytes cover any alignment padding in the new block. A size
+    // for which even that does not fit in 32 bits can never be served.
+    if (size > UINT32_MAX - 8) {
+        errno = ENOMEM;
+        poolfatal();
+    }
+    poolgrow(size + 8, pool);
+    // A fresh pass would try the unchanged head block again and then take the
+    // new block, which always fits: go to it directly.
+    return poolcarve(size, alignment, pool->next);
+}
+
+void pooldelete(BlockPool *pool) {
+    while (pool != nullptr) {
+        BlockPool *next = pool->next;
+        current_allocator.release(pool);
+        pool = next;
+    }
+}
+
+char *poolstrdup(const char *text, BlockPool *pool) {
+    const size_t length = strlen(text);
+    // The chunk size is 32 bits wide; a longer text could never be copied whole.
+    if (length >= UINT32_MAX) {
+        errno = ENOMEM;
+        poolfatal();
+    }
+    const auto size = static_cast<uint32_t>(length + 1);
+    char *copy = static_cast<char *>(poolalloc(size, pool));
+    memcpy(copy, text, size);
+    return copy;
+}

@@ -6,6 +6,11 @@
 // 4..7, 2 for 0..3), carry no header, and are never handed out twice.
 // Exhausted memory is fatal: the pool prints the "malloc" perror line and
 // ends the process with exit(-1), so no caller ever sees a failed allocation.
+//
+// The common case, a chunk that fits the head block, is inline below: one
+// alignment step, one comparison and a pointer bump. Every usable area is
+// zeroed when its block is taken from the system, and bytes past `free` are
+// never handed out, so a chunk needs no clearing of its own.
 #pragma once
 
 #include <cstddef>
@@ -35,3 +40,34 @@ struct PoolAllocator {
     void (*release)(void *block);
 };
 PoolAllocator poolsetallocator(PoolAllocator allocator);
+
+// The usable area of a block begins right after its header.
+inline char *pooldata(BlockPool *block) {
+    return reinterpret_cast<char *>(block + 1);
+}
+
+// Chunks of 8 bytes or more are 8-aligned, of 4 to 7 bytes 4-aligned, smaller
+// ones 2-aligned.
+inline uintptr_t poolalignment(uint32_t size) {
+    return size >= 8 ? 8 : (size >= 4 ? 4 : 2);
+}
+
+// Carves `size` bytes at the alignment from `block` when they fit, else null.
+// Works on the room left rather than on start + size, so that no size, however
+// close to 2^32, can wrap past the end and pass as fitting.
+inline void *poolcarve(uint32_t size, uintptr_t alignment, BlockPool *block) {
+    const size_t padding = (0 - reinterpret_cast<uintptr_t>(block->free)) & (alignment - 1);
+    const size_t room = static_cast<size_t>(pooldata(block) + block->capacity - block->free);
+    if (padding > room || size > room - padding) return nullptr;
+    char *start = block->free + padding;
+    block->free = start + size;
+    return start;
+}
+
+// The blocks after the head block, then a new block: the rare path of poolalloc.
+void *poolallocslow(uint32_t size, BlockPool *pool);
+
+inline void *poolalloc(uint32_t size, BlockPool *pool) {
+    if (void *chunk = poolcarve(size, poolalignment(size), pool)) return chunk;
+    return poolallocslow(size, pool);
+}

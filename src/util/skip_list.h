@@ -29,10 +29,10 @@ struct SkipNode {
 };
 
 struct SkipList {
-    SkipNode *header;                  // 32 levels, key and value unused
-    BlockPool *pool;                   // where the record and all nodes come from
-    int32_t level;                     // levels in use, 1..32
-    SkipNode *freelist[kSkipMaxLevel]; // freelist[n - 1]: removed nodes of n levels
+    SkipNode *header;                   // 32 levels, key and value unused
+    BlockPool *pool;                    // where the record and all nodes come from
+    int32_t level;                      // levels in use, 1..32
+    SkipNode *freelist[kSkipMaxLevel];  // freelist[n - 1]: removed nodes of n levels
 };
 
 // Called by skipdelete for a missing key with the text "skipdelete".
@@ -54,10 +54,20 @@ int skiprandombit();
 SkipNode *skipnewnode(SkipList *list, int levels);
 void skipfreenode(SkipList *list, SkipNode *node, int levels);
 
-// Bytes a node of `levels` levels takes from the pool.
+// Bytes a node of `levels` levels takes from the pool; the declared array
+// holds exactly one link, so its size is that of a link.
 constexpr uint32_t skipnodesize(int levels) {
     return static_cast<uint32_t>(offsetof(SkipNode, forward) +
-                                 static_cast<size_t>(levels) * sizeof(SkipNode *));
+                                 static_cast<size_t>(levels) * sizeof(SkipNode::forward));
+}
+
+// The links of a node, forward[0] .. forward[L - 1]. The node's chunk holds
+// exactly L of them while the record declares one; reaching them through an
+// address computed from the node, rather than by indexing the declared
+// one-element array, keeps every access well defined and sanitizer-clean.
+inline SkipNode **skiplinks(SkipNode *node) {
+    return reinterpret_cast<SkipNode **>(reinterpret_cast<char *>(node) +
+                                         offsetof(SkipNode, forward));
 }
 
 // The process-wide random-bit reservoir shared by every list: `bits` holds the
