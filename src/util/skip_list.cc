@@ -72,8 +72,9 @@ SkipNode *skipnewnode(SkipList *list, int levels) {
     list->freelist[levels - 1] = links[0];
     node->key = 0;
     node->value = 0;
-    for (int i = 0; i < levels; ++i)
+    for (int i = 0; i < levels; ++i) {
         links[i] = nullptr;
+    }
     return node;
 }
 
@@ -113,8 +114,9 @@ SkipValue *skipinsert(SkipList *list, uint32_t key) {
 
     const int levels = skiprandomlevel();
     if (levels > list->level) {
-        for (int i = list->level; i < levels; ++i)
+        for (int i = list->level; i < levels; ++i) {
             update[i] = list->header;
+        }
         list->level = levels;
     }
     SkipNode *node = skipnewnode(list, levels);
@@ -146,8 +148,9 @@ void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound) {
     }
     skipfreenode(list, candidate, levels);
     SkipNode **top = skiplinks(list->header);
-    while (list->level > 1 && top[list->level - 1] == nullptr)
+    while (list->level > 1 && top[list->level - 1] == nullptr) {
         --list->level;
+    }
 }
 
 SkipNode *skipfirst(SkipList *list) {

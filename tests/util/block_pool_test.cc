@@ -56,8 +56,9 @@ TEST_F(BlockPoolTest, ChunksAreZeroFilledAndAlignedBySize) {
         auto *chunk = static_cast<unsigned char *>(poolalloc(size, pool));
         const uintptr_t alignment = size >= 8 ? 8 : (size >= 4 ? 4 : 2);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(chunk) % alignment, 0U) << "size " << size;
-        for (uint32_t i = 0; i < size; ++i)
+        for (uint32_t i = 0; i < size; ++i) {
             ASSERT_EQ(chunk[i], 0) << "size " << size;
+        }
     }
 }
 
@@ -153,15 +154,17 @@ TEST_F(BlockPoolTest, RandomSizesLandByFirstFitAndNeverOverlap) {
             ASSERT_EQ(bytes, reinterpret_cast<unsigned char *>(pooldata(pool->next)));
         }
         ASSERT_TRUE(InUsableArea(pool, bytes, size));
-        for (uint32_t i = 0; i < size; ++i)
+        for (uint32_t i = 0; i < size; ++i) {
             ASSERT_EQ(bytes[i], 0) << "request " << n;
+        }
         const auto fill = static_cast<unsigned char>(n % 251 + 1);
         memset(bytes, fill, size);
         chunks.push_back({bytes, size, fill});
     }
     for (const Chunk &chunk : chunks) {
-        for (uint32_t i = 0; i < chunk.size; ++i)
+        for (uint32_t i = 0; i < chunk.size; ++i) {
             ASSERT_EQ(chunk.bytes[i], chunk.fill);
+        }
     }
 }
 

@@ -46,8 +46,9 @@ class SkipListTest : public ::testing::Test {
         int levels = 0;
         for (int i = 0; i < list->level; ++i) {
             SkipNode *node = skiplinks(list->header)[i];
-            while (node != nullptr && node->key < target->key)
+            while (node != nullptr && node->key < target->key) {
                 node = skiplinks(node)[i];
+            }
             if (node == target) levels = i + 1;
         }
         return levels;
@@ -55,8 +56,9 @@ class SkipListTest : public ::testing::Test {
 
     SkipNode *NodeOf(uint32_t key) const {
         SkipNode *node = skipfirst(list);
-        while (node != nullptr && node->key != key)
+        while (node != nullptr && node->key != key) {
             node = skiplinks(node)[0];
+        }
         return node;
     }
 
@@ -64,8 +66,9 @@ class SkipListTest : public ::testing::Test {
         ASSERT_GE(list->level, 1);
         ASSERT_LE(list->level, kSkipMaxLevel);
         SkipNode **top = skiplinks(list->header);
-        for (int i = list->level; i < kSkipMaxLevel; ++i)
+        for (int i = list->level; i < kSkipMaxLevel; ++i) {
             ASSERT_EQ(top[i], nullptr);
+        }
         if (list->level > 1) {
             ASSERT_NE(top[list->level - 1], nullptr);
         }
@@ -82,8 +85,9 @@ class SkipListTest : public ::testing::Test {
             if (i > 0) {
                 size_t j = 0;
                 for (SkipNode *node : level) {
-                    while (j < below.size() && below[j] != node)
+                    while (j < below.size() && below[j] != node) {
                         ++j;
+                    }
                     ASSERT_LT(j, below.size()) << "level " << i << " skips a level";
                 }
             }
@@ -107,10 +111,12 @@ int CountNotFound(const char *text) {
 TEST_F(SkipListTest, ANewListIsEmptyWithOneLevel) {
     EXPECT_EQ(list->level, 1);
     EXPECT_EQ(skipfirst(list), nullptr);
-    for (uint32_t key : {0U, 1U, 0x80000000U, UINT32_MAX})
+    for (uint32_t key : {0U, 1U, 0x80000000U, UINT32_MAX}) {
         EXPECT_EQ(skipsearch(list, key), nullptr);
-    for (SkipNode *head : list->freelist)
+    }
+    for (SkipNode *head : list->freelist) {
         EXPECT_EQ(head, nullptr);
+    }
 }
 
 TEST(SkipListSizes, RecordAndNodesTakeTheirFieldWidthsFromThePool) {
@@ -153,8 +159,9 @@ TEST_F(SkipListTest, InsertFindsOrCreatesAndLeavesStoringToTheCaller) {
 }
 
 TEST_F(SkipListTest, KeysAreOrderedAsUnsigned) {
-    for (uint32_t key : {0xFFFFFFFFU, 1U, 0x80000000U, 0x7FFFFFFFU})
+    for (uint32_t key : {0xFFFFFFFFU, 1U, 0x80000000U, 0x7FFFFFFFU}) {
         *skipinsert(list, key) = key / 2;
+    }
     const Pairs expected = {
         {1, 0}, {0x7FFFFFFF, 0x3FFFFFFF}, {0x80000000, 0x40000000}, {0xFFFFFFFF, 0x7FFFFFFF}};
     EXPECT_EQ(Walk(), expected);
@@ -221,19 +228,22 @@ TEST_F(SkipListTest, DeletedNodesAreReusedByLevelCountWithEverythingCleared) {
     SkipNode *node = skipnewnode(list, 4);
     node->key = 77;
     node->value = 78;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         skiplinks(node)[i] = node;
+    }
     skipfreenode(list, node, 4);
     ASSERT_EQ(skipnewnode(list, 4), node);
     EXPECT_EQ(node->key, 0U);
     EXPECT_EQ(node->value, 0U);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(skiplinks(node)[i], nullptr);
+    }
 }
 
 TEST_F(SkipListTest, DeletingTheNodeJustSteppedOverIsSafe) {
-    for (uint32_t key = 0; key < 200; ++key)
+    for (uint32_t key = 0; key < 200; ++key) {
         *skipinsert(list, key * 3) = key;
+    }
     SkipNode *node = skipfirst(list);
     size_t visited = 0;
     while (node != nullptr) {
@@ -264,8 +274,9 @@ TEST(SkipRandomLevel, ARunOfOnesIsReadToItsClosingZeroAndCappedAt32) {
     EXPECT_EQ(skipreservoir()->bits, fill >> 6);
 
     int expected = 1;
-    for (uint32_t bits = fill >> 6; (bits & 1) != 0; bits >>= 1)
+    for (uint32_t bits = fill >> 6; (bits & 1) != 0; bits >>= 1) {
         ++expected;
+    }
     EXPECT_EQ(skiprandomlevel(), expected) << "the next count starts after the closing zero";
 }
 
