@@ -1,0 +1,82 @@
+// Option parsing. Options end at the first word that is not an option, so
+// operands such as the page -1 are never mistaken for one.
+#include "command_line.h"
+
+#include <string_view>
+
+#include "design_unit.h"
+
+namespace {
+
+// The value of an option given as "--name VALUE", "--name=VALUE" or, for a
+// short option, "-nVALUE"; advances `at` past what it used.
+bool optionValue(std::string_view option, int argc, char **argv, int &at, std::string &value,
+                 std::string &error) {
+    const std::string_view word = argv[at];
+    if (word.size() > option.size()) {
+        const bool isLong = option.size() > 2;
+        const std::string_view rest = word.substr(option.size());
+        value = std::string(isLong ? rest.substr(1) : rest);
+        return true;
+    }
+    if (at + 1 >= argc) {
+        error = "option " + std::string(option) + " needs a value";
+        return false;
+    }
+    value = argv[++at];
+    return true;
+}
+
+bool startsOption(std::string_view word, std::string_view option) {
+    if (word == option) return true;
+    if (word.substr(0, option.size()) != option) return false;
+    return option.size() == 2 || word[option.size()] == '=';  // -LVALUE or --name=VALUE
+}
+
+}  // namespace
+
+bool parseCommandLine(int argc, char **argv, CommandLine &parsed, std::string &error) {
+    int at = 1;
+    for (; at < argc; ++at) {
+        const std::string_view word = argv[at];
+        std::string value;
+        if (word == "-h" || word == "--help") {
+            parsed.help = true;
+        } else if (word == "--") {
+            ++at;
+            break;
+        } else if (startsOption(word, "-L")) {
+            if (!optionValue("-L", argc, argv, at, value, error)) return false;
+            const std::size_t equals = value.find('=');
+            if (equals == std::string::npos) {
+                error = "-L needs LIB=DIR, not \"" + value + "\"";
+                return false;
+            }
+            parsed.libraries.push_back({false, value.substr(0, equals), value.substr(equals + 1)});
+        } else if (startsOption(word, "--libs")) {
+            if (!optionValue("--libs", argc, argv, at, value, error)) return false;
+            parsed.libraries.push_back({true, {}, value});
+        } else if (startsOption(word, "--mode")) {
+            if (!optionValue("--mode", argc, argv, at, value, error)) return false;
+            const auto mode = parseSignedNumber(value);
+            if (!mode) {
+                error = "--mode needs an integer, not \"" + value + "\"";
+                return false;
+            }
+            parsed.fileMode = *mode;
+        } else if (word.size() > 1 && word[0] == '-') {
+            error = "unknown option " + std::string(word);
+            return false;
+        } else {
+            break;
+        }
+    }
+    if (parsed.help) return true;
+    if (at >= argc) {
+        error = "no command given";
+        return false;
+    }
+    parsed.command = argv[at++];
+    parsed.operands.assign(argv + at, argv + argc);
+    return true;
+}

@@ -1,0 +1,167 @@
+// Each page-map command is one library call on the named unit; the edits add
+// a check of the existing file before and a save after.
+#include "map_commands.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string_view>
+
+#include "design_unit.h"
+#include "diagnostics.h"
+#include "map_file_check.h"
+#include "trel.h"
+
+namespace {
+
+using Numbers = std::array<int32_t, 2>;
+
+ExitStatus printNumber(int32_t number) {
+    std::printf("%d\n", number);
+    return kSuccess;
+}
+
+ExitStatus showPath(const DesignUnit &unit, const Numbers & /*numbers*/) {
+    const std::unique_ptr<char[]> path(
+        trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
+    if (!path) {
+        const std::string why = whyUnitIsUnknown(unit);
+        reportError("no map file path for " + unit.text() + (why.empty() ? "" : ": " + why));
+        return kUnknownUnit;
+    }
+    std::printf("%s\n", path.get());
+    return kSuccess;
+}
+
+ExitStatus dump(const DesignUnit &unit, const Numbers & /*numbers*/) {
+    const int status = trelDumpPageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
+    std::cout.flush();
+    return status == TREL_OK ? kSuccess : reportLibraryFailure(status, unit);
+}
+
+ExitStatus get(const DesignUnit &unit, const Numbers &numbers) {
+    int mapped = 0;
+    const int status = trelGetPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
+                                          numbers[0], &mapped);
+    if (status == TREL_NO_MAPPING) {
+        reportError(unit.text() + " has no pair for page " + std::to_string(numbers[0]));
+        return kNoSuchPair;
+    }
+    return status == TREL_OK ? printNumber(mapped) : reportLibraryFailure(status, unit);
+}
+
+ExitStatus reverse(const DesignUnit &unit, const Numbers &numbers) {
+    int original = 0;
+    const int status = trelGetMapPage(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
+                                      numbers[0], &original);
+    if (status == TREL_NO_ORIGINAL_PAGE) {
+        reportError(unit.text() + " maps no page to " + std::to_string(numbers[0]));
+        return kNoSuchPair;
+    }
+    return status == TREL_OK ? printNumber(original) : reportLibraryFailure(status, unit);
+}
+
+ExitStatus highest(const DesignUnit &unit, const Numbers & /*numbers*/) {
+    int page = 0;
+    const int status =
+        trelGetHighestPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), &page);
+    return status == TREL_OK ? printNumber(page) : reportLibraryFailure(status, unit);
+}
+
+int setPair(const DesignUnit &unit, const Numbers &numbers) {
+    return trelSetPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), numbers[0],
+                              numbers[1]);
+}
+
+int deletePair(const DesignUnit &unit, const Numbers &numbers) {
+    return trelDeletePageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
+                                 numbers[0]);
+}
+
+int clearPairs(const DesignUnit &unit, const Numbers & /*numbers*/) {
+    return trelResetPageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
+}
+
+using Query = ExitStatus (*)(const DesignUnit &, const Numbers &);
+using Edit = int (*)(const DesignUnit &, const Numbers &);
+
+struct MapCommand {
+    std::string_view name;
+    std::string_view operands;  // for the usage message
+    int numberCount;
+    Query query;  // exactly one of query and edit
+    Edit edit;
+};
+
+constexpr MapCommand kCommands[] = {
+    {"path", "LIB.CELL:VIEW", 0, showPath, nullptr},
+    {"dump", "LIB.CELL:VIEW", 0, dump, nullptr},
+    {"get", "LIB.CELL:VIEW PAGE", 1, get, nullptr},
+    {"reverse", "LIB.CELL:VIEW MAPPED", 1, reverse, nullptr},
+    {"highest", "LIB.CELL:VIEW", 0, highest, nullptr},
+    {"set", "LIB.CELL:VIEW PAGE MAPPED", 2, nullptr, setPair},
+    {"delete", "LIB.CELL:VIEW PAGE", 1, nullptr, deletePair},
+    {"clear", "LIB.CELL:VIEW", 0, nullptr, clearPairs},
+};
+
+const MapCommand *findCommand(std::string_view name) {
+    for (const MapCommand &command : kCommands) {
+        if (command.name == name) return &command;
+    }
+    return nullptr;
+}
+
+ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
+                   int fileMode) {
+    // Only the text mode reads pairs: in another mode a save leaves the file
+    // as it is, so there is nothing to lose.
+    if (fileMode == TREL_FILE_MODE_TEXT) {
+        const std::unique_ptr<char[]> path(
+            trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
+        if (path) {
+            const ExitStatus check = checkMapFileBeforeEdit(path.get());
+            if (check != kSuccess) return check;
+        }
+        // Without a path the edit itself reports the unknown unit.
+    }
+    if (const int status = command.edit(unit, numbers); status != TREL_OK) {
+        return reportLibraryFailure(status, unit);
+    }
+    const int saved = trelSavePageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
+    return saved == TREL_OK ? kSuccess : reportLibraryFailure(saved, unit);
+}
+
+}  // namespace
+
+bool isMapCommand(const std::string &command) {
+    return findCommand(command) != nullptr;
+}
+
+ExitStatus runMapCommand(const std::string &name, const std::vector<std::string> &operands,
+                         int fileMode) {
+    const MapCommand &command = *findCommand(name);
+    const std::string synopsis = std::string(command.name) + " " + std::string(command.operands);
+    if (operands.size() != static_cast<std::size_t>(command.numberCount) + 1) {
+        reportError("usage: pagemap [OPTION]... " + synopsis);
+        return kUsage;
+    }
+    const auto unit = parseDesignUnit(operands[0]);
+    if (!unit) {
+        reportError("not a design unit LIB.CELL:VIEW: \"" + operands[0] + "\"");
+        return kUsage;
+    }
+    Numbers numbers{};
+    for (int at = 0; at < command.numberCount; ++at) {
+        const std::string &operand = operands[static_cast<std::size_t>(at) + 1];
+        const auto number = parsePageNumber(operand);
+        if (!number) {
+            reportError("not a page number: \"" + operand + "\"");
+            return kUsage;
+        }
+        numbers[static_cast<std::size_t>(at)] = *number;
+    }
+    return command.query != nullptr ? command.query(*unit, numbers)
+                                    : runEdit(command, *unit, numbers, fileMode);
+}

@@ -1,0 +1,17 @@
+// The relabel commands: hierarchical names rewritten so that their page
+// labels follow the page maps, given as operands or streamed one a line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "exit_status.h"
+
+// True for "relabel" (every element) and "relabel-last" (the last element).
+bool isRelabelCommand(const std::string &command);
+
+// Relabels each operand, or every line of standard input when the only
+// operand is "-" or there is none, printing one result a line. A name that
+// cannot be relabelled is printed unchanged, so output lines stay aligned with
+// input lines, and reported; the exit status is that of the first failure.
+ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands);
