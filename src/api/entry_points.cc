@@ -1,1 +1,182 @@
-// placeholder
+// The exported entry points. Each names a design unit, reaches its page map
+// through the registry and hands the request on; the statuses and the
+// last-error messages are decided here.
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "api/last_error.h"
+#include "api/settings.h"
+#include "maps/map_file.h"
+#include "maps/map_location.h"
+#include "maps/registry.h"
+#include "trel.h"
+
+using trel::PageMap;
+using trel::Registry;
+using trel::UnitName;
+
+namespace {
+
+// The unit's page map, found or created; null after reporting TREL_BAD_SPEC.
+PageMap *unitMap(const UnitName &unit, int *status) {
+    PageMap *map = Registry::instance().findOrCreate(unit, trel::settings().context,
+                                                     trel::settings().fileMode, status);
+    if (map == nullptr) trel::reportBadSpec(unit);
+    return map;
+}
+
+PageMap *unitMap(const UnitName &unit) {
+    int status;
+    return unitMap(unit, &status);
+}
+
+// Equal page numbers ask for the identity mapping, which needs no pair.
+void store(PageMap &map, int page, int mapped) {
+    if (page == mapped) {
+        map.remove(page);
+    } else {
+        map.set(page, mapped);
+    }
+}
+
+int save(PageMap &map) {
+    int status = trel::saveMapFile(map, trel::settings().fileMode);
+    if (status != TREL_OK) trel::reportCannotWrite(map.path().c_str());
+    return status;
+}
+
+// Hosts may pass null for an out value; the status still tells the answer.
+int discarded;
+int *orDiscard(int *out) {
+    return out != nullptr ? out : &discarded;
+}
+
+}  // namespace
+
+extern "C" {
+
+int trelInit(int context) {
+    trel::settings().context = context;
+    return TREL_OK;
+}
+
+int trelReset(void) {
+    Registry::instance().reset();
+    return TREL_OK;
+}
+
+int trelResetPageMap(const char *lib, const char *cell, const char *view) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    map->clear();
+    return TREL_OK;
+}
+
+int trelSetFileMode(int mode) {
+    trel::settings().fileMode = mode;
+    return mode;
+}
+
+char *trelMapFilePath(const char *lib, const char *cell, const char *view) {
+    std::string path;
+    if (!trel::locateMapFile({lib, cell, view}, trel::settings().context, &path)) return nullptr;
+    char *copy = new char[path.size() + 1];
+    std::memcpy(copy, path.c_str(), path.size() + 1);
+    return copy;
+}
+
+int trelloadMapFile(const char *lib, const char *cell, const char *view, int reload) {
+    int status;
+    PageMap *map = unitMap({lib, cell, view}, &status);
+    if (map == nullptr) return status;
+    if (reload != 0) {
+        map->discard();
+        status = trel::loadMapFile(*map, trel::settings().fileMode);
+    }
+    Registry::instance().setActive(map);
+    return status;
+}
+
+int trelGetPageMapping(const char *lib, const char *cell, const char *view, int page, int *mapped) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    return map->get(page, orDiscard(mapped));
+}
+
+int trelDeletePageMapping(const char *lib, const char *cell, const char *view, int page) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    map->remove(page);
+    return TREL_OK;
+}
+
+int trelSetPageMapping(const char *lib, const char *cell, const char *view, int page, int mapped) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    store(*map, page, mapped);
+    return TREL_OK;
+}
+
+int trelGetMapPage(const char *lib, const char *cell, const char *view, int mapped, int *original) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    return map->reverse(mapped, orDiscard(original));
+}
+
+int trelGetActivePageMapping(int page, int *mapped) {
+    PageMap *map = Registry::instance().active();
+    if (map == nullptr) {
+        trel::reportNoActiveMap();
+        return TREL_NO_ACTIVE_MAP;
+    }
+    return map->get(page, orDiscard(mapped));
+}
+
+int trelSetActivePageMapping(int page, int mapped) {
+    PageMap *map = Registry::instance().active();
+    if (map == nullptr) {
+        trel::reportNoActiveMap();
+        return TREL_NO_ACTIVE_MAP;
+    }
+    store(*map, page, mapped);
+    return TREL_OK;
+}
+
+int trelGetHighestPageMapping(const char *lib, const char *cell, const char *view, int *highest) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    *orDiscard(highest) = map->highest();
+    return TREL_OK;
+}
+
+int trelSavePageMaps(int all) {
+    Registry::instance().forEach([all](PageMap &map) {
+        if (all != 0 || map.modified()) save(map);
+    });
+    return TREL_OK;
+}
+
+int trelSavePageMap(const char *lib, const char *cell, const char *view) {
+    PageMap *map = Registry::instance().lookup({lib, cell, view});
+    if (map == nullptr) return TREL_NOT_LOADED;
+    return save(*map);
+}
+
+int trelGetLastError(char **text) {
+    if (text != nullptr) *text = trel::lastErrorText();
+    return TREL_OK;
+}
+
+int trelDumpPageMap(const char *lib, const char *cell, const char *view) {
+    PageMap *map = unitMap({lib, cell, view});
+    if (map == nullptr) return TREL_BAD_SPEC;
+    map->dump(std::cout, 4, true);
+    return TREL_OK;
+}
+
+int trelGetErrorMessage(void) {
+    return TREL_OK;
+}
+
+}  // extern "C"

@@ -1,1 +1,41 @@
-// placeholder
+// The last-error buffer and the messages written into it.
+#include "api/last_error.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace trel {
+namespace {
+char lastError[kLastErrorSize];
+
+const char *printable(const char *name) {
+    return name != nullptr ? name : "(null)";
+}
+}  // namespace
+
+void reportError(const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    // vsnprintf cuts a long message at the buffer's end and always terminates it.
+    std::vsnprintf(lastError, sizeof lastError, format, args);
+    va_end(args);
+}
+
+void reportBadSpec(const UnitName &unit) {
+    reportError("Wrong lib.cell:view specification (%s.%s:%s)", printable(unit.lib),
+                printable(unit.cell), printable(unit.view));
+}
+
+void reportCannotWrite(const char *path) {
+    reportError("Failed to open map file %s for write", printable(path));
+}
+
+void reportNoActiveMap() {
+    reportError("No active page map present");
+}
+
+char *lastErrorText() {
+    return lastError;
+}
+
+}  // namespace trel

@@ -1,0 +1,14 @@
+// The two values the host configures by call: the context handed to the
+// library-path service, and the map file mode.
+#pragma once
+
+namespace trel {
+
+struct Settings {
+    int context = 0;   // opaque, passed unchanged to dreeGetPath
+    int fileMode = 1;  // 0 transfers pairs; any other value opens files only
+};
+
+Settings &settings();
+
+}  // namespace trel

@@ -1,0 +1,75 @@
+// The page map of one design unit: its names, the path of its map file, a
+// modified flag, and the pairs original page -> mapped page in a skip list.
+// Pages are 32-bit and ordered as unsigned values, so negative pages sort
+// after all others.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "maps/unit_name.h"
+#include "util/skip_list.h"
+
+namespace trel {
+
+class PageMap {
+  public:
+    // Copies the names and the path; the pairs start empty in a skip list taken
+    // from `pool`, which owns it. A new page map counts as modified.
+    PageMap(const UnitName &unit, std::string path, BlockPool *pool);
+    PageMap(const PageMap &) = delete;
+    PageMap &operator=(const PageMap &) = delete;
+
+    const std::string &lib() const { return lib_; }
+    const std::string &cell() const { return cell_; }
+    const std::string &view() const { return view_; }
+    const std::string &path() const { return path_; }
+    bool modified() const { return (flags_ & kModified) != 0; }
+    void setModified(bool modified);
+
+    // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.
+    int get(int32_t page, int32_t *mapped) const;
+    // Stores or replaces the pair and marks the map modified.
+    void set(int32_t page, int32_t mapped);
+    // Removes the pair if there is one; marks the map modified either way.
+    void remove(int32_t page);
+    // Removes every pair (their nodes are kept for reuse) and marks the map modified.
+    void clear();
+    // Leaves no pairs without touching the modified flag (before a reload).
+    void discard();
+    // Stores a pair read from the map file, without touching the modified flag.
+    void load(int32_t page, int32_t mapped);
+    // Reverse lookup: the first original page, in order, whose mapped page is
+    // `mapped`; 0, or TREL_NO_ORIGINAL_PAGE with `mapped` itself.
+    int reverse(int32_t mapped, int32_t *original) const;
+    // The highest original page (unsigned), 0 when empty.
+    int32_t highest() const;
+    // One line per pair: indentation of `width` spaces, then
+    // "Original Page : <page> Mapped Page : <mapped>" with unsigned numbers;
+    // the last line end is left out when `finalLineEnd` is false.
+    std::ostream &dump(std::ostream &out, int width, bool finalLineEnd) const;
+
+    // Calls visit(page, mapped) for every pair in ascending unsigned order.
+    template <typename Visit>
+    void forEachPair(Visit &&visit) const {
+        for (SkipNode *node = skipfirst(pairs_); node != nullptr;) {
+            uint32_t page;
+            SkipValue mapped;
+            skipstep(node, &page, &mapped, &node);
+            visit(static_cast<int32_t>(page), static_cast<int32_t>(mapped));
+        }
+    }
+
+  private:
+    static constexpr uint8_t kModified = 1;
+
+    uint8_t flags_ = kModified;
+    std::string lib_;
+    std::string cell_;
+    std::string view_;
+    std::string path_;
+    SkipList *pairs_;
+};
+
+}  // namespace trel

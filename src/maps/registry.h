@@ -1,0 +1,57 @@
+// The registry: one page map per design unit, created on first use, plus the
+// active page map used by the active-map entry points.
+//
+// The page maps' skip lists and the registry's own list live in one block
+// pool; reset() releases it whole and starts afresh. Both the pool and the
+// registry exist from library load on.
+#pragma once
+
+#include <cstdint>
+
+#include "maps/page_map.h"
+#include "maps/unit_name.h"
+
+namespace trel {
+
+class Registry {
+  public:
+    // The process-wide registry.
+    static Registry &instance();
+
+    // The unit's registered page map, or null. Never creates one.
+    PageMap *lookup(const UnitName &unit);
+
+    // The unit's page map, creating, registering and loading it when missing.
+    // *status is TREL_ALREADY_LOADED for a registered unit, else the load
+    // status (0 or TREL_CANNOT_READ). Null with TREL_BAD_SPEC, and nothing
+    // registered, when a name is null, the key or path does not fit, or the
+    // library-path service does not know the unit.
+    PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status);
+
+    // Calls visit(PageMap&) for every registered page map, oldest unit first.
+    template <typename Visit>
+    void forEach(Visit &&visit) {
+        for (SkipNode *node = skipfirst(units_); node != nullptr;) {
+            uint32_t key;
+            SkipValue map;
+            skipstep(node, &key, &map, &node);
+            visit(*reinterpret_cast<PageMap *>(map));
+        }
+    }
+
+    PageMap *active() const { return active_; }
+    void setActive(PageMap *map) { active_ = map; }
+
+    // Destroys every page map (none is saved) and the pool, then starts an
+    // empty registry in a new pool with no active page map.
+    void reset();
+
+  private:
+    Registry();
+
+    BlockPool *pool_;
+    SkipList *units_;  // key identity -> PageMap*
+    PageMap *active_ = nullptr;
+};
+
+}  // namespace trel

@@ -1,0 +1,103 @@
+// The tests' library-path service and temporary design directories.
+#include "api/design_fixture.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace testing_design {
+
+Service &service() {
+    static Service state;
+    return state;
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string &path, const std::string &text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+bool exists(const std::string &path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+std::vector<std::string> listDirectory(const std::string &dir) {
+    std::vector<std::string> names;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *entry = readdir(d)) {
+            std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+namespace {
+void makeDirectories(const std::string &path) {
+    for (size_t at = 1; at <= path.size(); ++at) {
+        if (at == path.size() || path[at] == '/') ::mkdir(path.substr(0, at).c_str(), 0755);
+    }
+}
+
+void removeTree(const std::string &path) {
+    std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
+    if (std::system(command.c_str()) != 0) std::perror("rm");
+}
+}  // namespace
+
+void DesignTest::SetUp() {
+    char pattern[] = "/tmp/trel-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    service() = Service{};
+    service().root = root_;
+    trelReset();
+    trelSetFileMode(0);
+    trelInit(0);
+}
+
+void DesignTest::TearDown() {
+    trelReset();
+    trelSetFileMode(1);
+    removeTree(root_);
+}
+
+std::string DesignTest::makeUnit(const std::string &lib, const std::string &cell,
+                                 const std::string &view) {
+    std::string dir = root_ + "/" + lib + "/" + cell + "/" + view;
+    makeDirectories(dir);
+    return dir;
+}
+
+}  // namespace testing_design
+
+extern "C" int dreeGetPath(int context, int /*zero1*/, const char *lib, const char *cell,
+                           const char *view, int /*zero2*/, char *dir, int size) {
+    auto &state = testing_design::service();
+    state.lastContext = context;
+    ++state.calls;
+    std::string path = state.root + "/" + lib + "/" + cell + "/" + view;
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 1;
+    if (path.size() + 1 > static_cast<size_t>(size)) return 2;
+    std::memcpy(dir, path.c_str(), path.size() + 1);
+    return 0;
+}

@@ -1,0 +1,253 @@
+// The exported entry points end to end: statuses, out values, the last-error
+// text, the active page map, the registry's lifecycle and the dump.
+#include <gtest/gtest.h>
+
+#include "api/design_fixture.h"
+#include "trel.h"
+
+namespace {
+
+using testing_design::DesignTest;
+using testing_design::readFile;
+using testing_design::service;
+using testing_design::writeFile;
+
+class EntryPointTest : public DesignTest {
+  protected:
+    void SetUp() override {
+        DesignTest::SetUp();
+        makeUnit("work", "alu", "sch");
+    }
+};
+
+TEST(FreshLibrary, StartsWithEmptyErrorTextNoActiveMapAndModeOne) {
+    // The death-test child re-runs this program from the start, so it sees the
+    // library exactly as loaded.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            char *text = nullptr;
+            bool ok = trelGetLastError(&text) == 0 && text != nullptr && text[0] == '\0';
+            int mapped = 0;
+            ok = ok && trelGetActivePageMapping(1, &mapped) == TREL_NO_ACTIVE_MAP;
+            ok = ok && trelSetFileMode(1) == 1;
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(EntryPointTest, TrivialEntryPointsAnswerAsDocumented) {
+    EXPECT_EQ(trelGetErrorMessage(), TREL_OK);
+    EXPECT_EQ(trelSetFileMode(0), 0);
+    EXPECT_EQ(trelSetFileMode(7), 7);
+    EXPECT_EQ(trelGetLastError(nullptr), TREL_OK);
+    EXPECT_EQ(trelInit(42), TREL_OK);
+}
+
+TEST_F(EntryPointTest, MissingPairGivesIdentityAndRegistersTheUnit) {
+    int mapped = 0;
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 7, &mapped), TREL_NO_MAPPING);
+    EXPECT_EQ(mapped, 7);
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_ALREADY_LOADED);
+}
+
+TEST_F(EntryPointTest, SetGetDeleteAndEqualPagesRemove) {
+    int mapped = 0;
+    EXPECT_EQ(trelSetPageMapping("work", "alu", "sch", 3, 5), TREL_OK);
+    EXPECT_EQ(trelSetPageMapping("work", "alu", "sch", 3, 6), TREL_OK);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 3, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 6);
+
+    EXPECT_EQ(trelSetPageMapping("work", "alu", "sch", 3, 3), TREL_OK);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 3, &mapped), TREL_NO_MAPPING);
+    EXPECT_EQ(trelSetPageMapping("work", "alu", "sch", 4, 4), TREL_OK);  // nothing to remove
+
+    trelSetPageMapping("work", "alu", "sch", 8, 1);
+    EXPECT_EQ(trelDeletePageMapping("work", "alu", "sch", 8), TREL_OK);
+    EXPECT_EQ(trelDeletePageMapping("work", "alu", "sch", 8), TREL_OK);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 8, &mapped), TREL_NO_MAPPING);
+}
+
+TEST_F(EntryPointTest, ReverseLookupFindsTheLowestOriginalPage) {
+    trelSetPageMapping("work", "alu", "sch", 4, 9);
+    trelSetPageMapping("work", "alu", "sch", 2, 9);
+    int original = 0;
+    EXPECT_EQ(trelGetMapPage("work", "alu", "sch", 9, &original), TREL_OK);
+    EXPECT_EQ(original, 2);
+    EXPECT_EQ(trelGetMapPage("work", "alu", "sch", 7, &original), TREL_NO_ORIGINAL_PAGE);
+    EXPECT_EQ(original, 7);
+    EXPECT_EQ(trelGetMapPage("work", "alu", "sch", 9, nullptr), TREL_OK);
+}
+
+TEST_F(EntryPointTest, HighestComparesPagesUnsigned) {
+    int highest = 99;
+    EXPECT_EQ(trelGetHighestPageMapping("work", "alu", "sch", &highest), TREL_OK);
+    EXPECT_EQ(highest, 0);
+    trelSetPageMapping("work", "alu", "sch", 12, 1);
+    trelSetPageMapping("work", "alu", "sch", -1, 2);
+    trelSetPageMapping("work", "alu", "sch", 5, 3);
+    EXPECT_EQ(trelGetHighestPageMapping("work", "alu", "sch", &highest), TREL_OK);
+    EXPECT_EQ(highest, -1);
+    EXPECT_EQ(trelGetHighestPageMapping("work", "alu", "sch", nullptr), TREL_OK);
+}
+
+TEST_F(EntryPointTest, NullRequiredOutPointersAreTolerated) {
+    trelSetPageMapping("work", "alu", "sch", 1, 2);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 1, nullptr), TREL_OK);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 5, nullptr), TREL_NO_MAPPING);
+    trelloadMapFile("work", "alu", "sch", 0);
+    EXPECT_EQ(trelGetActivePageMapping(1, nullptr), TREL_OK);
+}
+
+TEST_F(EntryPointTest, UnknownUnitIsReportedAndNotRegistered) {
+    int mapped = 0;
+    EXPECT_EQ(trelGetPageMapping("work", "nope", "sch", 3, &mapped), TREL_BAD_SPEC);
+    EXPECT_EQ(lastError(), "Wrong lib.cell:view specification (work.nope:sch)");
+    EXPECT_EQ(trelSavePageMap("work", "nope", "sch"), TREL_NOT_LOADED);
+
+    // Nothing was registered, so the next call asks the service again and
+    // finds the unit once its directory exists.
+    makeUnit("work", "nope", "sch");
+    EXPECT_EQ(trelSetPageMapping("work", "nope", "sch", 3, 4), TREL_OK);
+    EXPECT_EQ(trelGetPageMapping("work", "nope", "sch", 3, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 4);
+}
+
+TEST_F(EntryPointTest, LastErrorSurvivesSuccesses) {
+    int mapped = 0;
+    EXPECT_EQ(trelGetActivePageMapping(1, &mapped), TREL_NO_ACTIVE_MAP);
+    EXPECT_EQ(lastError(), "No active page map present");
+    EXPECT_EQ(trelSetActivePageMapping(1, 2), TREL_NO_ACTIVE_MAP);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 1, &mapped), TREL_NO_MAPPING);
+    EXPECT_EQ(trelSavePageMap("work", "other", "sch"), TREL_NOT_LOADED);
+    EXPECT_EQ(lastError(), "No active page map present");
+}
+
+TEST_F(EntryPointTest, ActivePageMapFollowsOnlyLoadMapFile) {
+    makeUnit("work", "top", "sch");
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_CANNOT_READ);
+    EXPECT_EQ(trelSetActivePageMapping(1, 10), TREL_OK);
+    trelSetPageMapping("work", "top", "sch", 1, 20);  // names another unit: active stays
+
+    int mapped = 0;
+    EXPECT_EQ(trelGetActivePageMapping(1, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 10);
+    EXPECT_EQ(trelSetActivePageMapping(1, 1), TREL_OK);  // equal pages remove
+    EXPECT_EQ(trelGetActivePageMapping(1, &mapped), TREL_NO_MAPPING);
+    EXPECT_EQ(mapped, 1);
+
+    EXPECT_EQ(trelloadMapFile("work", "top", "sch", 0), TREL_ALREADY_LOADED);
+    EXPECT_EQ(trelGetActivePageMapping(1, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 20);
+}
+
+TEST_F(EntryPointTest, LoadMapFileReportsLoadThenAlreadyLoaded) {
+    writeFile(mapPath("work", "alu", "sch"), "3 5\n");
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_OK);
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_ALREADY_LOADED);
+    int mapped = 0;
+    EXPECT_EQ(trelGetActivePageMapping(3, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 5);
+}
+
+TEST_F(EntryPointTest, ReloadReplacesUnsavedPairsWithTheFile) {
+    writeFile(mapPath("work", "alu", "sch"), "3 5\n");
+    trelSetPageMapping("work", "alu", "sch", 8, 9);
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 1), TREL_OK);
+    int mapped = 0;
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 8, &mapped), TREL_NO_MAPPING);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 3, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 5);
+}
+
+TEST_F(EntryPointTest, ReloadInModeOneLeavesThePageMapEmpty) {
+    trelSetFileMode(1);
+    trelSetPageMapping("work", "alu", "sch", 8, 9);
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 1), TREL_CANNOT_READ);  // no file yet
+    writeFile(mapPath("work", "alu", "sch"), "3 5\n");
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 1), TREL_OK);
+    int highest = 1;
+    trelGetHighestPageMapping("work", "alu", "sch", &highest);
+    EXPECT_EQ(highest, 0);
+}
+
+TEST_F(EntryPointTest, ResetForgetsEveryPageMapButNotTheErrorOrMode) {
+    trelSetPageMapping("work", "alu", "sch", 1, 2);
+    trelloadMapFile("work", "alu", "sch", 0);
+    int mapped = 0;
+    trelGetPageMapping("work", "zzz", "sch", 1, &mapped);  // sets the error text
+    const std::string error = lastError();
+
+    EXPECT_EQ(trelReset(), TREL_OK);
+    EXPECT_EQ(lastError(), error);
+    EXPECT_EQ(trelGetActivePageMapping(1, &mapped), TREL_NO_ACTIVE_MAP);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_NOT_LOADED);
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 1, &mapped), TREL_NO_MAPPING);
+
+    // A unit named after the reset is loaded afresh from its file.
+    writeFile(mapPath("work", "alu", "sch"), "1 7\n");
+    trelReset();
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 1, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 7);
+    EXPECT_EQ(trelSetFileMode(0), 0);
+}
+
+TEST_F(EntryPointTest, ResetPageMapClearsEveryPair) {
+    for (int page = 1; page <= 50; ++page)
+        trelSetPageMapping("work", "alu", "sch", page, -page);
+    EXPECT_EQ(trelResetPageMap("work", "alu", "sch"), TREL_OK);
+    int highest = 1;
+    trelGetHighestPageMapping("work", "alu", "sch", &highest);
+    EXPECT_EQ(highest, 0);
+    // The list is still usable after its nodes went to the free lists.
+    trelSetPageMapping("work", "alu", "sch", 4, 5);
+    int mapped = 0;
+    EXPECT_EQ(trelGetPageMapping("work", "alu", "sch", 4, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 5);
+}
+
+TEST_F(EntryPointTest, DumpPrintsOneIndentedLinePerPairUnsigned) {
+    trelSetPageMapping("work", "alu", "sch", -1, 2);
+    trelSetPageMapping("work", "alu", "sch", 3, -4);
+    trelSetPageMapping("work", "alu", "sch", 1, 9);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(trelDumpPageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "    Original Page : 1 Mapped Page : 9\n"
+              "    Original Page : 3 Mapped Page : 4294967292\n"
+              "    Original Page : 4294967295 Mapped Page : 2\n");
+}
+
+TEST_F(EntryPointTest, DumpOfEmptyMapPrintsNothing) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(trelDumpPageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(trelDumpPageMap("work", "gone", "sch"), TREL_BAD_SPEC);
+}
+
+TEST_F(EntryPointTest, MapFilePathComesFromTheServiceWithTheLatestContext) {
+    char *path = trelMapFilePath("work", "alu", "sch");
+    ASSERT_NE(path, nullptr);
+    EXPECT_EQ(std::string(path), mapPath("work", "alu", "sch"));
+    delete[] path;
+    EXPECT_EQ(service().lastContext, 0);
+
+    trelInit(1234);
+    trelGetPageMapping("work", "alu", "sch", 1, nullptr);
+    EXPECT_EQ(service().lastContext, 1234);
+
+    trelGetActivePageMapping(1, nullptr);  // sets the error text
+    EXPECT_EQ(trelMapFilePath("work", "unknown", "sch"), nullptr);
+    EXPECT_EQ(lastError(), "No active page map present");
+    EXPECT_EQ(trelSavePageMap("work", "unknown", "sch"), TREL_NOT_LOADED);  // nothing registered
+}
+
+TEST_F(EntryPointTest, RegisteredUnitsDoNotAskTheServiceAgain) {
+    trelSetPageMapping("work", "alu", "sch", 1, 2);
+    int calls = service().calls;
+    for (int i = 0; i < 10; ++i)
+        trelGetPageMapping("work", "alu", "sch", 1, nullptr);
+    EXPECT_EQ(service().calls, calls);
+}
+
+}  // namespace
