@@ -1,0 +1,14 @@
+// Handing a relabelled name back to the host: the answer is copied into the
+// host's buffer the way strncpy copies.
+#pragma once
+
+namespace trel {
+
+// Copies `text` into `out` (`length` bytes, length > 0) with strncpy
+// semantics: at most `length` bytes of the text, the rest of the buffer filled
+// with NULs, and no terminator when the text has `length` bytes or more.
+// Unlike strncpy it is safe when `text` lies in `out`, as it does when a host
+// relabels a name in place and the name comes back unchanged.
+void copyOut(char *out, int length, const char *text);
+
+}  // namespace trel

@@ -1,0 +1,10 @@
+// Conversion of design-unit names through the name mapper.
+#include "cname/unit_names.h"
+
+namespace trel {
+
+const char *convertUnitName(const char *name, char *buffer) {
+    return keltMapper(keltVHDLToIdent, keltIdentToLibraryNT, name, 0, buffer);
+}
+
+}  // namespace trel
