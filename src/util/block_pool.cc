@@ -22,9 +22,12 @@ PoolAllocator current_allocator = {malloc, free};
 // A block of `capacity` usable bytes from the system allocator, its usable
 // area zeroed and unused, not yet linked into any chain.
 BlockPool *poolnewblock(uint32_t capacity) {
-    if (capacity > SIZE_MAX - sizeof(BlockPool)) {
-        errno = ENOMEM;
-        poolfatal();
+    // Where size_t is 32 bits wide, capacity plus header can overflow it.
+    if constexpr (sizeof(size_t) <= sizeof(uint32_t)) {
+        if (capacity > SIZE_MAX - sizeof(BlockPool)) {
+            errno = ENOMEM;
+            poolfatal();
+        }
     }
     const size_t request = capacity + sizeof(BlockPool);
     // A replacement allocator may refuse without setting errno; the diagnostic

@@ -3,35 +3,33 @@
 // counts drawn from the process-wide bit reservoir.
 #include "util/skip_list.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
 
 SkipBitReservoir reservoir = {0, 0};
 
+// The last node on `level`, from `node` on, whose key is below `key`.
+inline SkipNode *skipwalk(SkipNode *node, int level, uint32_t key) {
+    SkipNode *next;
+    while ((next = skiplinks(node)[level]) != nullptr && next->key < key) {
+        node = next;
+    }
+    return node;
+}
+
 // Walks from the top level in use down to level 0, on each level moving
 // forward while the next key is below `key`, and records in update[i] the node
 // where the walk leaves level i. Returns the level-0 successor of the last
 // node visited: the node holding `key` if there is one.
-//
-// The node that ended the walk on one level is also the first node not taken
-// on the levels below it, unless a smaller one sits in between; comparing
-// against it by address saves reading its key again on every level.
 SkipNode *skipdescend(SkipList *list, uint32_t key, SkipNode **update) {
     SkipNode *node = list->header;
-    SkipNode *stop = nullptr;
     for (int i = list->level - 1; i >= 0; --i) {
-        SkipNode *next = skiplinks(node)[i];
-        // `stop` lies on this level after `node`, so `next` is null only when
-        // `stop` is.
-        while (next != stop && next->key < key) {
-            node = next;
-            next = skiplinks(node)[i];
-        }
-        stop = next;
+        node = skipwalk(node, i, key);
         update[i] = node;
     }
-    return stop;
+    return skiplinks(node)[0];
 }
 
 }  // namespace
@@ -93,18 +91,11 @@ SkipList *skipnew(BlockPool *pool) {
 
 SkipValue *skipsearch(SkipList *list, uint32_t key) {
     SkipNode *node = list->header;
-    SkipNode *stop = nullptr;
     for (int i = list->level - 1; i >= 0; --i) {
-        SkipNode *next = skiplinks(node)[i];
-        while (next != stop && next->key < key) {
-            node = next;
-            next = skiplinks(node)[i];
-        }
-        // A node found on a high level is the same node as on level 0.
-        if (next != stop && next->key == key) return &next->value;
-        stop = next;
+        node = skipwalk(node, i, key);
     }
-    return nullptr;
+    SkipNode *candidate = skiplinks(node)[0];
+    return candidate != nullptr && candidate->key == key ? &candidate->value : nullptr;
 }
 
 SkipValue *skipinsert(SkipList *list, uint32_t key) {
