@@ -4,9 +4,12 @@ if(TREL_GTEST_SOURCE_DIR)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
     add_subdirectory(${TREL_GTEST_SOURCE_DIR} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    add_library(GTest::gtest ALIAS gtest)
-    add_library(GTest::gtest_main ALIAS gtest_main)
-    add_library(GTest::gmock ALIAS gmock)
+    # GoogleTest's own build names its targets GTest::* from 1.11 on.
+    foreach(lib gtest gtest_main gmock gmock_main)
+        if(NOT TARGET GTest::${lib})
+            add_library(GTest::${lib} ALIAS ${lib})
+        endif()
+    endforeach()
 else()
     find_package(GTest REQUIRED)
 endif()
@@ -19,6 +22,9 @@ function(trel_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main trel_warnings)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "TREL_TEST_BIN=${PROJECT_BINARY_DIR}/bin")
+    # Tests that start the project's programs prefix them with
+    # TREL_TEST_EMULATOR, which is set when the build's programs need one.
+    string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
+        PROPERTIES ENVIRONMENT "TREL_TEST_BIN=${PROJECT_BINARY_DIR}/bin;TREL_TEST_EMULATOR=${emulator}")
 endfunction()

@@ -20,22 +20,6 @@ class EntryPointTest : public DesignTest {
     }
 };
 
-TEST(FreshLibrary, StartsWithEmptyErrorTextNoActiveMapAndModeOne) {
-    // The death-test child re-runs this program from the start, so it sees the
-    // library exactly as loaded.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            char *text = nullptr;
-            bool ok = trelGetLastError(&text) == 0 && text != nullptr && text[0] == '\0';
-            int mapped = 0;
-            ok = ok && trelGetActivePageMapping(1, &mapped) == TREL_NO_ACTIVE_MAP;
-            ok = ok && trelSetFileMode(1) == 1;
-            std::exit(ok ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
 TEST_F(EntryPointTest, TrivialEntryPointsAnswerAsDocumented) {
     EXPECT_EQ(trelGetErrorMessage(), TREL_OK);
     EXPECT_EQ(trelSetFileMode(0), 0);
