@@ -139,9 +139,13 @@ TREL_EXPORT int TREL_CALL trelGetErrorMessage(void);
  * or when src or out is null or length <= 0 (nothing is written). */
 TREL_EXPORT int TREL_CALL trelGetMappedCname(const char *src, char *out, int length);
 
-/* Relabels the last element of `src` only. TREL_BAD_CNAME when the name has no
- * parent element or the parent's library name cannot be converted; a failed
- * page lookup returns its status with the source copied unchanged. */
+/* Relabels the last element of `src` only, with the same output semantics.
+ * TREL_BAD_CNAME, with the source copied, when `src` is not a hierarchical
+ * name, has no parent element, or the parent's cell or view name cannot be
+ * converted; TREL_BAD_CNAME with nothing written when src or out is null,
+ * length <= 0, or the parent's library name cannot be converted. A failed
+ * page lookup returns its status (TREL_NO_MAPPING, TREL_BAD_SPEC) with the
+ * source copied unchanged. */
 TREL_EXPORT int TREL_CALL trelGetMapeedCnameLastPathElem(const char *src, char *out, int length);
 
 #ifdef __cplusplus
