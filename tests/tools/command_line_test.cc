@@ -5,7 +5,6 @@
 #include "tool_run.h"
 
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
 using CommandLine = ToolDesign;
 
@@ -19,7 +18,6 @@ TEST_F(CommandLine, HelpNamesEveryCommandAndTheExitStatusTable) {
     for (int status = 0; status <= 9; ++status) {
         EXPECT_THAT(help.out, HasSubstr("\n  " + std::to_string(status) + "  "));
     }
-    EXPECT_EQ(run({"-h"}).out, help.out);
 }
 
 TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
@@ -28,19 +26,14 @@ TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
         {"frobnicate"},
         {"--frobnicate", "dump", "work.alu:sch"},
         {"-L", "work", "dump", "work.alu:sch"},
-        {"-L"},
         {"--mode", "text", "dump", "work.alu:sch"},
         {"dump"},
         {"dump", "work.alu:sch", "extra"},
-        {"get", "work.alu:sch"},
         {"set", "work.alu:sch", "3"},
-        {"dump", "work.alu"},
         {"dump", "workalu:sch"},
-        {"dump", ".alu:sch"},
         {"dump", "work.:sch"},
         {"dump", "work.alu:"},
         {"get", "work.alu:sch", "3x"},
-        {"get", "work.alu:sch", ""},
         {"get", "work.alu:sch", "4294967296"},
         {"get", "work.alu:sch", "-2147483649"},
         {"relabel", "a(work.top:sch)", "-"},
@@ -53,36 +46,20 @@ TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
         const ToolResult result = runWithLibs(arguments);
         EXPECT_EQ(result.status, 2);
         EXPECT_THAT(result.err, HasSubstr("pagemap: "));
-        EXPECT_THAT(result.out, IsEmpty());
+        EXPECT_EQ(result.out, "");
     }
-    EXPECT_THAT(run({}).err, HasSubstr("usage: pagemap"));
 }
 
-TEST_F(CommandLine, LibrariesComeFromOptionsInEitherSpelling) {
-    writeMap("work", "alu", "sch", "3 5\n");
-    const std::string work = (root_ / "libs" / "work").string();
-    EXPECT_EQ(run({"-L", "work=" + work, "get", "work.alu:sch", "3"}).out, "5\n");
-    EXPECT_EQ(run({"-Lwork=" + work, "get", "work.alu:sch", "3"}).out, "5\n");
-    EXPECT_EQ(run({"--libs=" + (root_ / "libs.defs").string(), "get", "work.alu:sch", "3"}).out,
-              "5\n");
-    // Relative to the working directory for -L, to the file's folder for --libs.
-    EXPECT_EQ(run({"-L", "work=libs/work", "get", "work.alu:sch", "3"}).out, "5\n");
-    EXPECT_EQ(
-        run({"--libs", "../libs.defs", "get", "work.alu:sch", "3"}, "", (root_ / "libs").string())
-            .out,
-        "5\n");
-}
-
-TEST_F(CommandLine, ALaterDefinitionOfALibraryReplacesAnEarlierOne) {
+TEST_F(CommandLine, LibraryDefinitionsApplyInOrderInEitherSpelling) {
     writeMap("work", "alu", "sch", "3 5\n");
     writeMap("gates", "alu", "sch", "3 9\n");
-    const ToolResult result = runWithLibs(
-        {"-L", "work=" + (root_ / "libs" / "gates").string(), "get", "work.alu:sch", "3"});
-    EXPECT_EQ(result.out, "9\n");
-    // Order matters: the file read last wins over the -L before it.
-    const ToolResult reversed = run({"-L", "work=" + (root_ / "libs" / "gates").string(), "--libs",
-                                     (root_ / "libs.defs").string(), "get", "work.alu:sch", "3"});
-    EXPECT_EQ(reversed.out, "5\n");
+    const std::string gates = (root_ / "libs" / "gates").string();
+    EXPECT_EQ(run({"-Lwork=libs/work", "get", "work.alu:sch", "3"}).out, "5\n");
+    // --libs takes relative directories from the file's folder.
+    EXPECT_EQ(run({"--libs=../../libs.defs", "get", "work.alu:sch", "3"}, "", gates).out, "5\n");
+    EXPECT_EQ(runWithLibs({"-L", "work=" + gates, "get", "work.alu:sch", "3"}).out, "9\n");
+    EXPECT_EQ(run({"-L", "work=" + gates, "--libs", "libs.defs", "get", "work.alu:sch", "3"}).out,
+              "5\n");
 }
 
 TEST_F(CommandLine, RefusedDefinitionsExitFourAndNameTheBadLine) {
@@ -90,10 +67,8 @@ TEST_F(CommandLine, RefusedDefinitionsExitFourAndNameTheBadLine) {
     const ToolResult badFile = run({"--libs", "bad.defs", "dump", "work.alu:sch"});
     EXPECT_EQ(badFile.status, 4);
     EXPECT_THAT(badFile.err, HasSubstr("bad.defs:2:"));
-
     EXPECT_EQ(run({"--libs", "missing.defs", "dump", "work.alu:sch"}).status, 4);
     EXPECT_EQ(run({"-L", "../up=/tmp", "dump", "work.alu:sch"}).status, 4);
-    EXPECT_EQ(run({"-L", "work=", "dump", "work.alu:sch"}).status, 4);
 }
 
 TEST_F(CommandLine, UnknownUnitsExitThreeAndSayWhy) {
@@ -102,13 +77,10 @@ TEST_F(CommandLine, UnknownUnitsExitThreeAndSayWhy) {
     EXPECT_EQ(undefined.status, 3);
     EXPECT_THAT(undefined.err, HasSubstr("Wrong lib.cell:view specification (nolib.alu:sch)"));
     EXPECT_THAT(undefined.err, HasSubstr("library nolib is not defined"));
-
     const ToolResult missing = runWithLibs({"set", "work.reg:sch", "1", "2"});
     EXPECT_EQ(missing.status, 3);
     EXPECT_THAT(missing.err, HasSubstr("no directory"));
-
     EXPECT_EQ(runWithLibs({"path", "work.reg:sch"}).status, 3);
-    EXPECT_EQ(runWithLibs({"get", "work.reg:sch", "1"}).status, 3);
     // A unit name may not climb out of its library.
     EXPECT_EQ(runWithLibs({"dump", "work...:sch"}).status, 3);
 }
