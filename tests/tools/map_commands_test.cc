@@ -59,7 +59,11 @@ TEST_F(MapCommands, EditsRefuseAMapFileThatIsNotACompleteListOfPairs) {
         EXPECT_EQ(result.status, 6);
         EXPECT_THAT(result.err, HasSubstr("nothing changed"));
         EXPECT_EQ(readFile(map), text);
+        EXPECT_EQ(runWithLibs({"delete", "work.alu:sch", "3"}).status, 6);
     }
+    // clear discards every pair anyway, so it starts a damaged file afresh.
+    EXPECT_EQ(runWithLibs({"clear", "work.alu:sch"}).status, 0);
+    EXPECT_EQ(readFile(mapPath("work", "alu", "sch")), "");
     // White space of any kind, several pairs a line, and full-range numbers are fine.
     const std::string map = writeMap("work", "alu", "sch", " -2147483648\t2147483647 +4 5\r\n6\n7");
     EXPECT_EQ(runWithLibs({"set", "work.alu:sch", "1", "8"}).status, 0);

@@ -90,20 +90,24 @@ using Edit = int (*)(const DesignUnit &, const Numbers &);
 struct MapCommand {
     std::string_view name;
     std::string_view operands;  // for the usage message
-    int numberCount;
-    Query query;  // exactly one of query and edit
+    Query query;                // exactly one of query and edit
     Edit edit;
+    int numberCount;
+    // Whether the pairs already in the file outlive the edit, so that the
+    // file must be read completely first; clear discards them all anyway,
+    // which also makes it the way to start over from a damaged file.
+    bool keepsFilePairs;
 };
 
 constexpr MapCommand kCommands[] = {
-    {"path", "LIB.CELL:VIEW", 0, showPath, nullptr},
-    {"dump", "LIB.CELL:VIEW", 0, dump, nullptr},
-    {"get", "LIB.CELL:VIEW PAGE", 1, get, nullptr},
-    {"reverse", "LIB.CELL:VIEW MAPPED", 1, reverse, nullptr},
-    {"highest", "LIB.CELL:VIEW", 0, highest, nullptr},
-    {"set", "LIB.CELL:VIEW PAGE MAPPED", 2, nullptr, setPair},
-    {"delete", "LIB.CELL:VIEW PAGE", 1, nullptr, deletePair},
-    {"clear", "LIB.CELL:VIEW", 0, nullptr, clearPairs},
+    {"path", "LIB.CELL:VIEW", showPath, nullptr, 0, false},
+    {"dump", "LIB.CELL:VIEW", dump, nullptr, 0, false},
+    {"get", "LIB.CELL:VIEW PAGE", get, nullptr, 1, false},
+    {"reverse", "LIB.CELL:VIEW MAPPED", reverse, nullptr, 1, false},
+    {"highest", "LIB.CELL:VIEW", highest, nullptr, 0, false},
+    {"set", "LIB.CELL:VIEW PAGE MAPPED", nullptr, setPair, 2, true},
+    {"delete", "LIB.CELL:VIEW PAGE", nullptr, deletePair, 1, true},
+    {"clear", "LIB.CELL:VIEW", nullptr, clearPairs, 0, false},
 };
 
 const MapCommand *findCommand(std::string_view name) {
@@ -117,7 +121,7 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
                    int fileMode) {
     // Only the text mode reads pairs: in another mode a save leaves the file
     // as it is, so there is nothing to lose.
-    if (fileMode == TREL_FILE_MODE_TEXT) {
+    if (command.keepsFilePairs && fileMode == TREL_FILE_MODE_TEXT) {
         const std::unique_ptr<char[]> path(
             trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
         if (path) {
