@@ -1,0 +1,154 @@
+// Load and save of a map file of 1e6 pairs in file mode 0, against the plain
+// C library way: an fscanf("%d %d") loop into a std::map, and an
+// fprintf("%d %d\n") loop over one.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "case_report.h"
+#include "cases.h"
+#include "design_root.h"
+#include "maps/map_file.h"
+#include "maps/page_map.h"
+#include "paired_timing.h"
+#include "pool_page_map.h"
+#include "random_pages.h"
+
+namespace bench {
+namespace {
+
+constexpr size_t kPairs = 1000000;
+constexpr int kTextMode = 0;
+
+using Model = std::map<uint32_t, int32_t>;
+
+std::string fileText(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The order in which pairs are stored decides where their nodes lie: stored
+// in page order (as a load stores them) they follow each other in memory, so
+// walking them in page order reads memory front to back; stored in random
+// order they lie scattered, and every step of a walk is a cache miss.
+enum class StoreOrder { pages, random };
+
+void fillBoth(trel::PageMap &map, Model &model, StoreOrder order) {
+    auto pages = distinctPages(kPairs, 41);
+    if (order == StoreOrder::pages) {
+        std::sort(pages.begin(), pages.end(), [](int32_t a, int32_t b) {
+            return static_cast<uint32_t>(a) < static_cast<uint32_t>(b);
+        });
+    }
+    const auto mapped = randomValues(kPairs, 42);
+    for (size_t i = 0; i < kPairs; ++i) {
+        map.set(pages[i], mapped[i]);
+        model.emplace_hint(model.end(), static_cast<uint32_t>(pages[i]), mapped[i]);
+    }
+}
+
+void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
+    DesignRoot root;
+    PoolPageMap map(root.mapFile("bench", "save", "sch"));
+    Model model;
+    fillBoth(*map, model, order);
+    const std::string baselinePath = root.mapFile("bench", "baseline", "sch");
+
+    bool saved = true;
+    auto project = [&] {
+        int status = -1;
+        const double seconds = secondsOf([&] { status = trel::saveMapFile(*map, kTextMode); });
+        saved = saved && status == 0;
+        return seconds;
+    };
+    auto baseline = [&] {
+        return secondsOf([&] {
+            std::FILE *file = std::fopen(baselinePath.c_str(), "wb");
+            if (file == nullptr) {
+                saved = false;
+                return;
+            }
+            for (const auto &[page, mapped] : model) {
+                std::fprintf(file, "%d %d\n", static_cast<int>(page), mapped);
+            }
+            saved = std::fclose(file) == 0 && saved;
+        });
+    };
+    for (auto _ : state) {
+        const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
+        // Both sides write the same pairs in the same order and format.
+        if (!saved || fileText(map->path()) != fileText(baselinePath)) {
+            state.SkipWithError("the two saves wrote different files");
+            break;
+        }
+        reportCase(state, {name, "fprintf loop", "ns/pair", times.projectNs, times.baselineNs,
+                           times.ratio, GoalKind::ratioAtMost, 0.33});
+    }
+}
+
+}  // namespace
+
+void mapFileLoad(benchmark::State &state) {
+    DesignRoot root;
+    // The file is the one the library itself writes: pairs in ascending order.
+    const std::string path = root.mapFile("bench", "load", "sch");
+    {
+        PoolPageMap source(path);
+        Model unused;
+        fillBoth(*source, unused, StoreOrder::random);
+        if (trel::saveMapFile(*source, kTextMode) != 0) {
+            state.SkipWithError("cannot write the map file to load");
+            return;
+        }
+    }
+
+    bool countsAgree = true;
+    auto project = [&] {
+        PoolPageMap map(path);
+        int status = -1;
+        const double seconds = secondsOf([&] { status = trel::loadMapFile(*map, kTextMode); });
+        countsAgree = countsAgree && status == 0 && map.pairCount() == kPairs;
+        return seconds;
+    };
+    auto baseline = [&] {
+        Model model;
+        const double seconds = secondsOf([&] {
+            std::FILE *file = std::fopen(path.c_str(), "rb");
+            if (file == nullptr) return;
+            int page;
+            int mapped;
+            while (std::fscanf(file, "%d %d", &page, &mapped) == 2) {  // NOLINT(cert-err34-c)
+                model[static_cast<uint32_t>(page)] = mapped;
+            }
+            std::fclose(file);
+        });
+        countsAgree = countsAgree && model.size() == kPairs;
+        return seconds;
+    };
+    for (auto _ : state) {
+        const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
+        if (!countsAgree) {
+            state.SkipWithError("a side did not load every pair");
+            break;
+        }
+        reportCase(state,
+                   {"load of a 1e6-pair page.map (mode 0)", "fscanf loop into std::map", "ns/pair",
+                    times.projectNs, times.baselineNs, times.ratio, GoalKind::ratioAtMost, 0.2});
+    }
+}
+
+void mapFileSaveInPageOrder(benchmark::State &state) {
+    mapFileSave(state, StoreOrder::pages, "save of 1e6 pairs (mode 0), stored in page order");
+}
+
+void mapFileSaveInRandomOrder(benchmark::State &state) {
+    mapFileSave(state, StoreOrder::random, "save of 1e6 pairs (mode 0), stored in random order");
+}
+
+}  // namespace bench

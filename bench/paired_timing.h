@@ -1,0 +1,44 @@
+// Paired timing: the library's side of a case and its baseline measured in the
+// same run, round after round, alternating which side goes first, so that a
+// slow spell of a shared machine falls on both alike. What is kept is the
+// median of the per-round ratios, which a single disturbed round cannot move,
+// and the median time per operation of each side.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <vector>
+
+namespace bench {
+
+// Seconds spent in `work`, by the steady clock.
+template <typename Work>
+double secondsOf(Work &&work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One round of one side. It prepares what it needs (fresh containers, open
+// files), times only the measured part with secondsOf and returns that time.
+using TimedRound = std::function<double()>;
+
+struct PairedTimes {
+    double projectNs;   // median nanoseconds per operation of the library
+    double baselineNs;  // median nanoseconds per operation of the baseline
+    double ratio;       // median of the per-round ratios library / baseline
+};
+
+// Runs `rounds` rounds of both sides, each round timing `operations`
+// operations per side.
+PairedTimes measurePaired(int rounds, double operations, const TimedRound &project,
+                          const TimedRound &baseline);
+
+// The median; the mean of the two middle values for an even count.
+double median(std::vector<double> values);
+
+// Rounds per case: an odd number by default, overridden by --trel_rounds=N.
+int rounds();
+void setRounds(int count);
+
+}  // namespace bench
