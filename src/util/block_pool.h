@@ -34,7 +34,8 @@ void pooldelete(BlockPool *pool);
 char *poolstrdup(const char *text, BlockPool *pool);
 
 // The system allocator behind every pool. Replaceable so that tests can see
-// the exact block requests and make them fail; returns the previous one.
+// the exact block requests and make them fail; returns the previous one. A
+// null member stands for the C library's malloc or free.
 struct PoolAllocator {
     void *(*allocate)(size_t bytes);
     void (*release)(void *block);

@@ -101,17 +101,6 @@ TEST_F(BlockPoolTest, GrownBlocksGetEightSpareBytesAndAtLeastTheStandardCapacity
     EXPECT_EQ(pool->next->next->next->next, nullptr);
 }
 
-TEST_F(BlockPoolTest, PoolgrowAddsOneBlockRightAfterTheHead) {
-    poolgrow(100, pool);
-    BlockPool *standard = pool->next;
-    poolgrow(9000, pool);
-    ASSERT_EQ(pool->next->next, standard);
-    EXPECT_EQ(pool->next->capacity, 9000U);
-    EXPECT_EQ(pool->next->free, pooldata(pool->next));
-    EXPECT_EQ(standard->capacity, 8000U);
-    EXPECT_EQ(RecordingAllocator::requests().back(), 9000 + kHeaderBytes);
-}
-
 TEST_F(BlockPoolTest, EveryRequestTriesTheBlocksFromTheHeadOn) {
     poolalloc(7000, pool);
     char *big = static_cast<char *>(poolalloc(2000, pool));  // grows a standard block

@@ -29,22 +29,6 @@ TEST(KeyTreeScramble, ReproducesTheWorkedExamples) {
     EXPECT_EQ(keytreescramble(16), 0xF4E918D3U);
 }
 
-uint32_t SwapHalves(uint32_t byte) {
-    return ((byte << 4) | (byte >> 4)) & 0xFFU;
-}
-
-// The byte-by-byte reading of the same mixing, checked on spread-out keys.
-TEST(KeyTreeScramble, SendsEachKeyByteToItsPlaceWithHalvesSwapped) {
-    std::mt19937 random(99);
-    for (int n = 0; n < 1000; ++n) {
-        const auto key = static_cast<uint32_t>(random());
-        const uint32_t expected =
-            SwapHalves((key & 0xFF) ^ 0x5F) << 24 | SwapHalves((key >> 24) ^ 0x9E) << 16 |
-            SwapHalves(((key >> 8) & 0xFF) ^ 0x81) << 8 | SwapHalves(((key >> 16) & 0xFF) ^ 0x3D);
-        ASSERT_EQ(keytreescramble(key), expected) << std::hex << key;
-    }
-}
-
 TEST(KeyTreeScramble, TheLowestFourKeyBitsBecomeTheHighestFourInverted) {
     for (uint32_t low = 0; low < 16; ++low) {
         EXPECT_EQ(keytreescramble(low), ((15 - low) << 28) | 0x05E918D3U);
