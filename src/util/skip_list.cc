@@ -11,12 +11,18 @@ namespace {
 SkipBitReservoir reservoir = {0, 0};
 
 // The last node on `level`, from `node` on, whose key is below `key`.
+//
+// Half the time the walk leaves a level at the node it stands on and goes on
+// through that node's link one level down; fetching that link's target while
+// the key ahead is still being read overlaps two cache misses of a large list.
 inline SkipNode *skipwalk(SkipNode *node, int level, uint32_t key) {
-    SkipNode *next;
-    while ((next = skiplinks(node)[level]) != nullptr && next->key < key) {
+    for (;;) {
+        SkipNode **links = skiplinks(node);
+        SkipNode *next = links[level];
+        if (level > 0) __builtin_prefetch(links[level - 1]);
+        if (next == nullptr || next->key >= key) return node;
         node = next;
     }
-    return node;
 }
 
 // Walks from the top level in use down to level 0, on each level moving
@@ -51,14 +57,33 @@ int skiprandombit() {
     return bit;
 }
 
+// Reads the same bits as calling skiprandombit until it returns 0, the closing
+// 0 included, but takes each run of 1 bits in the store at once. The whole run
+// is consumed even past the cap, so that the next level count starts on a
+// fresh run.
 int skiprandomlevel() {
-    int levels = 1;
-    // The whole run of 1 bits is consumed, the closing 0 included, even past
-    // the cap, so that the next level count starts on a fresh run.
-    while (skiprandombit() == 1) {
-        if (levels < kSkipMaxLevel) ++levels;
+    int ones = 0;
+    for (;;) {
+        if (reservoir.left <= 0) {
+            reservoir.bits = static_cast<uint32_t>(rand());
+            reservoir.left = 30;
+        }
+        const uint32_t bits = reservoir.bits;
+        const int run = ~bits == 0 ? 32 : __builtin_ctz(~bits);
+        if (run < reservoir.left) {
+            const int used = run + 1;  // the run and its closing 0
+            reservoir.bits = used >= 32 ? 0 : bits >> used;
+            reservoir.left -= used;
+            ones += run;
+            break;
+        }
+        // Every bit left is a 1: the run goes on into the next fill.
+        ones += reservoir.left;
+        reservoir.bits = reservoir.left >= 32 ? 0 : bits >> reservoir.left;
+        reservoir.left = 0;
+        if (ones > kSkipMaxLevel) ones = kSkipMaxLevel;
     }
-    return levels;
+    return ones >= kSkipMaxLevel ? kSkipMaxLevel : ones + 1;
 }
 
 SkipNode *skipnewnode(SkipList *list, int levels) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -273,6 +274,33 @@ TEST(SkipRandomLevel, ARunOfOnesIsReadToItsClosingZeroAndCappedAt32) {
         ++expected;
     }
     EXPECT_EQ(skiprandomlevel(), expected) << "the next count starts after the closing zero";
+}
+
+// skiprandomlevel reads whole runs at once; it must read exactly the bits
+// that drawing one bit at a time would, fills from rand() included.
+TEST(SkipRandomLevel, ReadsTheSameBitsAsSkiprandombit) {
+    std::mt19937 random(5);
+    for (int n = 0; n < 2000; ++n) {
+        // Long runs of 1 bits are frequent enough to cross fills.
+        const uint32_t bits = n % 3 == 0 ? ~(random() % 8U) : static_cast<uint32_t>(random());
+        const SkipBitReservoir start = {bits, static_cast<int32_t>(random() % 31)};
+        const unsigned seed = random();
+
+        *skipreservoir() = start;
+        srand(seed);
+        const int levels = skiprandomlevel();
+        const SkipBitReservoir after = *skipreservoir();
+
+        *skipreservoir() = start;
+        srand(seed);
+        int expected = 1;
+        while (skiprandombit() == 1) {
+            ++expected;
+        }
+        ASSERT_EQ(levels, std::min(expected, kSkipMaxLevel)) << n;
+        ASSERT_EQ(after.bits, skipreservoir()->bits) << n;
+        ASSERT_EQ(after.left, skipreservoir()->left) << n;
+    }
 }
 
 TEST(SkipRandomBit, EachFillServesThirtyBitsLowestFirst) {
