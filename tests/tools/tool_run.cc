@@ -28,7 +28,13 @@ ToolResult ToolDesign::run(const std::vector<std::string> &arguments, const std:
     const std::string outPath = stdoutPath.empty() ? (root_ / "run.out").string() : stdoutPath;
     const std::string errPath = (root_ / "run.err").string();
 
-    std::vector<std::string> words{PAGEMAP_BIN};
+    // Where the build's programs run under an emulator (a 32-bit build on a
+    // kernel without 32-bit support), the tool runs under it as well.
+    std::vector<std::string> words;
+    std::istringstream emulatorWords(PAGEMAP_EMULATOR);
+    for (std::string word; emulatorWords >> word;)
+        words.push_back(word);
+    words.emplace_back(PAGEMAP_BIN);
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char *> argv;
     for (std::string &word : words)
