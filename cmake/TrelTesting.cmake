@@ -22,9 +22,5 @@ function(trel_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main trel_warnings)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    # Tests that start the project's programs prefix them with
-    # TREL_TEST_EMULATOR, which is set when the build's programs need one.
-    string(JOIN " " emulator ${CMAKE_CROSSCOMPILING_EMULATOR})
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
-        PROPERTIES ENVIRONMENT "TREL_TEST_BIN=${PROJECT_BINARY_DIR}/bin;TREL_TEST_EMULATOR=${emulator}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
 endfunction()
