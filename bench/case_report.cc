@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "paired_timing.h"
+
 namespace bench {
 namespace {
 
@@ -67,7 +69,10 @@ void reportCase(benchmark::State &state, const CaseResult &result) {
 
 void printSummary(std::ostream &out) {
     if (results().empty()) return;
-    out << "\n| case | baseline | unit | trel | baseline | ratio | goal | met |\n"
+    out << "\nTimes are medians of " << rounds() << " interleaved rounds (map file cases) or "
+        << quickRounds() << " (the other timed cases); ratio is trel / baseline, the median of"
+        << " the rounds' own ratios.\n"
+        << "\n| case | measured against | unit | trel | baseline | ratio | goal | met |\n"
         << "|---|---|---|---|---|---|---|---|\n";
     for (const auto &result : results()) {
         out << "| " << result.name << " | " << result.baseline << " | " << result.unit << " | "

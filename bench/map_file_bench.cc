@@ -80,7 +80,7 @@ void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
             saved = std::fclose(file) == 0 && saved;
         });
     };
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
         // Both sides write the same pairs in the same order and format.
         if (!saved || fileText(map->path()) != fileText(baselinePath)) {
@@ -131,7 +131,7 @@ void mapFileLoad(benchmark::State &state) {
         countsAgree = countsAgree && model.size() == kPairs;
         return seconds;
     };
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
         if (!countsAgree) {
             state.SkipWithError("a side did not load every pair");

@@ -52,8 +52,8 @@ void pageMapGet(benchmark::State &state) {
             }
         });
     };
-    for (auto _ : state) {
-        const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
+    while (state.KeepRunning()) {
+        const PairedTimes times = measurePaired(quickRounds(), kPairs, project, baseline);
         if (projectSum != baselineSum) {
             state.SkipWithError("the page map found other pairs");
             break;
@@ -91,8 +91,8 @@ void pageMapSetNew(benchmark::State &state) {
         sizesAgree = sizesAgree && model.size() == kPairs;
         return seconds;
     };
-    for (auto _ : state) {
-        const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
+    while (state.KeepRunning()) {
+        const PairedTimes times = measurePaired(quickRounds(), kPairs, project, baseline);
         if (!sizesAgree) {
             state.SkipWithError("a side lost pairs");
             break;

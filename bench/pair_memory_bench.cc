@@ -90,10 +90,11 @@ double mapBytesPerPair(const std::vector<int32_t> &pages, const std::vector<int3
 void pairMemory(benchmark::State &state) {
     const auto pages = distinctPages(kPairs, 31);
     const auto mapped = randomValues(kPairs, 32);
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         // Node sizes depend on the random level counts, so several page maps
         // are built and the median taken; the std::map's cost is fixed.
         std::vector<double> perPair;
+        perPair.reserve(3);
         for (int round = 0; round < 3; ++round) {
             perPair.push_back(poolBytesPerPair(pages, mapped));
         }

@@ -14,6 +14,10 @@ int rounds() {
     return roundCount;
 }
 
+int quickRounds() {
+    return 3 * roundCount;
+}
+
 void setRounds(int count) {
     roundCount = count > 0 ? count : 1;
 }

@@ -37,8 +37,12 @@ PairedTimes measurePaired(int rounds, double operations, const TimedRound &proje
 // The median; the mean of the two middle values for an even count.
 double median(std::vector<double> values);
 
-// Rounds per case: an odd number by default, overridden by --trel_rounds=N.
+// Rounds of the cases whose rounds take a second or so (map file load and
+// save): 9 by default, or N from --trel_rounds=N.
 int rounds();
 void setRounds(int count);
+// Rounds of the cases whose rounds take milliseconds: three times as many, so
+// that a short burst of load on a shared machine moves the median less.
+int quickRounds();
 
 }  // namespace bench
