@@ -10,6 +10,12 @@
 
 namespace {
 
+// Bytes left between a block's free pointer and the end of its usable area.
+uint32_t poolroom(const BlockPool *block) {
+    return static_cast<uint32_t>(pooldata(const_cast<BlockPool *>(block)) + block->capacity -
+                                 block->free);
+}
+
 PoolAllocator current_allocator = {malloc, free};
 
 // The pool's only failure: there is no memory for a block, or the request is
@@ -44,6 +50,7 @@ BlockPool *poolnewblock(uint32_t capacity) {
     block->next = nullptr;
     block->free = pooldata(block);
     block->capacity = capacity;
+    block->roomafter = 0;
     memset(block->free, 0, capacity);
     return block;
 }
@@ -65,15 +72,34 @@ void poolgrow(uint32_t need, BlockPool *pool) {
     BlockPool *block = poolnewblock(need > kPoolBlockCapacity ? need : kPoolBlockCapacity);
     // Right after the head block: the handle never changes, and the newest
     // block is the second one visited by first fit.
-    block->next = pool->next;
+    BlockPool *older = pool->next;
+    block->next = older;
+    if (older != nullptr) {
+        const uint32_t room = poolroom(older);
+        block->roomafter = room > older->roomafter ? room : older->roomafter;
+    }
     pool->next = block;
 }
 
 void *poolallocslow(uint32_t size, BlockPool *pool) {
     const uintptr_t alignment = poolalignment(size);
-    // First fit over the whole chain; the head block has been tried already.
-    for (BlockPool *block = pool->next; block != nullptr; block = block->next) {
+    // First fit over the rest of the chain; the head block has been tried.
+    // Rooms only shrink, so a block's roomafter stays a bound on the blocks
+    // behind it: once it is below the size, none of them can fit.
+    BlockPool *newest = pool->next;
+    uint32_t largest_behind = 0;  // most room seen behind the newest block
+    for (BlockPool *block = newest; block != nullptr; block = block->next) {
         if (void *chunk = poolcarve(size, alignment, block)) return chunk;
+        if (block != newest && poolroom(block) > largest_behind) largest_behind = poolroom(block);
+        if (block->roomafter < size) {
+            // What was seen on the way tightens the newest block's bound, so
+            // that the next request it cannot take stops right there.
+            if (block != newest) {
+                newest->roomafter =
+                    largest_behind > block->roomafter ? largest_behind : block->roomafter;
+            }
+            break;
+        }
     }
     // Eight spare bytes cover any alignment padding in the new block. A size
     // for which even that does not fit in 32 bits can never be served.

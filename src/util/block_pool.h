@@ -22,7 +22,12 @@ struct alignas(8) BlockPool {
     BlockPool *next;    // next block of the chain, or null
     char *free;         // first byte of the usable area not handed out yet
     uint32_t capacity;  // size of the usable area in bytes
+    // No block after this one in the chain has more room left than this; it
+    // lets first fit stop early instead of visiting every older block. Kept
+    // in what would otherwise be padding, so the header keeps its size.
+    uint32_t roomafter;
 };
+static_assert(sizeof(BlockPool) == 2 * sizeof(void *) + 8, "block header grew");
 
 // Usable bytes of a standard block; larger needs get a block of their own size.
 constexpr uint32_t kPoolBlockCapacity = 8000;

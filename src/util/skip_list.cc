@@ -31,11 +31,47 @@ inline SkipNode *skipwalk(SkipNode *node, int level, uint32_t key) {
 // node visited: the node holding `key` if there is one.
 SkipNode *skipdescend(SkipList *list, uint32_t key, SkipNode **update) {
     SkipNode *node = list->header;
-    for (int i = list->level - 1; i >= 0; --i) {
+    for (int i = list->level - 1; i > 0; --i) {
         node = skipwalk(node, i, key);
         update[i] = node;
     }
+    // Level 0 is always in use.
+    node = skipwalk(node, 0, key);
+    update[0] = node;
     return skiplinks(node)[0];
+}
+
+// The header's key and value hold no pair. They remember the last node of
+// the list and its key (a value of 0 for an empty list), so that a key above
+// all others, as when a saved map is read back in order, is known to be new
+// without a descent, and a node of one level is appended right behind it.
+SkipNode *skiptail(const SkipList *list) {
+    return reinterpret_cast<SkipNode *>(list->header->value);  // NOLINT(performance-no-int-to-ptr)
+}
+
+void skipsettail(SkipList *list, SkipNode *tail) {
+    list->header->value = reinterpret_cast<SkipValue>(tail);
+    list->header->key = tail != nullptr ? tail->key : 0;
+}
+
+// Links a new node of `levels` levels for `key` behind the update[] nodes.
+SkipValue *skiplink(SkipList *list, uint32_t key, int levels, SkipNode **update) {
+    if (levels > list->level) {
+        for (int i = list->level; i < levels; ++i) {
+            update[i] = list->header;
+        }
+        list->level = levels;
+    }
+    SkipNode *node = skipnewnode(list, levels);
+    node->key = key;
+    SkipNode **links = skiplinks(node);
+    for (int i = 0; i < levels; ++i) {
+        SkipNode **before = skiplinks(update[i]);
+        links[i] = before[i];
+        before[i] = node;
+    }
+    if (links[0] == nullptr) skipsettail(list, node);
+    return &node->value;
 }
 
 }  // namespace
@@ -125,25 +161,24 @@ SkipValue *skipsearch(SkipList *list, uint32_t key) {
 
 SkipValue *skipinsert(SkipList *list, uint32_t key) {
     SkipNode *update[kSkipMaxLevel];
+    SkipNode *tail = skiptail(list);
+    if (tail != nullptr && key > list->header->key) {
+        // Certainly a new key: its level count is drawn now, exactly as after
+        // a descent that found it missing.
+        const int levels = skiprandomlevel();
+        if (levels == 1) {
+            SkipNode *node = skipnewnode(list, 1);
+            node->key = key;
+            skiplinks(tail)[0] = node;
+            skipsettail(list, node);
+            return &node->value;
+        }
+        skipdescend(list, key, update);
+        return skiplink(list, key, levels, update);
+    }
     SkipNode *candidate = skipdescend(list, key, update);
     if (candidate != nullptr && candidate->key == key) return &candidate->value;
-
-    const int levels = skiprandomlevel();
-    if (levels > list->level) {
-        for (int i = list->level; i < levels; ++i) {
-            update[i] = list->header;
-        }
-        list->level = levels;
-    }
-    SkipNode *node = skipnewnode(list, levels);
-    node->key = key;
-    SkipNode **links = skiplinks(node);
-    for (int i = 0; i < levels; ++i) {
-        SkipNode **before = skiplinks(update[i]);
-        links[i] = before[i];
-        before[i] = node;
-    }
-    return &node->value;
+    return skiplink(list, key, skiprandomlevel(), update);
 }
 
 void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound) {
@@ -157,6 +192,7 @@ void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound) {
     // The node's level count is not stored: it is the number of levels on
     // which it follows its update[] node.
     SkipNode **links = skiplinks(candidate);
+    if (links[0] == nullptr) skipsettail(list, update[0] == list->header ? nullptr : update[0]);
     int levels = 0;
     while (levels < list->level && skiplinks(update[levels])[levels] == candidate) {
         skiplinks(update[levels])[levels] = links[levels];

@@ -253,6 +253,43 @@ TEST_F(SkipListTest, DeletingTheNodeJustSteppedOverIsSafe) {
     ExpectWellFormed();
 }
 
+// A key above all others is known to be new without a descent; it must still
+// draw its level count in turn and end up exactly where a descent would put it.
+TEST_F(SkipListTest, KeysAboveAllOthersGetTheLevelCountsDrawnInTurn) {
+    srand(11);
+    *skipreservoir() = {0, 0};
+    std::vector<int> drawn(2000);
+    for (int &levels : drawn) {
+        levels = skiprandomlevel();
+    }
+    srand(11);
+    *skipreservoir() = {0, 0};
+
+    std::map<uint32_t, int> expected;  // key -> level count
+    size_t next_draw = 0;
+    const auto insert_new = [&](uint32_t key) {
+        ASSERT_EQ(skipsearch(list, key), nullptr);
+        *skipinsert(list, key) = key;
+        expected[key] = drawn[next_draw++];
+    };
+    for (uint32_t i = 1; next_draw + 3 < drawn.size(); ++i) {
+        insert_new(10 * i);
+        if (i % 7 == 0) {  // the last key goes and comes back
+            skipdelete(list, 10 * i, CountNotFound);
+            expected.erase(10 * i);
+            insert_new(10 * i);
+        }
+        if (i % 11 == 0) insert_new(10 * i - 5);  // one below the last key
+        *skipinsert(list, 10 * i) += 1;           // present: draws nothing
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectWellFormed());
+    std::map<uint32_t, int> levels;
+    for (SkipNode *node = skipfirst(list); node != nullptr; node = skiplinks(node)[0]) {
+        levels[node->key] = LevelsOf(node);
+    }
+    EXPECT_EQ(levels, expected);
+}
+
 TEST(SkipRandomLevel, ARunOfOnesIsReadToItsClosingZeroAndCappedAt32) {
     // Find a seed whose first rand() continues a 30-bit run of ones with five
     // more ones and a zero, so that 36 bits make one level count.
@@ -318,7 +355,8 @@ TEST(SkipRandomBit, EachFillServesThirtyBitsLowestFirst) {
 }
 
 // Many inserts, deletes and walks against std::map, over a key range narrow
-// enough for keys to come and go repeatedly and spread over the sign bit.
+// enough for keys to come and go repeatedly and spread over the sign bit, with
+// keys above all others mixed in.
 // Checks order, values, the level count and that a new node reuses the
 // newest freed node of its level count whenever there is one.
 TEST_F(SkipListTest, BehavesLikeAnOrderedMapUnderRandomOperations) {
@@ -329,8 +367,11 @@ TEST_F(SkipListTest, BehavesLikeAnOrderedMapUnderRandomOperations) {
         return static_cast<uint32_t>(random() % 600) * 0x00DA0001U;  // wraps past 2^31
     };
     for (int step = 0; step < 12000; ++step) {
-        const uint32_t key = random_key();
-        const int action = static_cast<int>(random() % 10);
+        // Now and then a key just above all others, as a file read in order
+        // gives them, to be set.
+        const bool above_all = step % 8 == 0 && !model.empty();
+        const uint32_t key = above_all ? model.rbegin()->first + 1 + random() % 3 : random_key();
+        const int action = above_all ? 0 : static_cast<int>(random() % 10);
         if (action < 5) {
             const bool is_new = model.count(key) == 0;
             PoolModel before(pool);
