@@ -1,6 +1,7 @@
-// Skip list: the shared descent, search, insertion and deletion with level
-// bookkeeping, node reuse through per-level free lists, and the random level
-// counts drawn from the process-wide bit reservoir.
+// Skip list: the shared descent, search, insertion (with a shortcut for keys
+// above all others) and deletion with level bookkeeping, node reuse through
+// per-level free lists, and the random level counts drawn from the
+// process-wide bit reservoir.
 #include "util/skip_list.h"
 
 #include <cstdint>

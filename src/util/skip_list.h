@@ -29,7 +29,7 @@ struct SkipNode {
 };
 
 struct SkipList {
-    SkipNode *header;                   // 32 levels, key and value unused
+    SkipNode *header;                   // 32 levels; key, value: the last node (no pair)
     BlockPool *pool;                    // where the record and all nodes come from
     int32_t level;                      // levels in use, 1..32
     SkipNode *freelist[kSkipMaxLevel];  // freelist[n - 1]: removed nodes of n levels
