@@ -25,7 +25,18 @@ std::string figure(double value) {
     return text;
 }
 
+int failures = 0;
+
 }  // namespace
+
+void failCase(benchmark::State &state, const std::string &message) {
+    ++failures;
+    state.SkipWithError(message.c_str());
+}
+
+int caseFailures() {
+    return failures;
+}
 
 bool CaseResult::met() const {
     switch (kind) {

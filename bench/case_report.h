@@ -35,6 +35,12 @@ struct CaseResult {
 // the unit and the verdict, and keeps the result for printSummary.
 void reportCase(benchmark::State &state, const CaseResult &result);
 
+// Ends a case whose two sides disagreed (or that could not be prepared): its
+// line shows the message, it gets no result, and caseFailures() counts it.
+// A figure measured on wrong answers would mean nothing.
+void failCase(benchmark::State &state, const std::string &message);
+int caseFailures();
+
 // A Markdown table of every case reported so far, in the order they ran; a
 // case run more than once shows its latest result.
 void printSummary(std::ostream &out);

@@ -1,6 +1,8 @@
 // The benchmark program: registers the cases, runs those that Google
 // Benchmark's flags select (all by default), then prints the table of every
-// case's figures, ratio and goal.
+// case's figures, ratio and goal. It exits with 1 when a case found that the
+// library and its baseline gave different answers; missed goals do not change
+// the exit status, since they depend on the machine.
 //
 // Besides Google Benchmark's own flags it takes --trel_rounds=N, the number of
 // interleaved rounds in which the map file cases time their two sides (9 by
@@ -76,5 +78,6 @@ int main(int argc, char **argv) {
     }
     bench::printSummary(std::cout);
     benchmark::Shutdown();
-    return 0;
+    // A case whose sides disagreed measured a fault, not a speed.
+    return bench::caseFailures() == 0 ? 0 : 1;
 }

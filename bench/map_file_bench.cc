@@ -84,7 +84,7 @@ void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
         const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
         // Both sides write the same pairs in the same order and format.
         if (!saved || fileText(map->path()) != fileText(baselinePath)) {
-            state.SkipWithError("the two saves wrote different files");
+            failCase(state, "the two saves wrote different files");
             break;
         }
         reportCase(state, {name, "fprintf loop", "ns/pair", times.projectNs, times.baselineNs,
@@ -103,7 +103,7 @@ void mapFileLoad(benchmark::State &state) {
         Model unused;
         fillBoth(*source, unused, StoreOrder::random);
         if (trel::saveMapFile(*source, kTextMode) != 0) {
-            state.SkipWithError("cannot write the map file to load");
+            failCase(state, "cannot write the map file to load");
             return;
         }
     }
@@ -134,7 +134,7 @@ void mapFileLoad(benchmark::State &state) {
     while (state.KeepRunning()) {
         const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
         if (!countsAgree) {
-            state.SkipWithError("a side did not load every pair");
+            failCase(state, "a side did not load every pair");
             break;
         }
         reportCase(state,
