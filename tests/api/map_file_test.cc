@@ -71,7 +71,7 @@ TEST_F(MapFileTest, ReadsWhatScanningPairsOfIntegersAccepts) {
     EXPECT_EQ(loadText(""), Pairs{});
 }
 
-TEST_F(MapFileTest, StopsAtTheFirstTokenThatIsNotAnInteger) {
+TEST_F(MapFileTest, StopsAtTheFirstTokenThatIsNotAnIntegerAndDropsALoneNumber) {
     EXPECT_EQ(loadText("1 2\nx 3 4\n"), (Pairs{{1, 2}}));
     EXPECT_EQ(loadText("1 2\n3 y\n5 6\n"), (Pairs{{1, 2}}));
     EXPECT_EQ(loadText("1 2\n3 4abc 5 6"), (Pairs{{1, 2}, {3, 4}}));
@@ -80,11 +80,8 @@ TEST_F(MapFileTest, StopsAtTheFirstTokenThatIsNotAnInteger) {
     EXPECT_EQ(loadText("1 2 2147483648 4 5 6"), (Pairs{{1, 2}}));
     EXPECT_EQ(loadText("1 2 7 -2147483649"), (Pairs{{1, 2}}));
     EXPECT_EQ(loadText("1 2 99999999999999999999999 1"), (Pairs{{1, 2}}));
-}
-
-TEST_F(MapFileTest, DropsAFinalLoneNumber) {
+    // A final lone number has no partner.
     EXPECT_EQ(loadText("1 2\n3\n"), (Pairs{{1, 2}}));
-    EXPECT_EQ(loadText("1 2 3"), (Pairs{{1, 2}}));
 }
 
 TEST_F(MapFileTest, WritesOneLinePerPairInUnsignedOrder) {
@@ -154,13 +151,13 @@ TEST_F(MapFileTest, ModeOneTransfersNoPairsAndNeverEmptiesAFile) {
     trelSetFileMode(0);
     EXPECT_EQ(trelSavePageMaps(0), TREL_OK);
     EXPECT_EQ(readFile(path_), "1 2\n");
-}
 
-TEST_F(MapFileTest, ModeOneSaveCreatesAMissingFile) {
+    // A save in mode 1 creates a missing file without writing to it.
+    makeUnit("work", "top", "sch");
     trelSetFileMode(1);
-    trelSetPageMapping("work", "alu", "sch", 1, 2);
-    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
-    EXPECT_EQ(readFile(path_), "");
+    EXPECT_EQ(trelGetPageMapping("work", "top", "sch", 1, &mapped), TREL_NO_MAPPING);
+    EXPECT_EQ(trelSavePageMap("work", "top", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(mapPath("work", "top", "sch")), "");
 }
 
 // Writes beyond a small file-size limit fail with EFBIG (the signal that
