@@ -24,13 +24,12 @@ int readPairs(std::FILE *file, PageMap &map) {
     std::vector<char> buffer(kBlockSize);
     size_t held = 0;  // unconsumed bytes at the front of the buffer
     PairParser parser;
+    PageMap::Loader store(map);
     for (;;) {
         size_t got = std::fread(buffer.data() + held, 1, buffer.size() - held, file);
         held += got;
         bool last = got == 0 || std::feof(file) || std::ferror(file);
-        size_t consumed =
-            parser.parse(buffer.data(), buffer.data() + held, last,
-                         [&map](int32_t page, int32_t mapped) { map.load(page, mapped); });
+        size_t consumed = parser.parse(buffer.data(), buffer.data() + held, last, store);
         if (last || parser.stopped()) break;
         held -= consumed;
         std::memmove(buffer.data(), buffer.data() + consumed, held);

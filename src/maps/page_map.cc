@@ -32,11 +32,11 @@ const char *indentation(int width) {
 }  // namespace
 
 PageMap::PageMap(const UnitName &unit, std::string path, BlockPool *pool)
-    : lib_(unit.lib),
+    : pairs_(skipnew(pool)),
+      lib_(unit.lib),
       cell_(unit.cell),
       view_(unit.view),
-      path_(std::move(path)),
-      pairs_(skipnew(pool)) {}
+      path_(std::move(path)) {}
 
 void PageMap::setModified(bool modified) {
     flags_ = static_cast<uint8_t>(modified ? flags_ | kModified : flags_ & ~kModified);
@@ -53,12 +53,8 @@ int PageMap::get(int32_t page, int32_t *mapped) const {
 }
 
 void PageMap::set(int32_t page, int32_t mapped) {
-    load(page, mapped);
-    setModified(true);
-}
-
-void PageMap::load(int32_t page, int32_t mapped) {
     *skipinsert(pairs_, static_cast<uint32_t>(page)) = toValue(mapped);
+    setModified(true);
 }
 
 void PageMap::remove(int32_t page) {

@@ -26,6 +26,8 @@ class PageMap {
     const std::string &view() const { return view_; }
     const std::string &path() const { return path_; }
     bool modified() const { return (flags_ & kModified) != 0; }
+    // Starts fetching the pairs' list ahead of a lookup.
+    void prefetch() const { __builtin_prefetch(pairs_); }
     void setModified(bool modified);
 
     // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.
@@ -38,8 +40,6 @@ class PageMap {
     void clear();
     // Leaves no pairs without touching the modified flag (before a reload).
     void discard();
-    // Stores a pair read from the map file, without touching the modified flag.
-    void load(int32_t page, int32_t mapped);
     // Reverse lookup: the first original page, in order, whose mapped page is
     // `mapped`; 0, or TREL_NO_ORIGINAL_PAGE with `mapped` itself.
     int reverse(int32_t mapped, int32_t *original) const;
@@ -61,15 +61,33 @@ class PageMap {
         }
     }
 
+    // Stores the pairs read from a map file, without touching the modified
+    // flag. A saved file lists its pages in ascending order, and such pages
+    // are appended without a search.
+    class Loader {
+      public:
+        explicit Loader(PageMap &map) : pairs_(map.pairs_) { skipcursorstart(&cursor_); }
+        void operator()(int32_t page, int32_t mapped) {
+            *skipinsertnext(pairs_, &cursor_, static_cast<uint32_t>(page)) =
+                static_cast<SkipValue>(static_cast<uint32_t>(mapped));
+        }
+
+      private:
+        SkipList *pairs_;
+        SkipCursor cursor_;
+    };
+
   private:
     static constexpr uint8_t kModified = 1;
 
     uint8_t flags_ = kModified;
+    // The pairs come first, so that finding the map by its names (which
+    // follow) has already brought the list's address into the cache.
+    SkipList *pairs_;
     std::string lib_;
     std::string cell_;
     std::string view_;
     std::string path_;
-    SkipList *pairs_;
 };
 
 }  // namespace trel

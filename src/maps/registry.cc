@@ -26,31 +26,40 @@ Registry &Registry::instance() {
 Registry::Registry() : pool_(poolnew()), units_(skipnew(pool_)) {}
 
 PageMap *Registry::lookup(const UnitName &unit) {
+    if (!unit.complete()) return nullptr;
+    if (PageMap *found = index_.find(unit, UnitIndex::hash(unit))) return found;
     uint32_t key;
-    if (!unitKey(unit, &key)) return nullptr;
-    SkipValue *found = skipsearch(units_, key);
-    return found != nullptr ? reinterpret_cast<PageMap *>(*found) : nullptr;
+    return unitKey(unit, &key) ? registered(key) : nullptr;
 }
 
 PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode, int *status) {
-    uint32_t key;
-    if (!unitKey(unit, &key)) {
-        *status = TREL_BAD_SPEC;
-        return nullptr;
+    *status = TREL_BAD_SPEC;
+    if (!unit.complete()) return nullptr;
+    const uint64_t hash = UnitIndex::hash(unit);
+    PageMap *found = index_.find(unit, hash);
+    uint32_t key = 0;
+    if (found == nullptr) {
+        if (!unitKey(unit, &key)) return nullptr;
+        // Names the index does not know may still spell a registered key
+        // ("a.b" "c" and "a" "b.c" both make a.b.c:...): one key, one map.
+        found = registered(key);
     }
-    if (SkipValue *found = skipsearch(units_, key)) {
+    if (found != nullptr) {
         *status = TREL_ALREADY_LOADED;
-        return reinterpret_cast<PageMap *>(*found);
+        return found;
     }
     std::string path;
-    if (!locateMapFile(unit, context, &path)) {
-        *status = TREL_BAD_SPEC;
-        return nullptr;
-    }
+    if (!locateMapFile(unit, context, &path)) return nullptr;
     auto *map = new PageMap(unit, std::move(path), pool_);
     *skipinsert(units_, key) = reinterpret_cast<SkipValue>(map);
+    index_.insert(map, hash);
     *status = loadMapFile(*map, fileMode);
     return map;
+}
+
+PageMap *Registry::registered(uint32_t key) {
+    SkipValue *found = skipsearch(units_, key);
+    return found != nullptr ? reinterpret_cast<PageMap *>(*found) : nullptr;
 }
 
 void Registry::reset() {
@@ -58,6 +67,7 @@ void Registry::reset() {
     pooldelete(pool_);
     pool_ = poolnew();
     units_ = skipnew(pool_);
+    index_.clear();
     active_ = nullptr;
 }
 

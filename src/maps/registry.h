@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "maps/page_map.h"
+#include "maps/unit_index.h"
 #include "maps/unit_name.h"
 
 namespace trel {
@@ -48,9 +49,11 @@ class Registry {
 
   private:
     Registry();
+    PageMap *registered(uint32_t key);
 
     BlockPool *pool_;
-    SkipList *units_;  // key identity -> PageMap*
+    SkipList *units_;  // key identity -> PageMap*, walked by forEach
+    UnitIndex index_;  // the same page maps, found by the unit's names
     PageMap *active_ = nullptr;
 };
 

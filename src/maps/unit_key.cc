@@ -2,6 +2,7 @@
 #include "maps/unit_key.h"
 
 #include <cstring>
+#include <string_view>
 #include <unordered_map>
 
 #include "util/string_save.h"
@@ -9,10 +10,13 @@
 namespace trel {
 namespace {
 
-// Saved text address -> ordinal. Process-wide and never released, like the
-// string-save table it indexes; allocated once so no destructor runs at exit.
-std::unordered_map<const char *, uint32_t> &ordinals() {
-    static auto *table = new std::unordered_map<const char *, uint32_t>();
+// Key text -> ordinal. The keys view the saved texts, which are never moved
+// or released, so a text seen before is found with one hash lookup and its
+// first sight is the only time it goes to the string-save table. The table
+// lives as long as the process, like the saved texts; allocated once so no
+// destructor runs at exit while a host may still call in.
+std::unordered_map<std::string_view, uint32_t> &ordinals() {
+    static auto *table = new std::unordered_map<std::string_view, uint32_t>();
     return *table;
 }
 
@@ -37,11 +41,12 @@ bool unitKey(const UnitName &unit, uint32_t *id) {
         return false;
     }
     *at = '\0';
+    const std::string_view key(text, static_cast<size_t>(at - text));
 
-    const char *saved = hashsavestr(text);
     auto &table = ordinals();
-    auto found = table.find(saved);
+    auto found = table.find(key);
     if (found == table.end()) {
+        const std::string_view saved(hashsavestr(text), key.size());
         found = table.emplace(saved, static_cast<uint32_t>(table.size() + 1)).first;
     }
     *id = found->second;

@@ -182,6 +182,30 @@ SkipValue *skipinsert(SkipList *list, uint32_t key) {
     return skiplink(list, key, skiprandomlevel(), update);
 }
 
+void skipcursorstart(SkipCursor *cursor) {
+    cursor->ready = false;
+}
+
+SkipValue *skipinsertnext(SkipList *list, SkipCursor *cursor, uint32_t key) {
+    if (skiptail(list) != nullptr && key <= list->header->key) {
+        // Not above every key: the last nodes may change under this insertion.
+        cursor->ready = false;
+        return skipinsert(list, key);
+    }
+    // Above every key: a descent would end at the last node of every level.
+    if (!cursor->ready) {
+        skipdescend(list, key, cursor->last);
+        cursor->ready = true;
+    }
+    const int levels = skiprandomlevel();
+    SkipValue *value = skiplink(list, key, levels, cursor->last);
+    SkipNode *node = skiptail(list);
+    for (int i = 0; i < levels; ++i) {
+        cursor->last[i] = node;
+    }
+    return value;
+}
+
 void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound) {
     SkipNode *update[kSkipMaxLevel];
     SkipNode *candidate = skipdescend(list, key, update);

@@ -49,6 +49,19 @@ SkipNode *skipfirst(SkipList *list);
 // Reads a node's key, value and successor on level 0 (null after the last).
 void skipstep(SkipNode *node, uint32_t *key, SkipValue *value, SkipNode **next);
 
+// Inserting keys that mostly arrive in ascending order, as when a saved map
+// is read back. The cursor remembers the last node of every level, so a key
+// above all others is linked without a descent; any other key goes through
+// skipinsert. The list and the random bits drawn come out exactly as with
+// skipinsert alone. Between skipcursorstart and the last skipinsertnext the
+// list must not be changed by other calls.
+struct SkipCursor {
+    SkipNode *last[kSkipMaxLevel];  // the last node of each level in use
+    bool ready;                     // last[] matches the list
+};
+void skipcursorstart(SkipCursor *cursor);
+SkipValue *skipinsertnext(SkipList *list, SkipCursor *cursor, uint32_t key);
+
 int skiprandomlevel();
 int skiprandombit();
 SkipNode *skipnewnode(SkipList *list, int levels);

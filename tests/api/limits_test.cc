@@ -91,4 +91,15 @@ TEST_F(LimitsTest, ManyUnitsKeepTheirOwnPageMaps) {
     }
 }
 
+TEST_F(LimitsTest, NamesThatSpellTheSameKeyShareOnePageMap) {
+    // "a" "b.x" and "a.b" "x" both make the key a.b.x:c.
+    makeUnit("a", "b.x", "c");
+    ASSERT_EQ(trelSetPageMapping("a", "b.x", "c", 1, 2), TREL_OK);
+    int mapped = 0;
+    EXPECT_EQ(trelGetPageMapping("a.b", "x", "c", 1, &mapped), TREL_OK);
+    EXPECT_EQ(mapped, 2);
+    EXPECT_EQ(trelloadMapFile("a.b", "x", "c", 0), TREL_ALREADY_LOADED);
+    EXPECT_EQ(service().calls, 1);
+}
+
 }  // namespace

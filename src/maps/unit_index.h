@@ -1,0 +1,37 @@
+// A hash index from a unit's three names to its registered page map, in
+// front of the registry: a unit named before is found with one probe and a
+// comparison against the names its page map holds, without building its key
+// text. Units are entered when they are registered and forgotten all at once
+// on reset; the registry's own list stays the record of what is registered.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "maps/page_map.h"
+#include "maps/unit_name.h"
+
+namespace trel {
+
+class UnitIndex {
+  public:
+    // The hash of a unit with all three names present.
+    static uint64_t hash(const UnitName &unit);
+
+    PageMap *find(const UnitName &unit, uint64_t hash) const;
+    void insert(PageMap *map, uint64_t hash);
+    void clear();
+
+  private:
+    struct Slot {
+        uint64_t hash;
+        PageMap *map;  // null: empty slot
+    };
+    void grow();
+
+    std::vector<Slot> slots_;  // open addressing, a power of two, at most half full
+    size_t count_ = 0;
+};
+
+}  // namespace trel
