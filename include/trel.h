@@ -36,15 +36,25 @@ extern "C" {
 
 /* Status codes. The values 1 and 3 are not used. */
 #define TREL_OK 0
-#define TREL_ALREADY_LOADED 2   /* trelloadMapFile without reload: the unit was registered already */
-#define TREL_CANNOT_READ 4      /* the map file cannot be opened for reading (or does not exist) */
-#define TREL_CANNOT_WRITE 5     /* "Failed to open map file %s for write" */
-#define TREL_BAD_SPEC 6         /* "Wrong lib.cell:view specification (%s.%s:%s)" */
-#define TREL_NO_ACTIVE_MAP 7    /* "No active page map present" */
-#define TREL_NOT_LOADED 8       /* trelSavePageMap: the unit has no registered page map */
-#define TREL_BAD_CNAME 9        /* a hierarchical name cannot be relabelled */
-#define TREL_NO_ORIGINAL_PAGE 10 /* reverse lookup: no pair has that mapped page */
-#define TREL_NO_MAPPING 11      /* lookup: no pair has that original page */
+/* trelloadMapFile without reload: the unit was registered already. */
+#define TREL_ALREADY_LOADED 2
+/* The map file cannot be opened or read (or does not exist). */
+#define TREL_CANNOT_READ 4
+/* The map file cannot be written: "Failed to open map file %s for write". */
+#define TREL_CANNOT_WRITE 5
+/* Unknown unit, null name, or key or path too long:
+ * "Wrong lib.cell:view specification (%s.%s:%s)". */
+#define TREL_BAD_SPEC 6
+/* An active-map call with no active page map: "No active page map present". */
+#define TREL_NO_ACTIVE_MAP 7
+/* trelSavePageMap: the unit has no registered page map. */
+#define TREL_NOT_LOADED 8
+/* A hierarchical name cannot be relabelled. */
+#define TREL_BAD_CNAME 9
+/* Reverse lookup: no pair has that mapped page. */
+#define TREL_NO_ORIGINAL_PAGE 10
+/* Lookup: no pair has that original page. */
+#define TREL_NO_MAPPING 11
 
 /* Map file modes for trelSetFileMode. */
 #define TREL_FILE_MODE_TEXT 0 /* pairs are read from and written to page.map */
@@ -84,8 +94,8 @@ TREL_EXPORT int TREL_CALL trelGetPageMapping(const char *lib, const char *cell, 
                                              int page, int *mapped);
 
 /* Removes the pair of an original page. Returns 0 whether or not it existed. */
-TREL_EXPORT int TREL_CALL trelDeletePageMapping(const char *lib, const char *cell,
-                                                const char *view, int page);
+TREL_EXPORT int TREL_CALL trelDeletePageMapping(const char *lib, const char *cell, const char *view,
+                                                int page);
 
 /* Stores page -> mapped, replacing an earlier pair; equal numbers remove the pair. */
 TREL_EXPORT int TREL_CALL trelSetPageMapping(const char *lib, const char *cell, const char *view,
