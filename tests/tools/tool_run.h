@@ -1,12 +1,16 @@
-// Running the built pagemap binary: a design folder per test, and a runner
-// that feeds standard input and collects standard output, standard error and
-// the exit status.
+// Running the built pagemap binary in a temporary design folder per test. The
+// binary starts through the shell with its three standard streams on files of
+// the folder, which keeps large outputs out of pipes and deadlocks.
 #pragma once
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,31 +20,96 @@ struct ToolResult {
     std::string err;
 };
 
-// A temporary folder with a design in it: libraries under <root>/libs/<lib>,
-// defined by the file <root>/libs.defs.
+// One run with the design's library definitions and what it must give: the
+// exit status, all of standard output, and a text within standard error. The
+// arguments are the words of `commandLine`, split at spaces.
+struct ToolCase {
+    std::string commandLine;
+    int status;
+    std::string out;
+    std::string err = "";
+};
+
+// Libraries live under <root>/libs/<lib>, defined by the file <root>/libs.defs.
 class ToolDesign : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pagemap-XXXXXX");
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        writeFile("libs.defs", "# test libraries\nwork libs/work\ngates libs/gates\n");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
 
-    // Runs pagemap with `arguments` in the folder `directory` (the design
-    // folder when empty). `stdoutPath` replaces the captured output file.
+    // Runs pagemap with `arguments` in `directory` (the design folder when
+    // empty); `stdoutPath` replaces the file that captures standard output.
     ToolResult run(const std::vector<std::string> &arguments, const std::string &input = "",
-                   const std::string &directory = "", const std::string &stdoutPath = "") const;
+                   const std::string &directory = "", const std::string &stdoutPath = "") const {
+        const std::string outPath = stdoutPath.empty() ? (root_ / "run.out").string() : stdoutPath;
+        const std::string errPath = root_ / "run.err";
+        // Where the build's programs run under an emulator (a 32-bit build on
+        // a kernel without 32-bit support), the tool runs under it as well.
+        std::string command = "cd " + quoted(directory.empty() ? root_.string() : directory) +
+                              " && " PAGEMAP_EMULATOR " " + quoted(PAGEMAP_BIN);
+        for (const std::string &argument : arguments)
+            command += " " + quoted(argument);
+        command += " <" + quoted(writeFile("run.in", input)) + " >" + quoted(outPath) + " 2>" +
+                   quoted(errPath);
+        const int wait = std::system(command.c_str());
+        ToolResult result;
+        if (WIFEXITED(wait)) result.status = WEXITSTATUS(wait);
+        if (stdoutPath.empty()) result.out = readFile(outPath);
+        result.err = readFile(errPath);
+        return result;
+    }
     // Runs pagemap with "--libs <root>/libs.defs" before `arguments`.
-    ToolResult runWithLibs(const std::vector<std::string> &arguments,
-                           const std::string &input = "") const;
+    ToolResult runWithLibs(std::vector<std::string> arguments,
+                           const std::string &input = "") const {
+        arguments.insert(arguments.begin(), {"--libs", root_ / "libs.defs"});
+        return run(arguments, input);
+    }
+    // Runs every case through runWithLibs and checks what it gives.
+    void expectCases(const std::vector<ToolCase> &cases) const {
+        for (const ToolCase &expected : cases) {
+            SCOPED_TRACE("pagemap " + expected.commandLine);
+            std::vector<std::string> arguments;
+            std::istringstream words(expected.commandLine);
+            for (std::string word; words >> word;)
+                arguments.push_back(word);
+            const ToolResult result = runWithLibs(arguments);
+            EXPECT_EQ(result.status, expected.status) << result.err;
+            EXPECT_EQ(result.out, expected.out);
+            EXPECT_THAT(result.err, ::testing::HasSubstr(expected.err));
+        }
+    }
 
-    // Makes the unit's directory; returns it.
-    std::string makeUnit(const std::string &lib, const std::string &cell,
-                         const std::string &view) const;
-    // Writes the unit's page.map (making the unit); returns its path.
-    std::string writeMap(const std::string &lib, const std::string &cell, const std::string &view,
-                         const std::string &text) const;
-    std::string readFile(const std::string &path) const;
-    std::string writeFile(const std::string &relative, const std::string &text) const;
-    std::string mapPath(const std::string &lib, const std::string &cell,
-                        const std::string &view) const;
+    // Makes the unit folder <root>/libs/<unit> ("work/alu/sch"); returns the
+    // path of its page.map.
+    std::string makeUnit(const std::string &unit) const {
+        std::filesystem::create_directories(root_ / "libs" / unit);
+        return root_ / "libs" / unit / "page.map";
+    }
+    // Writes `text` to `path`, relative to the design folder or absolute.
+    std::string writeFile(const std::string &path, const std::string &text) const {
+        std::filesystem::create_directories((root_ / path).parent_path());
+        std::ofstream(root_ / path, std::ios::binary) << text;
+        return root_ / path;
+    }
+    static std::string readFile(const std::string &path) {
+        std::ostringstream text;
+        text << std::ifstream(path, std::ios::binary).rdbuf();
+        return text.str();
+    }
+    // A word the shell passes on as it is, whatever characters it holds.
+    static std::string quoted(const std::string &word) {
+        std::string text = "'";
+        for (char c : word)
+            text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return text + "'";
+    }
 
     std::filesystem::path root_;
 };
