@@ -1,5 +1,6 @@
 // A temporary folder for one test, removed with everything in it afterwards,
-// with helpers to make unit directories and write files inside it.
+// with helpers to make directories and write files inside it; no library is
+// defined when a test starts or after it ends.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,33 +17,26 @@ class DesignFolder : public ::testing::Test {
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "dree-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        root = pattern;
         dreeClearLibraries();
     }
     void TearDown() override {
         dreeClearLibraries();
         std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
+        std::filesystem::remove_all(root, ignored);
     }
 
     // Creates <root>/<relative> with its parents; returns its full path.
     std::string makeDirectory(const std::string &relative) const {
-        const auto path = root_ / relative;
-        std::filesystem::create_directories(path);
-        return path.string();
+        std::filesystem::create_directories(root + "/" + relative);
+        return root + "/" + relative;
     }
-
     std::string writeFile(const std::string &relative, const std::string &text) const {
-        const auto path = root_ / relative;
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
+        std::ofstream(root + "/" + relative, std::ios::binary) << text;
+        return root + "/" + relative;
     }
 
-    std::string root() const { return root_.string(); }
-
-  private:
-    std::filesystem::path root_;
+    std::string root;
 };
 
 // The directory dreeGetPath answers, or the status text "status N".
