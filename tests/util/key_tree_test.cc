@@ -1,5 +1,5 @@
-// Scrambled-key map: the scrambling of keys, where entries land in the tree,
-// and a randomized run against std::map.
+// Scrambled-key map: the scrambling of keys, and a randomized run against
+// std::map.
 #include "util/key_tree.h"
 
 #include <gtest/gtest.h>
@@ -31,27 +31,6 @@ class KeyTreeTest : public ::testing::Test {
     BlockPool *pool = poolnew();
     KeyTree *tree = keytreenew(pool);
 };
-
-// The tree is never rebalanced, so the order in which scrambled keys arrive
-// decides its shape.
-TEST_F(KeyTreeTest, EntriesLieWhereTheirScrambledKeysLeadAtInsertion) {
-    for (uint32_t key = 0; key < 16; ++key) {
-        keytreeslot(tree, key);  // scrambled keys strictly decrease: a chain of left children
-    }
-    KeyTreeEntry *entry = tree->root;
-    for (uint32_t key = 0; key < 16; ++key, entry = entry->left) {
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(entry->key, keytreescramble(key));
-        EXPECT_EQ(entry->right, nullptr);
-    }
-    EXPECT_EQ(entry, nullptr);
-    // A missing key's link is the empty one where its entry will go: key 16
-    // scrambles between keys 0 and 1.
-    KeyTreeEntry **empty = keytreefind(&tree->root, keytreescramble(16));
-    EXPECT_EQ(empty, &tree->root->left->right);
-    KeyTreeValue *slot = keytreeslot(tree, 16);
-    EXPECT_EQ(slot, &(*empty)->value);
-}
 
 void CollectInOrder(const KeyTreeEntry *entry, std::vector<uint32_t> &keys) {
     if (entry == nullptr) return;
