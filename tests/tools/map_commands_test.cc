@@ -10,10 +10,10 @@ using ::testing::HasSubstr;
 using MapCommands = ToolDesign;
 
 TEST_F(MapCommands, QueriesPrintTheirAnswerOrExitWithTheirStatus) {
-    const std::string map = writeFile(makeUnit("work/alu/sch"), "3 5\n7 7\n-2 4\n9 5\n");
+    writeFile(makeUnit("work/alu/sch"), "3 5\n7 7\n-2 4\n9 5\n");
     makeUnit("work/reg/sch");  // no map file: an empty page map, not an error
     expectCases({
-        {"path work.alu:sch", 0, map + "\n"},
+        {"path work.alu:sch", 0, "libs/work/alu/sch/page.map\n"},  // as libs.defs has it
         {"get work.alu:sch 3", 0, "5\n"},
         {"get work.alu:sch 4294967294", 0, "4\n"},  // the page -2
         {"reverse work.alu:sch 5", 0, "3\n"},       // the lowest of 3 and 9
@@ -80,8 +80,7 @@ TEST_F(MapCommands, FailedSavesAndLostOutputAreErrors) {
     expectCases({{"--mode 1 set work.alu:sch 4 6", 5, "", "Failed to open map file"}});
     std::filesystem::remove(map);
 
-    const ToolResult full =
-        run({"--libs", "libs.defs", "path", "work.alu:sch"}, "", "", "/dev/full");
+    const ToolResult full = run("--libs libs.defs path work.alu:sch", "", "", "/dev/full");
     EXPECT_EQ(full.status, 8);
     EXPECT_THAT(full.err, HasSubstr("cannot write standard output"));
 }

@@ -55,7 +55,7 @@ TEST_F(Relabel, ResultsLongerThanTwiceTheNameComeOutWhole) {
 // model of the two maps says, a malformed name unchanged and its line named.
 TEST_F(Relabel, StreamingAnswersEveryLineAsAModelOfThePageMapsSays) {
     // No operand at all reads standard input as well.
-    EXPECT_EQ(runWithLibs({"relabel"}, kTwoLevels).out, kBothRelabelled);
+    EXPECT_EQ(run("--libs libs.defs relabel", kTwoLevels).out, kBothRelabelled);
     std::map<int, int> top, alu;
     std::string topText, aluText;
     for (int page = 1; page <= 200; page += 2) {
@@ -81,7 +81,7 @@ TEST_F(Relabel, StreamingAnswersEveryLineAsAModelOfThePageMapsSays) {
                     element(alu, "R", regPage) + "(work.reg:sch)\n";
     }
     input.pop_back();
-    const ToolResult result = runWithLibs({"relabel", "-"}, input);
+    const ToolResult result = run("--libs libs.defs relabel -", input);
     EXPECT_EQ(result.status, 7);
     EXPECT_THAT(result.err, HasSubstr("line 2:"));
     EXPECT_TRUE(result.out == expected) << "streamed output differs from the model";

@@ -21,8 +21,7 @@ struct ToolResult {
 };
 
 // One run with the design's library definitions and what it must give: the
-// exit status, all of standard output, and a text within standard error. The
-// arguments are the words of `commandLine`, split at spaces.
+// exit status, all of standard output, and a text within standard error.
 struct ToolCase {
     std::string commandLine;
     int status;
@@ -30,7 +29,8 @@ struct ToolCase {
     std::string err = "";
 };
 
-// Libraries live under <root>/libs/<lib>, defined by the file <root>/libs.defs.
+// Libraries live under <root>/libs/<lib>, defined by the file <root>/libs.defs;
+// the tool runs in <root> unless told otherwise.
 class ToolDesign : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -44,9 +44,10 @@ class ToolDesign : public ::testing::Test {
         std::filesystem::remove_all(root_, ignored);
     }
 
-    // Runs pagemap with `arguments` in `directory` (the design folder when
-    // empty); `stdoutPath` replaces the file that captures standard output.
-    ToolResult run(const std::vector<std::string> &arguments, const std::string &input = "",
+    // Runs pagemap with the words of `commandLine`, split at spaces, in
+    // `directory` (the design folder when empty); `stdoutPath` replaces the
+    // file that captures standard output.
+    ToolResult run(const std::string &commandLine, const std::string &input = "",
                    const std::string &directory = "", const std::string &stdoutPath = "") const {
         const std::string outPath = stdoutPath.empty() ? (root_ / "run.out").string() : stdoutPath;
         const std::string errPath = root_ / "run.err";
@@ -54,8 +55,9 @@ class ToolDesign : public ::testing::Test {
         // a kernel without 32-bit support), the tool runs under it as well.
         std::string command = "cd " + quoted(directory.empty() ? root_.string() : directory) +
                               " && " PAGEMAP_EMULATOR " " + quoted(PAGEMAP_BIN);
-        for (const std::string &argument : arguments)
-            command += " " + quoted(argument);
+        std::istringstream words(commandLine);
+        for (std::string word; words >> word;)
+            command += " " + quoted(word);
         command += " <" + quoted(writeFile("run.in", input)) + " >" + quoted(outPath) + " 2>" +
                    quoted(errPath);
         const int wait = std::system(command.c_str());
@@ -65,21 +67,12 @@ class ToolDesign : public ::testing::Test {
         result.err = readFile(errPath);
         return result;
     }
-    // Runs pagemap with "--libs <root>/libs.defs" before `arguments`.
-    ToolResult runWithLibs(std::vector<std::string> arguments,
-                           const std::string &input = "") const {
-        arguments.insert(arguments.begin(), {"--libs", root_ / "libs.defs"});
-        return run(arguments, input);
-    }
-    // Runs every case through runWithLibs and checks what it gives.
+    // Runs every case with the design's library definitions and checks what
+    // it gives.
     void expectCases(const std::vector<ToolCase> &cases) const {
         for (const ToolCase &expected : cases) {
             SCOPED_TRACE("pagemap " + expected.commandLine);
-            std::vector<std::string> arguments;
-            std::istringstream words(expected.commandLine);
-            for (std::string word; words >> word;)
-                arguments.push_back(word);
-            const ToolResult result = runWithLibs(arguments);
+            const ToolResult result = run("--libs libs.defs " + expected.commandLine);
             EXPECT_EQ(result.status, expected.status) << result.err;
             EXPECT_EQ(result.out, expected.out);
             EXPECT_THAT(result.err, ::testing::HasSubstr(expected.err));
