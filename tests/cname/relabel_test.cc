@@ -2,7 +2,6 @@
 // element stands on, whose page map decides, what a failed lookup leaves, and
 // how the answer is copied into the host's buffer.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,53 +9,23 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include "dree.h"
 #include "trel.h"
-
-namespace {
-
-// The folder the test program's library-path service answers from.
-std::string designRoot;
-
-std::string unitFolder(const std::string &lib, const std::string &cell, const std::string &view) {
-    return designRoot + "/" + lib + "/" + cell + "/" + view;
-}
-
-}  // namespace
-
-// The library-path service as libtrel calls it: the unit lib.cell:view lives
-// in <root>/<lib>/<cell>/<view>, and is known once that folder exists.
-extern "C" int dreeGetPath(int /*context*/, int /*zero1*/, const char *lib, const char *cell,
-                           const char *view, int /*zero2*/, char *dir, int size) {
-    if (lib == nullptr || cell == nullptr || view == nullptr || dir == nullptr) return 1;
-    const std::string folder = unitFolder(lib, cell, view);
-    struct stat info {};
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 1;
-    if (size <= 0 || folder.size() >= static_cast<std::size_t>(size)) return 1;
-    std::memcpy(dir, folder.c_str(), folder.size() + 1);
-    return 0;
-}
 
 namespace {
 
 constexpr char kTwoLevels[] = "top(work.top:sch)/U1@3(work.alu:sch)";
 constexpr char kRelabelled[] = "top(work.top:sch)/page5_U1(work.alu:sch)";
 
-struct Relabelled {
-    int status;
-    std::string text;
-    bool operator==(const Relabelled &other) const {
-        return status == other.status && text == other.text;
-    }
-};
-std::ostream &operator<<(std::ostream &out, const Relabelled &r) {
-    return out << r.status << " \"" << r.text << '"';
-}
+// A status and the text written, up to its NUL.
+using Relabelled = std::pair<int, std::string>;
 
 Relabelled relabel(decltype(&trelGetMappedCname) entryPoint, const std::string &name) {
     char out[4096];
@@ -70,56 +39,54 @@ Relabelled lastElement(const std::string &name) {
     return relabel(trelGetMapeedCnameLastPathElem, name);
 }
 
-// A fresh design tree and a fresh libtrel (no page maps, file mode 0) per test.
+// A fresh design tree, no library defined, and a fresh libtrel (no page maps,
+// file mode 0) per test. The library-path service is the stand-in's: a unit
+// lib.cell:view is known once <root>/<lib>/<cell>/<view> exists.
 class RelabelTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "trel-cname-XXXXXX");
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        designRoot = pattern;
+        root = pattern;
+        dreeClearLibraries();
         trelReset();
         trelSetFileMode(TREL_FILE_MODE_TEXT);
     }
     void TearDown() override {
         trelReset();
-        std::filesystem::remove_all(designRoot);
+        dreeClearLibraries();
+        std::filesystem::remove_all(root);
     }
 
-    static void addUnit(const std::string &lib, const std::string &cell, const std::string &view) {
-        std::filesystem::create_directories(unitFolder(lib, cell, view));
+    // Makes the unit's folder, defines its library, and returns the folder.
+    std::string addUnit(const std::string &lib, const std::string &cell, const std::string &view) {
+        std::filesystem::create_directories(root + "/" + lib + "/" + cell + "/" + view);
+        EXPECT_EQ(dreeDefineLibrary(lib.c_str(), (root + "/" + lib).c_str()), DREE_OK);
+        return root + "/" + lib + "/" + cell + "/" + view;
     }
-    static void mapPage(const std::string &lib, const std::string &cell, const std::string &view,
-                        int page, int mapped) {
+    void mapPage(const std::string &lib, const std::string &cell, const std::string &view, int page,
+                 int mapped) {
         addUnit(lib, cell, view);
         ASSERT_EQ(trelSetPageMapping(lib.c_str(), cell.c_str(), view.c_str(), page, mapped), 0);
     }
-    static std::string lastError() {
-        char *text = nullptr;
-        trelGetLastError(&text);
-        return text;
-    }
+
+    std::string root;
 };
 
+// The parent's page map, here read from its map file, decides; the element's
+// own unit does not count. A page label stands for its page and carries no
+// instance name; so does a label made by an earlier relabelling.
 TEST_F(RelabelTest, ElementTakesItsPageFromTheParentUnitsMap) {
-    mapPage("work", "top", "sch", 3, 5);
-    mapPage("work", "alu", "sch", 3, 8);  // the element's own unit must not count
-    mapPage("work", "top", "sch", 12, 4);
-    EXPECT_EQ(lastElement(kTwoLevels), (Relabelled{TREL_OK, kRelabelled}));
-    EXPECT_EQ(wholePath(kTwoLevels), (Relabelled{TREL_OK, kRelabelled}));
-
-    // A page label stands for its page and carries no instance name; so does
-    // a label made by an earlier relabelling.
-    const char *labelled = "top(work.top:sch)/page12(work.alu:sch)";
-    EXPECT_EQ(lastElement(labelled).text, "top(work.top:sch)/page4(work.alu:sch)");
-    EXPECT_EQ(wholePath(labelled).text, "top(work.top:sch)/page4(work.alu:sch)");
-    EXPECT_EQ(wholePath("top(work.top:sch)/page3_U1").text, "top(work.top:sch)/page5");
-}
-
-TEST_F(RelabelTest, ParentPageMapIsLoadedFromItsMapFileAndStaysRegistered) {
-    addUnit("work", "top", "sch");
-    std::ofstream(unitFolder("work", "top", "sch") + "/page.map") << "3 9\n";
-    EXPECT_EQ(lastElement(kTwoLevels).text, "top(work.top:sch)/page9_U1(work.alu:sch)");
+    std::ofstream(addUnit("work", "top", "sch") + "/page.map") << "3 5\n12 4\n";
+    mapPage("work", "alu", "sch", 3, 8);
+    EXPECT_EQ(lastElement(kTwoLevels), Relabelled(TREL_OK, kRelabelled));
+    EXPECT_EQ(wholePath(kTwoLevels), Relabelled(TREL_OK, kRelabelled));
     EXPECT_EQ(trelloadMapFile("work", "top", "sch", 0), TREL_ALREADY_LOADED);
+
+    const char *labelled = "top(work.top:sch)/page12(work.alu:sch)";
+    EXPECT_EQ(lastElement(labelled).second, "top(work.top:sch)/page4(work.alu:sch)");
+    EXPECT_EQ(wholePath(labelled).second, "top(work.top:sch)/page4(work.alu:sch)");
+    EXPECT_EQ(wholePath("top(work.top:sch)/page3_U1").second, "top(work.top:sch)/page5");
 }
 
 TEST_F(RelabelTest, WholePathRelabelsEachLevelAndLeavesFailedLookupsAlone) {
@@ -132,97 +99,90 @@ TEST_F(RelabelTest, WholePathRelabelsEachLevelAndLeavesFailedLookupsAlone) {
     const std::string name =
         "root(lib.a:v)/X@1(lib.b:v)/Y@2(lib.c:v)/Z@3/W@4(lib.gone:v)/V@5(lib." + unconvertible +
         ":v)/U@1";
-    EXPECT_EQ(wholePath(name), (Relabelled{TREL_OK,
-                                           "root(lib.a:v)/page11_X(lib.b:v)/Y@2(lib.c:v)/page33_Z/"
-                                           "W@4(lib.gone:v)/V@5(lib." +
-                                               unconvertible + ":v)/U@1"}));
+    EXPECT_EQ(wholePath(name), Relabelled(TREL_OK,
+                                          "root(lib.a:v)/page11_X(lib.b:v)/Y@2(lib.c:v)/"
+                                          "page33_Z/W@4(lib.gone:v)/V@5(lib." +
+                                              unconvertible + ":v)/U@1"));
 }
 
 TEST_F(RelabelTest, NameWithoutParentOrSyntaxComesBackAsItWas) {
     mapPage("work", "top", "sch", 3, 5);
-    EXPECT_EQ(lastElement("U1@3(work.top:sch)"),
-              (Relabelled{TREL_BAD_CNAME, "U1@3(work.top:sch)"}));
-    EXPECT_EQ(wholePath("U1@3(work.top:sch)"), (Relabelled{TREL_OK, "U1@3(work.top:sch)"}));
+    EXPECT_EQ(lastElement("U1@3(work.top:sch)"), Relabelled(TREL_BAD_CNAME, "U1@3(work.top:sch)"));
+    EXPECT_EQ(wholePath("U1@3(work.top:sch)"), Relabelled(TREL_OK, "U1@3(work.top:sch)"));
     for (const char *name : {"", "a//b", "a(work.top:sch", "a(work:sch)", "a(work.top)", "a b/c"}) {
-        EXPECT_EQ(wholePath(name), (Relabelled{TREL_BAD_CNAME, name}));
-        EXPECT_EQ(lastElement(name), (Relabelled{TREL_BAD_CNAME, name}));
+        EXPECT_EQ(wholePath(name), Relabelled(TREL_BAD_CNAME, name));
+        EXPECT_EQ(lastElement(name), Relabelled(TREL_BAD_CNAME, name));
     }
 }
 
-TEST_F(RelabelTest, LastElementReportsAFailedLookupWithTheSourceText) {
+// A failed lookup under a parent that names a unit returns its status with
+// the source copied, and an unknown unit leaves its message; a parent that
+// names no unit, or a library the mapper cannot convert, gets nothing written.
+TEST_F(RelabelTest, LastElementReportsAFailedLookup) {
     addUnit("work", "top", "sch");
-    EXPECT_EQ(lastElement(kTwoLevels), (Relabelled{TREL_NO_MAPPING, kTwoLevels}));
-
-    const char *unknown = "top(work.nowhere:sch)/U1@3";
-    EXPECT_EQ(lastElement(unknown), (Relabelled{TREL_BAD_SPEC, unknown}));
-    EXPECT_EQ(lastError(), "Wrong lib.cell:view specification (work.nowhere:sch)");
-
-    const std::string badView = "top(work.top:\\" + std::string(700, '/') + "\\)/U1@3";
-    EXPECT_EQ(lastElement(badView), (Relabelled{TREL_BAD_CNAME, badView}));
-}
-
-TEST_F(RelabelTest, LastElementUnderAnUnconvertibleLibraryWritesNothing) {
-    // No unit at all, or a library name that outgrows the mapper's buffer.
-    const std::string tooLong = "top(\\" + std::string(700, '/') + "\\.c:v)/U1@3";
-    for (const std::string &name : {std::string("top/U1@3"), tooLong}) {
-        char out[64];
+    const std::string unconvertible = "\\" + std::string(700, '/') + "\\";
+    const struct {
+        std::string name;
+        int status;
+        bool sourceCopied;
+    } cases[] = {
+        {kTwoLevels, TREL_NO_MAPPING, true},
+        {"top(work.top:" + unconvertible + ")/U1@3", TREL_BAD_CNAME, true},
+        {"top/U1@3", TREL_BAD_CNAME, false},
+        {"top(" + unconvertible + ".c:v)/U1@3", TREL_BAD_CNAME, false},
+        {"top(work.nowhere:sch)/U1@3", TREL_BAD_SPEC, true},
+    };
+    for (const auto &[name, status, sourceCopied] : cases) {
+        char out[1024];
         std::memset(out, '#', sizeof out);
-        EXPECT_EQ(trelGetMapeedCnameLastPathElem(name.c_str(), out, sizeof out), TREL_BAD_CNAME);
-        EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#')) << name;
+        EXPECT_EQ(trelGetMapeedCnameLastPathElem(name.c_str(), out, sizeof out), status) << name;
+        EXPECT_EQ(std::string(out, strnlen(out, sizeof out)),
+                  sourceCopied ? name : std::string(sizeof out, '#'));
     }
+    char *message = nullptr;
+    trelGetLastError(&message);
+    EXPECT_STREQ(message, "Wrong lib.cell:view specification (work.nowhere:sch)");
 }
 
 TEST_F(RelabelTest, ExtendedIdentifiersReachThePageMapOfTheirConvertedNames) {
     mapPage("my lib", "a%2Fb", "sch", 2, 7);  // \my lib\ and \a/b\ as the host names them
     const char *name = "top(\\my lib\\.\\a/b\\:sch)/\\U 1\\@2";
     const char *want = "top(\\my lib\\.\\a/b\\:sch)/page7_\\U 1\\";
-    EXPECT_EQ(lastElement(name), (Relabelled{TREL_OK, want}));
-    EXPECT_EQ(wholePath(name), (Relabelled{TREL_OK, want}));
-}
-
-TEST_F(RelabelTest, MissingSourceOrBufferWritesNothing) {
-    char out[8];
-    std::memset(out, '#', sizeof out);
-    for (auto entryPoint : {trelGetMappedCname, trelGetMapeedCnameLastPathElem}) {
-        EXPECT_EQ(entryPoint(nullptr, out, sizeof out), TREL_BAD_CNAME);
-        EXPECT_EQ(entryPoint(kTwoLevels, nullptr, 8), TREL_BAD_CNAME);
-        EXPECT_EQ(entryPoint(kTwoLevels, out, 0), TREL_BAD_CNAME);
-        EXPECT_EQ(entryPoint(kTwoLevels, out, -1), TREL_BAD_CNAME);
-    }
-    EXPECT_EQ(std::string(out, sizeof out), std::string(sizeof out, '#'));
+    EXPECT_EQ(lastElement(name), Relabelled(TREL_OK, want));
+    EXPECT_EQ(wholePath(name), Relabelled(TREL_OK, want));
 }
 
 // strncpy semantics: `length` bytes at most, NUL padding up to `length` when
 // shorter, no terminator when the answer has `length` bytes or more, and
-// nothing past `length`; for relabelled answers and returned sources alike.
+// nothing past `length`; for relabelled answers and returned sources alike,
+// and with the name relabelled in place in the same buffer. Without a source,
+// a buffer or a positive length nothing is written.
 TEST_F(RelabelTest, AnswerFillsExactlyLengthBytes) {
     mapPage("work", "top", "sch", 3, 5);
     for (auto entryPoint : {trelGetMappedCname, trelGetMapeedCnameLastPathElem}) {
+        EXPECT_EQ(entryPoint(kTwoLevels, nullptr, 8), TREL_BAD_CNAME);
+        char untouched[] = "########";
+        EXPECT_EQ(entryPoint(nullptr, untouched, sizeof untouched), TREL_BAD_CNAME);
+        EXPECT_STREQ(untouched, "########");
         for (const auto &[name, answer] :
              {std::pair<std::string, std::string>{kTwoLevels, kRelabelled}, {"a//b", "a//b"}}) {
             const int size = static_cast<int>(answer.size());
-            for (int length : {1, 4, size - 1, size, size + 1, size + 9}) {
+            for (int length : {-1, 0, 1, 4, size - 1, size, size + 1, size + 9}) {
                 std::vector<char> out(answer.size() + 16, '#');
-                entryPoint(name.c_str(), out.data(), length);
-                const std::size_t end = static_cast<std::size_t>(length);
-                std::string want = answer.substr(0, end);
-                want.resize(end, '\0');
+                const int status = entryPoint(name.c_str(), out.data(), length);
+                const auto written = static_cast<std::size_t>(std::max(length, 0));
+                std::string want = answer.substr(0, written);
+                want.resize(written, '\0');
                 want.resize(out.size(), '#');
                 EXPECT_EQ(std::string(out.begin(), out.end()), want) << name << " " << length;
+                EXPECT_TRUE(length > 0 || status == TREL_BAD_CNAME) << length;
             }
+            char inPlace[64] = {};
+            std::strcpy(inPlace, name.c_str());
+            entryPoint(inPlace, inPlace, sizeof inPlace);
+            EXPECT_STREQ(inPlace, answer.c_str()) << "in place: " << name;
         }
     }
-}
-
-TEST_F(RelabelTest, NameMayBeRelabelledInPlace) {
-    mapPage("work", "top", "sch", 3, 5);
-    char buffer[64];
-    std::strcpy(buffer, kTwoLevels);
-    EXPECT_EQ(trelGetMapeedCnameLastPathElem(buffer, buffer, sizeof buffer), TREL_OK);
-    EXPECT_STREQ(buffer, kRelabelled);
-    std::strcpy(buffer, "not a name");
-    EXPECT_EQ(trelGetMappedCname(buffer, buffer, sizeof buffer), TREL_BAD_CNAME);
-    EXPECT_STREQ(buffer, "not a name");
 }
 
 TEST_F(RelabelTest, RepeatedRelabellingKeepsNoMemory) {
