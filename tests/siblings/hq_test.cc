@@ -1,5 +1,5 @@
-// The hierarchical-name library: what a text parses into, which texts it
-// refuses, the edits libtrel makes, and printing back.
+// The hierarchical-name library: which texts it refuses, the edits libtrel
+// makes, and what generated names parse into and print back as.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -25,60 +25,24 @@ std::string describe(const hqPathElem &elem) {
            "|" + orNone(elem.lib) + "." + orNone(elem.cell) + ":" + orNone(elem.view);
 }
 
-TEST(HqPath, ReadsLabelInstancePageAndUnitOfEachElement) {
-    hqPath path("top(work.top:sch)/U1@3(work.alu:sch)/(\\my.lib\\.c:v)/page12");
-    ASSERT_EQ(path.valid, 1);
-    std::vector<std::string> elems;
-    for (hqPathElem *e = path.parsePathElem(1); e != nullptr; e = path.parsePathElem(0)) {
-        elems.push_back(describe(*e));
-    }
-    EXPECT_EQ(elems,
-              (std::vector<std::string>{"top|<none>@0|work.top:sch", "<none>|U1@3|work.alu:sch",
-                                        "<none>|<none>@0|\\my.lib\\.c:v",
-                                        "page12|<none>@0|<none>.<none>:<none>"}));
-}
-
 TEST(HqPath, RefusesTextsThatAreNoHierarchicalName) {
-    const char *texts[] = {
-        "",
-        "/",
-        "a/",
-        "/a",
-        "a//b",  // empty elements
-        "()",
-        "a(b.c:d",
-        "a(b.c:d))",
-        "a)(b.c:d)",
-        "a(b.c:d)(e.f:g)",  // parentheses
-        "a(b.c)",
-        "a(b:c)",
-        "a(b.c.d:e)",
-        "a(b.:c)",
-        "a(.b:c)",  // units
-        "a b",
-        " a",
-        "(b. c:d)",  // white space
-        "a@",
-        "a@0",
-        "a@07",
-        "a@3x",
-        "a@3@4",
-        "@3",
-        "a@2147483648",  // pages
-        "a.b",
-        "a:b",
-        "\\",
-        "\\a",
-        "\\\\",
-        "\\a\\x(b.c:d)",
-        "x(\\l.c:v)",
-    };
-    for (const char *text : texts) {
+    const auto expectRefused = [](const char *text) {
         hqPath path(text);
         EXPECT_EQ(path.valid, 0) << '"' << text << '"';
         EXPECT_EQ(path.parsePathElem(1), nullptr) << text;
         EXPECT_EQ(path.breakPath(), nullptr) << text;
         EXPECT_EQ(printed(path), "") << text;
+    };
+    // Empty elements, parentheses, units and white space.
+    for (const char *text :
+         {"", "/", "a/", "/a", "a//b", "()", "a(b.c:d", "a(b.c:d))", "a)(b.c:d)", "a(b.c:d)(e.f:g)",
+          "a(b.c)", "a(b:c)", "a(b.c.d:e)", "a(b.:c)", "a(.b:c)", "a b", " a", "(b. c:d)"}) {
+        expectRefused(text);
+    }
+    // Pages, characters outside extended identifiers, extended ones cut short.
+    for (const char *text : {"a@", "a@0", "a@07", "a@3x", "a@3@4", "@3", "a@2147483648", "a.b",
+                             "a:b", "\\", "\\a", "\\\\", "\\a\\x(b.c:d)", "x(\\l.c:v)"}) {
+        expectRefused(text);
     }
     EXPECT_EQ(hqPath(nullptr).valid, 0);
 }
@@ -103,70 +67,53 @@ TEST(HqPath, DetachesRelabelsAndReattachesTheLastElement) {
     EXPECT_STREQ(detached->inst(), "c");
 }
 
-// Random names built from parts that exercise every character the syntax
-// allows, with what each element must read as.
-class NameGenerator {
-  public:
-    std::string path(std::vector<std::string> &elems) {
-        elems.clear();
-        std::string text;
-        for (int depth = pick(1, 8); depth > 0; --depth) {
-            if (!text.empty()) text += '/';
-            text += element(elems);
-        }
-        return text;
-    }
-
-  private:
-    int pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
-
-    std::string name() {
-        static const char kExtended[] = "aZ9_/().:@ \t-";
-        static const char kBasic[] = "abcXYZ019_-$#+!\\";
-        std::string text;
+// Random names from parts that use every character the syntax allows: basic
+// identifiers, extended ones with doubled backslashes, labels, instances with
+// pages up to INT_MAX, and units; each element with what it must read as.
+TEST(HqPath, GeneratedNamesParseIntoTheirPartsAndPrintBack) {
+    std::mt19937 random(20240607);
+    const auto pick = [&random](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const auto last = [](const std::string &text) { return static_cast<int>(text.size()) - 1; };
+    const auto identifier = [&pick, &last] {
+        static const std::string kExtended = "aZ9_/().:@ \t-", kBasic = "abcXYZ019_-$#+!\\";
         if (pick(0, 3) == 0) {
-            text += '\\';
+            std::string text = "\\";
             for (int n = pick(1, 6); n > 0; --n) {
                 text += pick(0, 5) == 0 ? std::string("\\\\")
-                                        : std::string(1, kExtended[pick(0, sizeof kExtended - 2)]);
+                                        : std::string(1, kExtended[pick(0, last(kExtended))]);
             }
             return text + '\\';
         }
-        text += kBasic[pick(0, sizeof kBasic - 3)];  // anything but a backslash first
-        for (int n = pick(0, 7); n > 0; --n)
-            text += kBasic[pick(0, sizeof kBasic - 2)];
-        return text;
-    }
-
-    std::string element(std::vector<std::string> &elems) {
-        const int head = pick(0, 2);  // none, label, instance
-        std::string text, label = "<none>", inst = "<none>", page = "0";
-        if (head == 1) text = label = name();
-        if (head == 2) {
-            inst = name();
-            page = std::to_string(pick(0, 9) == 0 ? INT_MAX - pick(0, 9) : pick(1, 500));
-            text = inst + '@' + page;
+        std::string text(1, kBasic[pick(0, last(kBasic) - 1)]);  // not the backslash
+        for (int n = pick(0, 7); n > 0; --n) {
+            text += kBasic[pick(0, last(kBasic))];
         }
-        std::string unit = "<none>.<none>:<none>";
-        if (head == 0 || pick(0, 1) == 1) {
-            unit = name() + '.' + name() + ':' + name();
-            text += '(' + unit + ')';
-        }
-        elems.push_back(label + '|' + inst + '@' + page + '|' + unit);
         return text;
-    }
-
-    std::mt19937 random_{20240607};
-};
-
-TEST(HqPath, GeneratedNamesParseIntoTheirPartsAndPrintBack) {
-    NameGenerator generator;
-    std::vector<std::string> want;
+    };
     for (int round = 0; round < 3000; ++round) {
-        const std::string text = generator.path(want);
+        std::string text;
+        std::vector<std::string> want, got;
+        for (int depth = pick(1, 8); depth > 0; --depth) {
+            const int head = pick(0, 2);  // none, label, instance
+            std::string element, label = "<none>", inst = "<none>", page = "0";
+            if (head == 1) element = label = identifier();
+            if (head == 2) {
+                inst = identifier();
+                page = std::to_string(pick(0, 9) == 0 ? INT_MAX - pick(0, 9) : pick(1, 500));
+                element = inst + '@' + page;
+            }
+            std::string unit = "<none>.<none>:<none>";
+            if (head == 0 || pick(0, 1) == 1) {
+                unit = identifier() + '.' + identifier() + ':' + identifier();
+                element += '(' + unit + ')';
+            }
+            text += (text.empty() ? "" : "/") + element;
+            want.push_back(label + '|' + inst + '@' + page + '|' + unit);
+        }
         hqPath path(text.c_str());
         ASSERT_EQ(path.valid, 1) << text;
-        std::vector<std::string> got;
         for (hqPathElem *e = path.parsePathElem(1); e != nullptr; e = path.parsePathElem(0)) {
             got.push_back(describe(*e));
         }

@@ -50,7 +50,7 @@ TEST(KeltMapper, RefusesMalformedExtendedIdentifiersAndMissingNames) {
     EXPECT_EQ(keltMapper(nullptr, keltIdentToLibraryNT, "a", 0, out), nullptr);
 }
 
-TEST(KeltMapper, NeverWritesPastItsBuffer) {
+TEST(KeltMapper, NeverWritesPastItsBufferWhichMayHoldTheName) {
     EXPECT_EQ(mapName(std::string(keltBufferSize - 1, 'n').c_str()).size(), keltBufferSize - 1);
     EXPECT_EQ(mapName(std::string(keltBufferSize, 'n').c_str()), "<null>");
     // Short as a name, too long once escaped; then escapes that fill it exactly.
@@ -62,9 +62,8 @@ TEST(KeltMapper, NeverWritesPastItsBuffer) {
     EXPECT_EQ(keltIdentToLibraryNT("ab/", small, 5), nullptr);  // "ab%2F" needs 6 bytes
     EXPECT_EQ(small[5], '#');
     EXPECT_STREQ(keltIdentToLibraryNT("ab/", small, 6), "ab%2F");
-}
 
-TEST(KeltMapper, MayWriteOverTheBufferThatHoldsTheName) {
+    // The buffer may be the one that holds the name.
     char buffer[keltBufferSize] = "\\a/b\\";
     EXPECT_STREQ(keltMapper(keltVHDLToIdent, keltIdentToLibraryNT, buffer, 0, buffer), "a%2Fb");
 }
