@@ -1,6 +1,9 @@
 # Installs the build into a fresh prefix, then configures, builds and runs a
 # consumer that finds it with find_package(trel).
-# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DC_FLAGS=... -P check_install.cmake
+# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DC_FLAGS=...
+#              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
+# A cross build hands its toolchain file to the consumer and runs it through
+# its emulator.
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
     if(failed)
@@ -23,10 +26,14 @@ if(NOT pc MATCHES "Libs: -L\\$\\{libdir\\} -ltrel")
     message(FATAL_ERROR "trel.pc lacks its Libs line:\n${pc}")
 endif()
 
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer
+set(toolchain "")
+if(TOOLCHAIN)
+    set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer ${toolchain}
     -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_C_FLAGS=${C_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
-run(${WORK_DIR}/consumer/consumer)
+run(${EMULATOR} ${WORK_DIR}/consumer/consumer)
 if(NOT output MATCHES "Wrong lib.cell:view specification \\(nolib.cell:view\\)")
     message(FATAL_ERROR "unexpected output: ${output}")
 endif()
