@@ -26,8 +26,10 @@ class PageMap {
     const std::string &view() const { return view_; }
     const std::string &path() const { return path_; }
     bool modified() const { return (flags_ & kModified) != 0; }
-    // Starts fetching the pairs' list ahead of a lookup.
-    void prefetch() const { __builtin_prefetch(pairs_); }
+    // The addresses a lookup reads first: the pairs' list record and its
+    // header node, which stay where they are for the life of the page map.
+    const void *pairsRecord() const { return pairs_; }
+    const void *pairsHeader() const { return pairs_->header; }
     void setModified(bool modified);
 
     // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.

@@ -33,7 +33,8 @@ PageMap *UnitIndex::find(const UnitName &unit, uint64_t hash) const {
         const Slot &slot = slots_[i];
         if (slot.map == nullptr) return nullptr;
         if (slot.hash != hash) continue;
-        slot.map->prefetch();  // overlaps the name comparison
+        __builtin_prefetch(slot.record);
+        __builtin_prefetch(slot.header);
         if (sameUnit(*slot.map, unit)) return slot.map;
     }
 }
@@ -44,7 +45,7 @@ void UnitIndex::insert(PageMap *map, uint64_t hash) {
     size_t i = static_cast<size_t>(hash) & mask;
     while (slots_[i].map != nullptr)
         i = (i + 1) & mask;
-    slots_[i] = Slot{hash, map};
+    slots_[i] = Slot{hash, map, map->pairsRecord(), map->pairsHeader()};
     ++count_;
 }
 
@@ -56,7 +57,7 @@ void UnitIndex::clear() {
 void UnitIndex::grow() {
     std::vector<Slot> old;
     old.swap(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, nullptr});
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, nullptr, nullptr, nullptr});
     count_ = 0;
     for (const Slot &slot : old) {
         if (slot.map != nullptr) insert(slot.map, slot.hash);

@@ -27,6 +27,10 @@ class UnitIndex {
     struct Slot {
         uint64_t hash;
         PageMap *map;  // null: empty slot
+        // Where the map's lookups start reading; fetched together with the
+        // map itself, so the three cache misses overlap instead of queueing.
+        const void *record;
+        const void *header;
     };
     void grow();
 
