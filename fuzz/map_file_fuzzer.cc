@@ -7,32 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "api/pair_blocks.h"
 #include "maps/pair_text.h"
 
-namespace {
-
-using Pairs = std::vector<std::pair<int32_t, int32_t>>;
-
-Pairs parseInBlocks(const std::string &text, size_t block, bool *stopped) {
-    trel::PairParser parser;
-    Pairs pairs;
-    std::string held;
-    size_t next = 0;
-    for (;;) {
-        size_t take = std::min(block, text.size() - next);
-        held.append(text, next, take);
-        next += take;
-        bool last = next == text.size();
-        size_t consumed = parser.parse(held.data(), held.data() + held.size(), last,
-                                       [&](int32_t a, int32_t b) { pairs.emplace_back(a, b); });
-        if (last || parser.stopped()) break;
-        held.erase(0, consumed);
-    }
-    *stopped = parser.stopped();
-    return pairs;
-}
-
-}  // namespace
+using testing_pairs::parseInBlocks;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size == 0) return 0;
@@ -40,18 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const size_t block = 1 + data[0] % 16;
     const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
 
-    bool wholeStopped = false;
-    bool cutStopped = false;
-    const Pairs whole = parseInBlocks(text, text.size() + 1, &wholeStopped);
-    const Pairs cut = parseInBlocks(text, block, &cutStopped);
-    if (whole != cut || wholeStopped != cutStopped) std::abort();
+    const auto whole = parseInBlocks(text, text.size() + 1);
+    const auto cut = parseInBlocks(text, block);
+    if (whole.pairs != cut.pairs || whole.stopped != cut.stopped) std::abort();
 
     std::string written;
     char line[trel::kPairTextMax];
-    for (auto [original, mapped] : whole) {
+    for (auto [original, mapped] : whole.pairs) {
         written.append(line, trel::formatPair(line, original, mapped));
     }
-    bool stopped = false;
-    if (parseInBlocks(written, block, &stopped) != whole || stopped) std::abort();
+    const auto reread = parseInBlocks(written, block);
+    if (reread.pairs != whole.pairs || reread.stopped) std::abort();
     return 0;
 }

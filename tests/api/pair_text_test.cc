@@ -9,39 +9,14 @@
 #include <utility>
 #include <vector>
 
+#include "api/pair_blocks.h"
 #include "maps/pair_text.h"
 
 namespace {
 
-using trel::PairParser;
-using Pairs = std::vector<std::pair<int32_t, int32_t>>;
-
-struct Result {
-    Pairs pairs;
-    bool stopped;
-};
-
-// Feeds the text in blocks of `block` bytes, keeping the unconsumed rest as a
-// reader of a file does.
-Result parseInBlocks(const std::string &text, size_t block) {
-    PairParser parser;
-    Result result{{}, false};
-    std::string held;
-    size_t next = 0;
-    for (;;) {
-        size_t take = std::min(block, text.size() - next);
-        held.append(text, next, take);
-        next += take;
-        bool last = next == text.size();
-        size_t consumed =
-            parser.parse(held.data(), held.data() + held.size(), last,
-                         [&](int32_t a, int32_t b) { result.pairs.emplace_back(a, b); });
-        if (last || parser.stopped()) break;
-        held.erase(0, consumed);
-    }
-    result.stopped = parser.stopped();
-    return result;
-}
+using testing_pairs::Pairs;
+using testing_pairs::parseInBlocks;
+using testing_pairs::Result;
 
 // The reference: "%d %d" scanning until it does not read a whole pair.
 Pairs scanLoop(const std::string &text) {
