@@ -102,17 +102,11 @@ void mappedCname(benchmark::State &state) {
             }
         });
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(quickRounds(), kNames, project, baseline);
-        if (failures != 0) {
-            failCase(state, "a name was refused");
-            break;
-        }
-        // Names per second: the baseline's figure is its own rate too.
-        reportCase(state, {"trelGetMappedCname, 8 levels over 1e4 units",
-                           "hqPath parse and print of the name", "names/s", 1e9 / times.projectNs,
-                           1e9 / times.baselineNs, times.ratio, GoalKind::projectAtLeast, 250000});
-    }
+    runPairedCase(
+        state, quickRounds(), kNames, project, baseline, [&failures] { return failures == 0; },
+        "a name was refused",
+        {"trelGetMappedCname, 8 levels over 1e4 units", "hqPath parse and print of the name",
+         "names/s", GoalKind::projectAtLeast, 250000, /*perSecond=*/true});
     trelReset();
 }
 

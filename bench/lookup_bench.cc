@@ -97,17 +97,11 @@ void pageMappingLookup(benchmark::State &state) {
             }
         });
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(quickRounds(), kQueries, project, baseline);
-        if (projectSum != baselineSum) {
-            failCase(state, "the lookups gave other answers");
-            break;
-        }
-        reportCase(state,
-                   {"trelGetPageMapping on a registered unit",
-                    "snprintf key, unordered_map<string, std::map>, find", "ns/call",
-                    times.projectNs, times.baselineNs, times.ratio, GoalKind::projectAtMost, 250});
-    }
+    runPairedCase(state, quickRounds(), kQueries, project, baseline,
+                  [&] { return projectSum == baselineSum; }, "the lookups gave other answers",
+                  {"trelGetPageMapping on a registered unit",
+                   "snprintf key, unordered_map<string, std::map>, find", "ns/call",
+                   GoalKind::projectAtMost, 250});
     // The page maps go, so that later cases start from an empty registry.
     trelReset();
 }

@@ -80,16 +80,11 @@ void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
             saved = std::fclose(file) == 0 && saved;
         });
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
-        // Both sides write the same pairs in the same order and format.
-        if (!saved || fileText(map->path()) != fileText(baselinePath)) {
-            failCase(state, "the two saves wrote different files");
-            break;
-        }
-        reportCase(state, {name, "fprintf loop", "ns/pair", times.projectNs, times.baselineNs,
-                           times.ratio, GoalKind::ratioAtMost, 0.33});
-    }
+    // Both sides write the same pairs in the same order and format.
+    runPairedCase(state, rounds(), kPairs, project, baseline,
+                  [&] { return saved && fileText(map->path()) == fileText(baselinePath); },
+                  "the two saves wrote different files",
+                  {name, "fprintf loop", "ns/pair", GoalKind::ratioAtMost, 0.33});
 }
 
 }  // namespace
@@ -131,16 +126,10 @@ void mapFileLoad(benchmark::State &state) {
         countsAgree = countsAgree && model.size() == kPairs;
         return seconds;
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(rounds(), kPairs, project, baseline);
-        if (!countsAgree) {
-            failCase(state, "a side did not load every pair");
-            break;
-        }
-        reportCase(state,
-                   {"load of a 1e6-pair page.map (mode 0)", "fscanf loop into std::map", "ns/pair",
-                    times.projectNs, times.baselineNs, times.ratio, GoalKind::ratioAtMost, 0.2});
-    }
+    runPairedCase(state, rounds(), kPairs, project, baseline, [&] { return countsAgree; },
+                  "a side did not load every pair",
+                  {"load of a 1e6-pair page.map (mode 0)", "fscanf loop into std::map", "ns/pair",
+                   GoalKind::ratioAtMost, 0.2});
 }
 
 void mapFileSaveInPageOrder(benchmark::State &state) {

@@ -52,16 +52,10 @@ void pageMapGet(benchmark::State &state) {
             }
         });
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(quickRounds(), kPairs, project, baseline);
-        if (projectSum != baselineSum) {
-            failCase(state, "the page map found other pairs");
-            break;
-        }
-        reportCase(state,
-                   {"page-map get, 1e5 pairs, random pages", "std::map find", "ns/op",
-                    times.projectNs, times.baselineNs, times.ratio, GoalKind::ratioAtMost, 1.5});
-    }
+    runPairedCase(state, quickRounds(), kPairs, project, baseline,
+                  [&] { return projectSum == baselineSum; }, "the page map found other pairs",
+                  {"page-map get, 1e5 pairs, random pages", "std::map find", "ns/op",
+                   GoalKind::ratioAtMost, 1.5});
 }
 
 void pageMapSetNew(benchmark::State &state) {
@@ -91,16 +85,10 @@ void pageMapSetNew(benchmark::State &state) {
         sizesAgree = sizesAgree && model.size() == kPairs;
         return seconds;
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(quickRounds(), kPairs, project, baseline);
-        if (!sizesAgree) {
-            failCase(state, "a side lost pairs");
-            break;
-        }
-        reportCase(state,
-                   {"page-map set of new pages, 1e5", "std::map insert", "ns/op", times.projectNs,
-                    times.baselineNs, times.ratio, GoalKind::ratioAtMost, 1.5});
-    }
+    runPairedCase(
+        state, quickRounds(), kPairs, project, baseline, [&] { return sizesAgree; },
+        "a side lost pairs",
+        {"page-map set of new pages, 1e5", "std::map insert", "ns/op", GoalKind::ratioAtMost, 1.5});
 }
 
 }  // namespace bench

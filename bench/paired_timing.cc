@@ -56,4 +56,22 @@ PairedTimes measurePaired(int roundsToRun, double operations, const TimedRound &
             median(ratios)};
 }
 
+void runPairedCase(benchmark::State &state, int rounds, double operations,
+                   const TimedRound &project, const TimedRound &baseline,
+                   const std::function<bool()> &agree, const std::string &disagreement,
+                   const CaseGoal &goal) {
+    while (state.KeepRunning()) {
+        const PairedTimes times = measurePaired(rounds, operations, project, baseline);
+        if (!agree()) {
+            failCase(state, disagreement);
+            return;
+        }
+        // A rate is the inverse of the time; the ratio stays library / baseline in time.
+        const double projectFigure = goal.perSecond ? 1e9 / times.projectNs : times.projectNs;
+        const double baseFigure = goal.perSecond ? 1e9 / times.baselineNs : times.baselineNs;
+        reportCase(state, {goal.name, goal.baseline, goal.unit, projectFigure, baseFigure,
+                           times.ratio, goal.kind, goal.goal});
+    }
+}
+
 }  // namespace bench

@@ -5,9 +5,14 @@
 // and the median time per operation of each side.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <chrono>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "case_report.h"
 
 namespace bench {
 
@@ -33,6 +38,24 @@ struct PairedTimes {
 // operations per side.
 PairedTimes measurePaired(int rounds, double operations, const TimedRound &project,
                           const TimedRound &baseline);
+
+// What a timed case is called and the goal it is held to.
+struct CaseGoal {
+    std::string name;      // what is measured
+    std::string baseline;  // what it is measured against
+    std::string unit;      // "ns/op", "ns/pair", ... or a rate such as "names/s"
+    GoalKind kind;
+    double goal;
+    bool perSecond = false;  // report operations per second instead of time
+};
+
+// Times both sides as long as the benchmark runs and reports each measurement.
+// After each measurement `agree` tells whether the sides gave the same
+// answers; when they did not, the case fails with `disagreement`.
+void runPairedCase(benchmark::State &state, int rounds, double operations,
+                   const TimedRound &project, const TimedRound &baseline,
+                   const std::function<bool()> &agree, const std::string &disagreement,
+                   const CaseGoal &goal);
 
 // The median; the mean of the two middle values for an even count.
 double median(std::vector<double> values);

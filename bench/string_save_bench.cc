@@ -66,16 +66,10 @@ void stringSaveFind(benchmark::State &state) {
             }
         });
     };
-    while (state.KeepRunning()) {
-        const PairedTimes times = measurePaired(quickRounds(), kTexts, project, baseline);
-        if (projectSum != baselineSum) {
-            failCase(state, "the table returned other texts");
-            break;
-        }
-        reportCase(state, {"hashsavestr of saved texts, 1e5 distinct",
-                           "std::unordered_set<std::string>::find", "ns/op", times.projectNs,
-                           times.baselineNs, times.ratio, GoalKind::ratioAtMost, 2});
-    }
+    runPairedCase(state, quickRounds(), kTexts, project, baseline,
+                  [&] { return projectSum == baselineSum; }, "the table returned other texts",
+                  {"hashsavestr of saved texts, 1e5 distinct",
+                   "std::unordered_set<std::string>::find", "ns/op", GoalKind::ratioAtMost, 2});
 }
 
 }  // namespace bench
