@@ -36,18 +36,13 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
     *status = TREL_BAD_SPEC;
     if (!unit.complete()) return nullptr;
     const uint64_t hash = UnitIndex::hash(unit);
-    PageMap *found = index_.find(unit, hash);
-    uint32_t key = 0;
-    if (found == nullptr) {
-        if (!unitKey(unit, &key)) return nullptr;
-        // Names the index does not know may still spell a registered key
-        // ("a.b" "c" and "a" "b.c" both make a.b.c:...): one key, one map.
-        found = registered(key);
-    }
-    if (found != nullptr) {
+    // The index holds every registered unit by its names.
+    if (PageMap *found = index_.find(unit, hash)) {
         *status = TREL_ALREADY_LOADED;
         return found;
     }
+    uint32_t key;
+    if (!unitKey(unit, &key)) return nullptr;
     std::string path;
     if (!locateMapFile(unit, context, &path)) return nullptr;
     auto *map = new PageMap(unit, std::move(path), pool_);

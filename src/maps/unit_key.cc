@@ -2,7 +2,7 @@
 #include "maps/unit_key.h"
 
 #include <cstring>
-#include <string_view>
+#include <string>
 #include <unordered_map>
 
 #include "util/string_save.h"
@@ -10,13 +10,13 @@
 namespace trel {
 namespace {
 
-// Key text -> ordinal. The keys view the saved texts, which are never moved
-// or released, so a text seen before is found with one hash lookup and its
-// first sight is the only time it goes to the string-save table. The table
-// lives as long as the process, like the saved texts; allocated once so no
-// destructor runs at exit while a host may still call in.
-std::unordered_map<std::string_view, uint32_t> &ordinals() {
-    static auto *table = new std::unordered_map<std::string_view, uint32_t>();
+// The three names, each ended by a NUL (which no name holds) -> ordinal. A
+// unit seen before is found with one hash lookup; its first sight is the only
+// time its key text goes to the string-save table. The table lives as long as
+// the process, like the saved texts; allocated once so no destructor runs at
+// exit while a host may still call in.
+std::unordered_map<std::string, uint32_t> &ordinals() {
+    static auto *table = new std::unordered_map<std::string, uint32_t>();
     return *table;
 }
 
@@ -41,13 +41,17 @@ bool unitKey(const UnitName &unit, uint32_t *id) {
         return false;
     }
     *at = '\0';
-    const std::string_view key(text, static_cast<size_t>(at - text));
 
+    std::string names;
+    names.reserve(static_cast<size_t>(at - text) + 1);
+    names.append(unit.lib).push_back('\0');
+    names.append(unit.cell).push_back('\0');
+    names.append(unit.view).push_back('\0');
     auto &table = ordinals();
-    auto found = table.find(key);
+    auto found = table.find(names);
     if (found == table.end()) {
-        const std::string_view saved(hashsavestr(text), key.size());
-        found = table.emplace(saved, static_cast<uint32_t>(table.size() + 1)).first;
+        hashsavestr(text);
+        found = table.emplace(std::move(names), static_cast<uint32_t>(table.size() + 1)).first;
     }
     *id = found->second;
     return true;

@@ -1,10 +1,11 @@
-// The registry key of a design unit: its text "lib.cell:view", saved once in
-// the string-save table, and a 32-bit identity for that saved text.
+// The registry key of a design unit: a 32-bit identity for its three names,
+// and its text "lib.cell:view", saved once in the string-save table.
 //
-// The identity is an ordinal handed out at the text's first use, not the saved
-// text's address: an address cut to 32 bits could collide on 64-bit platforms
-// and give one unit another unit's page map. Ordinals are never reused and
-// survive trelReset, like the saved texts themselves.
+// A unit is its three names: "a.b" "c" and "a" "b.c" join to the same text
+// but are two units with two directories, so the identity is given to the
+// names themselves, not to the joined text. It is an ordinal handed out at the
+// unit's first use; ordinals are never reused and survive trelReset, like the
+// saved texts.
 #pragma once
 
 #include <cstddef>

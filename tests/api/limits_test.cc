@@ -10,6 +10,7 @@
 namespace {
 
 using testing_design::DesignTest;
+using testing_design::readFile;
 using testing_design::service;
 
 using LimitsTest = DesignTest;
@@ -91,15 +92,20 @@ TEST_F(LimitsTest, ManyUnitsKeepTheirOwnPageMaps) {
     }
 }
 
-TEST_F(LimitsTest, NamesThatSpellTheSameKeyShareOnePageMap) {
-    // "a" "b.x" and "a.b" "x" both make the key a.b.x:c.
+TEST_F(LimitsTest, NamesThatJoinToTheSameKeyTextAreTwoUnits) {
+    // "a" "b.x" and "a.b" "x" both join to a.b.x:c, yet live in two folders.
     makeUnit("a", "b.x", "c");
+    makeUnit("a.b", "x", "c");
     ASSERT_EQ(trelSetPageMapping("a", "b.x", "c", 1, 2), TREL_OK);
+    ASSERT_EQ(trelSetPageMapping("a.b", "x", "c", 1, 3), TREL_OK);
     int mapped = 0;
-    EXPECT_EQ(trelGetPageMapping("a.b", "x", "c", 1, &mapped), TREL_OK);
+    EXPECT_EQ(trelGetPageMapping("a", "b.x", "c", 1, &mapped), TREL_OK);
     EXPECT_EQ(mapped, 2);
     EXPECT_EQ(trelloadMapFile("a.b", "x", "c", 0), TREL_ALREADY_LOADED);
-    EXPECT_EQ(service().calls, 1);
+    EXPECT_EQ(service().calls, 2);
+    EXPECT_EQ(trelSavePageMaps(0), TREL_OK);
+    EXPECT_EQ(readFile(mapPath("a", "b.x", "c")), "1 2\n");
+    EXPECT_EQ(readFile(mapPath("a.b", "x", "c")), "1 3\n");
 }
 
 }  // namespace
