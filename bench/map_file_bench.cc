@@ -61,9 +61,11 @@ void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
     const std::string baselinePath = root.mapFile("bench", "baseline", "sch");
 
     bool saved = true;
+    std::string problem;
     auto project = [&] {
         int status = -1;
-        const double seconds = secondsOf([&] { status = trel::saveMapFile(*map, kTextMode); });
+        const double seconds =
+            secondsOf([&] { status = trel::saveMapFile(*map, kTextMode, &problem); });
         saved = saved && status == 0;
         return seconds;
     };
@@ -96,18 +98,21 @@ void mapFileLoad(benchmark::State &state) {
     {
         PoolPageMap source(path);
         Model unused;
+        std::string problem;
         fillBoth(*source, unused, StoreOrder::random);
-        if (trel::saveMapFile(*source, kTextMode) != 0) {
+        if (trel::saveMapFile(*source, kTextMode, &problem) != 0) {
             failCase(state, "cannot write the map file to load");
             return;
         }
     }
 
     bool countsAgree = true;
+    std::string problem;
     auto project = [&] {
         PoolPageMap map(path);
         int status = -1;
-        const double seconds = secondsOf([&] { status = trel::loadMapFile(*map, kTextMode); });
+        const double seconds =
+            secondsOf([&] { status = trel::loadMapFile(*map, kTextMode, &problem); });
         countsAgree = countsAgree && status == 0 && map.pairCount() == kPairs;
         return seconds;
     };

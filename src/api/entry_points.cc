@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "api/guarded.h"
 #include "api/last_error.h"
 #include "api/settings.h"
 #include "maps/map_file.h"
@@ -12,6 +13,7 @@
 #include "maps/registry.h"
 #include "trel.h"
 
+using trel::guarded;
 using trel::PageMap;
 using trel::Registry;
 using trel::UnitName;
@@ -19,16 +21,23 @@ using trel::UnitName;
 namespace {
 
 // The unit's page map, found or created; null after reporting TREL_BAD_SPEC.
-PageMap *unitMap(const UnitName &unit, int *status) {
+// A map file that exists but cannot be read in full leaves its problem in
+// *problem; only trelloadMapFile reports it.
+PageMap *unitMap(const UnitName &unit, int *status, std::string *problem) {
     PageMap *map = Registry::instance().findOrCreate(unit, trel::settings().context,
-                                                     trel::settings().fileMode, status);
+                                                     trel::settings().fileMode, status, problem);
     if (map == nullptr) trel::reportBadSpec(unit);
     return map;
 }
 
 PageMap *unitMap(const UnitName &unit) {
     int status;
-    return unitMap(unit, &status);
+    std::string problem;
+    return unitMap(unit, &status, &problem);
+}
+
+void report(const std::string &problem) {
+    if (!problem.empty()) trel::reportError("%s", problem.c_str());
 }
 
 // Equal page numbers ask for the identity mapping, which needs no pair.
@@ -40,9 +49,16 @@ void store(PageMap &map, int page, int mapped) {
     }
 }
 
+// A failed save leaves errno telling the system's reason, for hosts and tools
+// that want to show it beside the message.
 int save(PageMap &map) {
-    int status = trel::saveMapFile(map, trel::settings().fileMode);
-    if (status != TREL_OK) trel::reportCannotWrite(map.path().c_str());
+    std::string problem;
+    int status = trel::saveMapFile(map, trel::settings().fileMode, &problem);
+    if (status != TREL_OK) {
+        const int reason = errno;
+        report(problem);
+        errno = reason;
+    }
     return status;
 }
 
@@ -62,15 +78,19 @@ int trelInit(int context) {
 }
 
 int trelReset(void) {
-    Registry::instance().reset();
-    return TREL_OK;
+    return guarded([&] {
+        Registry::instance().reset();
+        return TREL_OK;
+    });
 }
 
 int trelResetPageMap(const char *lib, const char *cell, const char *view) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    map->clear();
-    return TREL_OK;
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        map->clear();
+        return TREL_OK;
+    });
 }
 
 int trelSetFileMode(int mode) {
@@ -79,88 +99,117 @@ int trelSetFileMode(int mode) {
 }
 
 char *trelMapFilePath(const char *lib, const char *cell, const char *view) {
-    std::string path;
-    if (!trel::locateMapFile({lib, cell, view}, trel::settings().context, &path)) return nullptr;
-    char *copy = new char[path.size() + 1];
-    std::memcpy(copy, path.c_str(), path.size() + 1);
-    return copy;
+    return guarded([&]() -> char * {
+        std::string path;
+        if (!trel::locateMapFile({lib, cell, view}, trel::settings().context, &path))
+            return nullptr;
+        char *copy = new char[path.size() + 1];
+        std::memcpy(copy, path.c_str(), path.size() + 1);
+        return copy;
+    });
 }
 
 int trelloadMapFile(const char *lib, const char *cell, const char *view, int reload) {
-    int status;
-    PageMap *map = unitMap({lib, cell, view}, &status);
-    if (map == nullptr) return status;
-    if (reload != 0) {
-        map->discard();
-        status = trel::loadMapFile(*map, trel::settings().fileMode);
-    }
-    Registry::instance().setActive(map);
-    return status;
+    return guarded([&] {
+        int status;
+        std::string problem;
+        PageMap *map = unitMap({lib, cell, view}, &status, &problem);
+        if (map == nullptr) return status;
+        if (reload != 0) {
+            map->discard();
+            problem.clear();
+            status = trel::loadMapFile(*map, trel::settings().fileMode, &problem);
+        }
+        report(problem);
+        Registry::instance().setActive(map);
+        return status;
+    });
 }
 
 int trelGetPageMapping(const char *lib, const char *cell, const char *view, int page, int *mapped) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    return map->get(page, orDiscard(mapped));
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        return map->get(page, orDiscard(mapped));
+    });
 }
 
 int trelDeletePageMapping(const char *lib, const char *cell, const char *view, int page) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    map->remove(page);
-    return TREL_OK;
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        map->remove(page);
+        return TREL_OK;
+    });
 }
 
 int trelSetPageMapping(const char *lib, const char *cell, const char *view, int page, int mapped) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    store(*map, page, mapped);
-    return TREL_OK;
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        store(*map, page, mapped);
+        return TREL_OK;
+    });
 }
 
 int trelGetMapPage(const char *lib, const char *cell, const char *view, int mapped, int *original) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    return map->reverse(mapped, orDiscard(original));
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        return map->reverse(mapped, orDiscard(original));
+    });
 }
 
 int trelGetActivePageMapping(int page, int *mapped) {
-    PageMap *map = Registry::instance().active();
-    if (map == nullptr) {
-        trel::reportNoActiveMap();
-        return TREL_NO_ACTIVE_MAP;
-    }
-    return map->get(page, orDiscard(mapped));
+    return guarded([&] {
+        PageMap *map = Registry::instance().active();
+        if (map == nullptr) {
+            trel::reportNoActiveMap();
+            return TREL_NO_ACTIVE_MAP;
+        }
+        return map->get(page, orDiscard(mapped));
+    });
 }
 
 int trelSetActivePageMapping(int page, int mapped) {
-    PageMap *map = Registry::instance().active();
-    if (map == nullptr) {
-        trel::reportNoActiveMap();
-        return TREL_NO_ACTIVE_MAP;
-    }
-    store(*map, page, mapped);
-    return TREL_OK;
+    return guarded([&] {
+        PageMap *map = Registry::instance().active();
+        if (map == nullptr) {
+            trel::reportNoActiveMap();
+            return TREL_NO_ACTIVE_MAP;
+        }
+        store(*map, page, mapped);
+        return TREL_OK;
+    });
 }
 
 int trelGetHighestPageMapping(const char *lib, const char *cell, const char *view, int *highest) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    *orDiscard(highest) = map->highest();
-    return TREL_OK;
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        *orDiscard(highest) = map->highest();
+        return TREL_OK;
+    });
 }
 
 int trelSavePageMaps(int all) {
-    Registry::instance().forEach([all](PageMap &map) {
-        if (all != 0 || map.modified()) save(map);
+    return guarded([&] {
+        // Every map is saved even after a failure; the last failure's message
+        // stays in the last-error text.
+        int status = TREL_OK;
+        Registry::instance().forEach([all, &status](PageMap &map) {
+            if ((all != 0 || map.modified()) && save(map) != TREL_OK) status = TREL_CANNOT_WRITE;
+        });
+        return status;
     });
-    return TREL_OK;
 }
 
 int trelSavePageMap(const char *lib, const char *cell, const char *view) {
-    PageMap *map = Registry::instance().lookup({lib, cell, view});
-    if (map == nullptr) return TREL_NOT_LOADED;
-    return save(*map);
+    return guarded([&] {
+        PageMap *map = Registry::instance().lookup({lib, cell, view});
+        if (map == nullptr) return TREL_NOT_LOADED;
+        return save(*map);
+    });
 }
 
 int trelGetLastError(char **text) {
@@ -169,10 +218,12 @@ int trelGetLastError(char **text) {
 }
 
 int trelDumpPageMap(const char *lib, const char *cell, const char *view) {
-    PageMap *map = unitMap({lib, cell, view});
-    if (map == nullptr) return TREL_BAD_SPEC;
-    map->dump(std::cout, 4, true);
-    return TREL_OK;
+    return guarded([&] {
+        PageMap *map = unitMap({lib, cell, view});
+        if (map == nullptr) return TREL_BAD_SPEC;
+        map->dump(std::cout, 4, true);
+        return TREL_OK;
+    });
 }
 
 int trelGetErrorMessage(void) {

@@ -26,10 +26,6 @@ void reportBadSpec(const UnitName &unit) {
                 printable(unit.cell), printable(unit.view));
 }
 
-void reportCannotWrite(const char *path) {
-    reportError("Failed to open map file %s for write", printable(path));
-}
-
 void reportNoActiveMap() {
     reportError("No active page map present");
 }

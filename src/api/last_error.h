@@ -16,7 +16,6 @@ void reportError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // The messages of the status codes that carry one.
 void reportBadSpec(const UnitName &unit);
-void reportCannotWrite(const char *path);
 void reportNoActiveMap();
 
 // The buffer itself, NUL-terminated, for trelGetLastError.

@@ -6,6 +6,7 @@
 // them exactly as any other lookup by the host would.
 #include <string>
 
+#include "api/guarded.h"
 #include "cname/element_page.h"
 #include "cname/output_copy.h"
 #include "cname/unit_names.h"
@@ -44,11 +45,7 @@ void relabelUnderParent(hqPathElem &elem, const hqPathElem &parent, ConvertedUni
     elem.setLabel(label.c_str());
 }
 
-}  // namespace
-
-extern "C" {
-
-int trelGetMappedCname(const char *src, char *out, int length) {
+int mappedCname(const char *src, char *out, int length) {
     if (!callIsUsable(src, out, length)) return TREL_BAD_CNAME;
     hqPath path(src);
     if (path.valid == 0) {
@@ -68,7 +65,7 @@ int trelGetMappedCname(const char *src, char *out, int length) {
     return TREL_OK;
 }
 
-int trelGetMapeedCnameLastPathElem(const char *src, char *out, int length) {
+int mappedCnameLastPathElem(const char *src, char *out, int length) {
     if (!callIsUsable(src, out, length)) return TREL_BAD_CNAME;
     hqPath path(src);
     hqPathElem *elem = path.valid != 0 ? path.breakPath() : nullptr;
@@ -105,6 +102,18 @@ int trelGetMapeedCnameLastPathElem(const char *src, char *out, int length) {
     path.appendPath(elem);
     copyOut(out, length, path);
     return TREL_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+int trelGetMappedCname(const char *src, char *out, int length) {
+    return trel::guarded([&] { return mappedCname(src, out, length); });
+}
+
+int trelGetMapeedCnameLastPathElem(const char *src, char *out, int length) {
+    return trel::guarded([&] { return mappedCnameLastPathElem(src, out, length); });
 }
 
 }  // extern "C"

@@ -65,6 +65,7 @@ void PageMap::remove(int32_t page) {
 void PageMap::clear() {
     discard();
     setModified(true);
+    setFileState(FileState::held);
 }
 
 void PageMap::discard() {

@@ -15,6 +15,15 @@ namespace trel {
 
 class PageMap {
   public:
+    // What the pairs hold of the map file, which decides whether a mode-0
+    // save may replace the file without losing pairs.
+    enum class FileState : uint8_t {
+        held,        // all of the file's pairs, or there was no file
+        damaged,     // only the pairs before the line where reading stopped
+        unread,      // none: loaded in a mode that reads no pairs
+        unreadable,  // none: the file exists but could not be read
+    };
+
     // Copies the names and the path; the pairs start empty in a skip list taken
     // from `pool`, which owns it. A new page map counts as modified.
     PageMap(const UnitName &unit, std::string path, BlockPool *pool);
@@ -31,6 +40,13 @@ class PageMap {
     const void *pairsRecord() const { return pairs_; }
     const void *pairsHeader() const { return pairs_->header; }
     void setModified(bool modified);
+    FileState fileState() const { return fileState_; }
+    // The line where reading stopped, for a damaged file.
+    uint64_t damagedLine() const { return damagedLine_; }
+    void setFileState(FileState state, uint64_t damagedLine = 0) {
+        fileState_ = state;
+        damagedLine_ = damagedLine;
+    }
 
     // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.
     int get(int32_t page, int32_t *mapped) const;
@@ -38,7 +54,9 @@ class PageMap {
     void set(int32_t page, int32_t mapped);
     // Removes the pair if there is one; marks the map modified either way.
     void remove(int32_t page);
-    // Removes every pair (their nodes are kept for reuse) and marks the map modified.
+    // Removes every pair (their nodes are kept for reuse) and marks the map
+    // modified. The host asked for an empty map, so whatever the file holds
+    // may be replaced by it.
     void clear();
     // Leaves no pairs without touching the modified flag (before a reload).
     void discard();
@@ -83,6 +101,7 @@ class PageMap {
     static constexpr uint8_t kModified = 1;
 
     uint8_t flags_ = kModified;
+    FileState fileState_ = FileState::held;
     // The pairs come first, so that finding the map by its names (which
     // follow) has already brought the list's address into the cache.
     SkipList *pairs_;
@@ -90,6 +109,7 @@ class PageMap {
     std::string cell_;
     std::string view_;
     std::string path_;
+    uint64_t damagedLine_ = 0;
 };
 
 }  // namespace trel

@@ -3,16 +3,6 @@
 #include "maps/pair_text.h"
 
 namespace trel {
-namespace {
-
-bool isSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-}  // namespace
 
 PairParser::Token PairParser::number(const char **at, const char *end, bool last, int32_t *value) {
     const char *p = *at;

@@ -5,8 +5,8 @@
 // when a sign starts the second ("1-2" is the pair 1, -2).
 //
 // Reading stops at the first token that is not a 32-bit integer (out-of-range
-// numbers included); the pairs before it stand. A lone number at the end has
-// no partner and is dropped.
+// numbers included) and at a lone number at the end, which has no partner;
+// the pairs before the stop stand.
 #pragma once
 
 #include <cstddef>
@@ -24,15 +24,26 @@ class PairParser {
     template <typename Store>
     size_t parse(const char *begin, const char *end, bool last, Store &&store);
 
-    // A token that is not an integer was met: the text holds no more pairs.
+    // A token that is not an integer, or a lone final number, was met: the
+    // text holds no more pairs.
     bool stopped() const { return stopped_; }
+    // Where that token starts, counted from `begin` of the parse that stopped.
+    size_t stopOffset() const { return stopOffset_; }
+
+    static bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
   private:
     enum class Token { number, bad, incomplete };
     // Reads an integer at *at (after white space); moves *at past it.
     static Token number(const char **at, const char *end, bool last, int32_t *value);
+    void stop(const char *begin, const char *token) {
+        stopped_ = true;
+        stopOffset_ = static_cast<size_t>(token - begin);
+    }
 
     bool stopped_ = false;
+    size_t stopOffset_ = 0;
 };
 
 // Writes "original mapped\n" at `out` (room for kPairTextMax bytes) and
@@ -45,6 +56,9 @@ size_t PairParser::parse(const char *begin, const char *end, bool last, Store &&
     const char *consumed = begin;
     while (!stopped_) {
         const char *at = consumed;
+        while (at != end && isSpace(*at))
+            ++at;
+        const char *const firstToken = at;
         int32_t original;
         int32_t mapped;
         Token first = number(&at, end, last, &original);
@@ -55,17 +69,14 @@ size_t PairParser::parse(const char *begin, const char *end, bool last, Store &&
         if (first == Token::bad) {
             // Only white space before the end is no token at all.
             if (at == end && last) break;
-            stopped_ = true;
+            stop(begin, at);
             break;
         }
         Token second = number(&at, end, last, &mapped);
         if (second == Token::incomplete) break;
         if (second == Token::bad) {
-            if (at == end && last) {  // the final lone number is dropped
-                consumed = end;
-                break;
-            }
-            stopped_ = true;
+            // A final lone number has no partner: the file ends inside a pair.
+            stop(begin, at == end && last ? firstToken : at);
             break;
         }
         store(original, mapped);

@@ -32,7 +32,8 @@ PageMap *Registry::lookup(const UnitName &unit) {
     return unitKey(unit, &key) ? registered(key) : nullptr;
 }
 
-PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode, int *status) {
+PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
+                                std::string *problem) {
     *status = TREL_BAD_SPEC;
     if (!unit.complete()) return nullptr;
     const uint64_t hash = UnitIndex::hash(unit);
@@ -48,7 +49,7 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
     auto *map = new PageMap(unit, std::move(path), pool_);
     *skipinsert(units_, key) = reinterpret_cast<SkipValue>(map);
     index_.insert(map, hash);
-    *status = loadMapFile(*map, fileMode);
+    *status = loadMapFile(*map, fileMode, problem);
     return map;
 }
 

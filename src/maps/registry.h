@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "maps/page_map.h"
 #include "maps/unit_index.h"
@@ -24,10 +25,12 @@ class Registry {
 
     // The unit's page map, creating, registering and loading it when missing.
     // *status is TREL_ALREADY_LOADED for a registered unit, else the load
-    // status (0 or TREL_CANNOT_READ). Null with TREL_BAD_SPEC, and nothing
+    // status (0 or TREL_CANNOT_READ, with a message in *problem when the file
+    // exists but cannot be read in full). Null with TREL_BAD_SPEC, and nothing
     // registered, when a name is null, the key or path does not fit, or the
     // library-path service does not know the unit.
-    PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status);
+    PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
+                          std::string *problem);
 
     // Calls visit(PageMap&) for every registered page map, oldest unit first.
     template <typename Visit>

@@ -71,17 +71,59 @@ TEST_F(MapFileTest, ReadsWhatScanningPairsOfIntegersAccepts) {
     EXPECT_EQ(loadText(""), Pairs{});
 }
 
-TEST_F(MapFileTest, StopsAtTheFirstTokenThatIsNotAnIntegerAndDropsALoneNumber) {
-    EXPECT_EQ(loadText("1 2\nx 3 4\n"), (Pairs{{1, 2}}));
-    EXPECT_EQ(loadText("1 2\n3 y\n5 6\n"), (Pairs{{1, 2}}));
-    EXPECT_EQ(loadText("1 2\n3 4abc 5 6"), (Pairs{{1, 2}, {3, 4}}));
-    EXPECT_EQ(loadText("1 2 - 3"), (Pairs{{1, 2}}));
-    // Numbers outside 32 bits count as such tokens.
-    EXPECT_EQ(loadText("1 2 2147483648 4 5 6"), (Pairs{{1, 2}}));
-    EXPECT_EQ(loadText("1 2 7 -2147483649"), (Pairs{{1, 2}}));
-    EXPECT_EQ(loadText("1 2 99999999999999999999999 1"), (Pairs{{1, 2}}));
-    // A final lone number has no partner.
-    EXPECT_EQ(loadText("1 2\n3\n"), (Pairs{{1, 2}}));
+TEST_F(MapFileTest, DamagedFileKeepsThePairsBeforeTheStopAndIsNeverSavedOver) {
+    struct Case {
+        std::string text;
+        Pairs before;
+        int line;  // where reading stopped
+    };
+    const Case cases[] = {
+        {"1 2\nx 3 4\n", {{1, 2}}, 2},
+        {"1 2\n3 y\n5 6\n", {{1, 2}}, 2},
+        {"1 2\n3 4abc 5 6", {{1, 2}, {3, 4}}, 2},
+        {"1 2 - 3", {{1, 2}}, 1},
+        // Numbers outside 32 bits stop reading too.
+        {"1 2\n\n2147483648 4 5 6", {{1, 2}}, 3},
+        {"1 2 7 -2147483649", {{1, 2}}, 1},
+        {"1 2 99999999999999999999999 1", {{1, 2}}, 1},
+        // A final lone number has no partner.
+        {"1 2\n3\n", {{1, 2}}, 2},
+        // Where a run of blanks or zeros longer than a read block hides the stop.
+        {"1 2" + std::string(3 << 20, ' ') + "\n\n0 x", {{1, 2}}, 3},
+        {"1 -" + std::string(3 << 20, '0') + "2\n\n7", {{1, -2}}, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        const std::string &text = c.text;
+        writeFile(path_, text);
+        trelReset();
+        EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_CANNOT_READ);
+        EXPECT_EQ(lastError(), "Map file " + path_ + " is damaged at line " +
+                                   std::to_string(c.line) + ": only the pairs before it were read");
+        EXPECT_EQ(pairs(), c.before);
+        // Saving would drop everything after the stop: refused, single or bulk.
+        trelSetPageMapping("work", "alu", "sch", 9, 9 + 1);
+        EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
+        EXPECT_NE(lastError().find(path_ + " was read only up to its damaged line " +
+                                   std::to_string(c.line)),
+                  std::string::npos);
+        EXPECT_EQ(trelSavePageMaps(0), TREL_CANNOT_WRITE);
+        EXPECT_TRUE(readFile(path_) == text);
+    }
+
+    // A reload of the repaired file lifts the refusal...
+    writeFile(path_, "1 2\n3 4\n");
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 1), TREL_OK);
+    trelSetPageMapping("work", "alu", "sch", 5, 6);
+    EXPECT_EQ(trelSavePageMaps(0), TREL_OK);
+    EXPECT_EQ(readFile(path_), "1 2\n3 4\n5 6\n");
+    // ...and so does a clear the host asked for: the empty map may replace it.
+    writeFile(path_, "1 2\nbroken\n");
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 1), TREL_CANNOT_READ);
+    EXPECT_EQ(trelResetPageMap("work", "alu", "sch"), TREL_OK);
+    trelSetPageMapping("work", "alu", "sch", 7, 8);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(path_), "7 8\n");
 }
 
 TEST_F(MapFileTest, WritesOneLinePerPairInUnsignedOrder) {
@@ -146,18 +188,37 @@ TEST_F(MapFileTest, ModeOneTransfersNoPairsAndNeverEmptiesAFile) {
     EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
     EXPECT_EQ(readFile(path_), "3 5\n");
 
-    // Saving in mode 1 writes nothing, so the map stays modified and a later
-    // mode-0 bulk save still writes it.
-    trelSetFileMode(0);
-    EXPECT_EQ(trelSavePageMaps(0), TREL_OK);
-    EXPECT_EQ(readFile(path_), "1 2\n");
-
-    // A save in mode 1 creates a missing file without writing to it.
+    // The map holds none of its file's pairs, so after a switch to mode 0 no
+    // save may replace the file, not even the bulk save of a map only looked up.
     makeUnit("work", "top", "sch");
+    const std::string top = mapPath("work", "top", "sch");
+    writeFile(top, "4 4\n");
+    EXPECT_EQ(trelGetPageMapping("work", "top", "sch", 4, &mapped), TREL_NO_MAPPING);
+    trelSetFileMode(0);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
+    EXPECT_EQ(lastError(), "Map file " + path_ +
+                               " was not read in file mode 0; saving would lose its pairs: reload "
+                               "it in mode 0, or reset the page map to replace it");
+    EXPECT_EQ(trelSavePageMaps(0), TREL_CANNOT_WRITE);
+    EXPECT_EQ(readFile(path_), "3 5\n");
+    EXPECT_EQ(readFile(top), "4 4\n");
+
+    // A reload in mode 0 brings the file's pairs and lifts the refusal.
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 1), TREL_OK);
+    trelSetPageMapping("work", "alu", "sch", 1, 2);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(path_), "1 2\n3 5\n");
+
+    // A unit without a map file has nothing to lose: a save in mode 1 creates
+    // the file without writing to it, and a later mode-0 save writes the pairs.
+    makeUnit("work", "new", "sch");
     trelSetFileMode(1);
-    EXPECT_EQ(trelGetPageMapping("work", "top", "sch", 1, &mapped), TREL_NO_MAPPING);
-    EXPECT_EQ(trelSavePageMap("work", "top", "sch"), TREL_OK);
-    EXPECT_EQ(readFile(mapPath("work", "top", "sch")), "");
+    trelSetPageMapping("work", "new", "sch", 1, 2);
+    EXPECT_EQ(trelSavePageMap("work", "new", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(mapPath("work", "new", "sch")), "");
+    trelSetFileMode(0);
+    EXPECT_EQ(trelSavePageMap("work", "new", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(mapPath("work", "new", "sch")), "1 2\n");
 }
 
 // Writes beyond a small file-size limit fail with EFBIG (the signal that

@@ -1,5 +1,5 @@
-// Feeding a map file's text to the pair parser in blocks of a given size,
-// keeping the unconsumed rest as the file reader does. Shared by the reader's
+// Feeding a map file's text to the reader through a source that hands over
+// at most `block` bytes a call, as a slow file might. Shared by the reader's
 // tests and its fuzz target.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "maps/pair_text.h"
+#include "maps/pair_reader.h"
 
 namespace testing_pairs {
 
@@ -18,25 +18,23 @@ using Pairs = std::vector<std::pair<int32_t, int32_t>>;
 struct Result {
     Pairs pairs;
     bool stopped;
+    uint64_t stopOffset;  // where the token that stopped reading starts
 };
 
-inline Result parseInBlocks(const std::string &text, size_t block) {
-    trel::PairParser parser;
-    Result result{{}, false};
-    std::string held;
+// `blockSize` is the reader's own block; small ones make it compact often.
+inline Result parseInBlocks(const std::string &text, size_t block, size_t blockSize = 256) {
+    Result result{{}, false, 0};
     size_t next = 0;
-    for (;;) {
-        size_t take = std::min(block, text.size() - next);
-        held.append(text, next, take);
+    auto source = [&](char *into, size_t room) {
+        size_t take = std::min({block, room, text.size() - next});
+        text.copy(into, take, next);
         next += take;
-        bool last = next == text.size();
-        size_t consumed =
-            parser.parse(held.data(), held.data() + held.size(), last,
-                         [&](int32_t a, int32_t b) { result.pairs.emplace_back(a, b); });
-        if (last || parser.stopped()) break;
-        held.erase(0, consumed);
-    }
-    result.stopped = parser.stopped();
+        return trel::ReadChunk{take, next == text.size(), false};
+    };
+    const trel::ReadEnd end = trel::readPairs(
+        source, [&](int32_t a, int32_t b) { result.pairs.emplace_back(a, b); }, blockSize);
+    result.stopped = end.kind == trel::ReadEnd::Kind::stopped;
+    result.stopOffset = end.stopOffset;
     return result;
 }
 

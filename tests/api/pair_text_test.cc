@@ -66,6 +66,7 @@ TEST(PairParser, AgreesWithScanningAndWithItselfAcrossBlockCuts) {
             const Result cut = parseInBlocks(text, block);
             ASSERT_EQ(cut.pairs, whole.pairs) << '"' << text << "\" in blocks of " << block;
             ASSERT_EQ(cut.stopped, whole.stopped) << '"' << text << "\" in blocks of " << block;
+            ASSERT_EQ(cut.stopOffset, whole.stopOffset) << '"' << text << "\" in " << block;
         }
     }
 }
@@ -80,11 +81,44 @@ TEST(PairParser, OutOfRangeNumbersStopReadingEvenWhenSplit) {
     }
 }
 
-TEST(PairParser, WhiteSpaceAndLoneNumbersAtTheEndAreNotTokens) {
+TEST(PairParser, WhiteSpaceAtTheEndIsNoTokenButALoneNumberStopsReading) {
     EXPECT_FALSE(parseInBlocks("1 2 \n\n", 3).stopped);
     Result lone = parseInBlocks("1 2 3\n", 2);
     EXPECT_EQ(lone.pairs, (Pairs{{1, 2}}));
-    EXPECT_FALSE(lone.stopped);
+    EXPECT_TRUE(lone.stopped);
+    EXPECT_EQ(lone.stopOffset, 4u);
+}
+
+// Runs of blanks and zeros far longer than the reader's block are carried in
+// compacted form: the pairs, the stop and its offset are those of the text.
+TEST(PairReader, LongRunsInsideAPairFitTheBlockAndKeepTheStopOffset) {
+    const std::string blanks(5000, ' ');
+    const std::string zeros(5000, '0');
+    struct Case {
+        std::string text;
+        Pairs pairs;
+        bool stopped;
+        size_t stopOffset;
+    };
+    const Case cases[] = {
+        {"1" + blanks + "2", {{1, 2}}, false, 0},
+        {zeros + "7 -" + zeros + "8\n" + blanks, {{7, -8}}, false, 0},
+        {"-" + zeros + "2147483648" + blanks + "+" + zeros, {{-2147483647 - 1, 0}}, false, 0},
+        {"1 " + zeros + "2147483648", {}, true, 2},
+        {"1 2 3" + blanks + "x", {{1, 2}}, true, 5 + blanks.size()},
+        {"1 2" + blanks + "3" + blanks, {{1, 2}}, true, 3 + blanks.size()},
+        {"5" + blanks + "-", {}, true, 1 + blanks.size()},
+    };
+    for (const Case &c : cases) {
+        for (size_t block : {size_t{1}, size_t{7}, size_t{300}, c.text.size()}) {
+            const Result result = parseInBlocks(c.text, block);
+            EXPECT_EQ(result.pairs, c.pairs) << c.text.substr(0, 12) << " in blocks of " << block;
+            EXPECT_EQ(result.stopped, c.stopped) << c.text.substr(0, 12);
+            if (c.stopped) {
+                EXPECT_EQ(result.stopOffset, c.stopOffset) << c.text.substr(0, 12);
+            }
+        }
+    }
 }
 
 TEST(PairFormat, WritesSignedDecimalPairsWithALineFeed) {

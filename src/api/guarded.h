@@ -1,0 +1,36 @@
+// No C++ exception may cross into the host: a C caller cannot catch it and
+// the process would end with "terminate called". Every entry point runs its
+// body through guarded(). Running out of memory anywhere in the library ends
+// the process the way the block pool does when the system allocator refuses:
+// the "malloc" line through perror and exit(-1).
+#pragma once
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <stdexcept>
+
+namespace trel {
+
+[[noreturn]] inline void memoryExhausted() {
+    errno = ENOMEM;
+    std::perror("malloc");
+    std::exit(-1);
+}
+
+template <typename Body>
+auto guarded(Body &&body) noexcept -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        memoryExhausted();
+    } catch (const std::length_error &) {  // a size no allocation can serve
+        memoryExhausted();
+    } catch (...) {
+        std::fputs("trel: unexpected internal error\n", stderr);
+        std::abort();
+    }
+}
+
+}  // namespace trel
