@@ -38,9 +38,13 @@ extern "C" {
 #define TREL_OK 0
 /* trelloadMapFile without reload: the unit was registered already. */
 #define TREL_ALREADY_LOADED 2
-/* The map file cannot be opened or read (or does not exist). */
+/* The map file does not exist, or cannot be read to its end. A file that
+ * exists but cannot be read in full gets a message naming it (for a damaged
+ * file, the line where reading stopped). */
 #define TREL_CANNOT_READ 4
-/* The map file cannot be written: "Failed to open map file %s for write". */
+/* The map file cannot be written: "Failed to open map file %s for write";
+ * or a mode-0 save would lose pairs the file holds (it was damaged, not read
+ * in mode 0, or unreadable): a message saying why, the file untouched. */
 #define TREL_CANNOT_WRITE 5
 /* Unknown unit, null name, or key or path too long:
  * "Wrong lib.cell:view specification (%s.%s:%s)". */
@@ -68,7 +72,9 @@ TREL_EXPORT int TREL_CALL trelInit(int context);
  * texts, the file mode, the context and the last-error text are kept. Returns 0. */
 TREL_EXPORT int TREL_CALL trelReset(void);
 
-/* Removes every pair of the unit's page map and marks it modified. */
+/* Removes every pair of the unit's page map and marks it modified. The host
+ * asked for an empty map, so a later save may replace a damaged or unread
+ * map file with it. */
 TREL_EXPORT int TREL_CALL trelResetPageMap(const char *lib, const char *cell, const char *view);
 
 /* Sets the file mode for later loads and saves and returns it. Mode 0 reads and
@@ -84,7 +90,10 @@ TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, c
 /* Registers the unit's page map (loading its map file) and makes it the active
  * page map. Without reload: TREL_ALREADY_LOADED when it was registered already,
  * otherwise the load status (0 or TREL_CANNOT_READ). With reload: discards the
- * pairs, loads the file again and returns the load status. */
+ * pairs, loads the file again and returns the load status. A damaged file
+ * (a token that is not a 32-bit integer, or a lone final number) gives
+ * TREL_CANNOT_READ with the pairs before the damage; the page map then refuses
+ * mode-0 saves until a reload reads the whole file or trelResetPageMap. */
 TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, const char *view,
                                           int reload);
 
@@ -119,15 +128,18 @@ TREL_EXPORT int TREL_CALL trelSetActivePageMapping(int page, int mapped);
 TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char *cell,
                                                     const char *view, int *highest);
 
-/* Saves every registered page map (all != 0) or only the modified ones.
- * Failures write their message but are not collected: returns 0. */
+/* Saves every registered page map (all != 0) or only the modified ones, going
+ * on past failures. Returns 0 when every save succeeded, else
+ * TREL_CANNOT_WRITE with the last failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
 /* Saves one registered page map: TREL_NOT_LOADED when the unit has none,
- * TREL_CANNOT_WRITE when it cannot be written. In mode 0 the new file replaces
- * page.map only once it is completely written, so a failed save leaves the
- * previous file as it was. A successful mode-0 save clears the modified flag;
- * a save in another mode writes no pairs and leaves the flag set. */
+ * TREL_CANNOT_WRITE when it cannot be written (errno then tells the system's
+ * reason) or when saving would lose pairs the file holds. In mode 0 the new
+ * content replaces page.map only once it is completely written and synced, so
+ * a failed save leaves the previous file as it was. A successful mode-0 save
+ * clears the modified flag; a save in another mode writes no pairs and leaves
+ * the flag set. */
 TREL_EXPORT int TREL_CALL trelSavePageMap(const char *lib, const char *cell, const char *view);
 
 /* Stores the address of the last-error text (NUL-terminated, at most 1023
