@@ -1,6 +1,7 @@
 // Map file load and save.
 #include "maps/map_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -40,12 +41,24 @@ uint64_t lineAt(std::FILE *file, uint64_t offset) {
     return line;
 }
 
-int readPairs(std::FILE *file, PageMap &map, std::string *problem) {
-    auto source = [file](char *into, size_t room) {
+int loadPairs(std::FILE *file, PageMap &map, std::string *problem) {
+    SyncPoint sync;
+    sync.known = true;
+    sync.file = identityOf(file);
+    ContentDigest digest;
+    auto source = [file, &digest](char *into, size_t room) {
         size_t got = std::fread(into, 1, room, file);
+        digest.add(into, got);
         return ReadChunk{got, got < room && std::feof(file) != 0, std::ferror(file) != 0};
     };
     const ReadEnd end = readPairs(source, PageMap::Loader(map));
+    // Even a damaged file is the one this page map knows: cleared on purpose,
+    // the map may replace that same file, but not one saved since by others.
+    if (end.kind == ReadEnd::Kind::whole) {
+        sync.digestKnown = true;
+        sync.digest = digest.value();
+    }
+    map.setSyncPoint(sync);
     switch (end.kind) {
         case ReadEnd::Kind::whole:
             map.setFileState(PageMap::FileState::held);
@@ -100,22 +113,136 @@ std::vector<char> mapText(const PageMap &map) {
     return text;
 }
 
+using Pairs = std::vector<std::pair<int32_t, int32_t>>;
+
+// The pairs of a file's text, ascending unsigned, a later pair for a page
+// replacing an earlier one. False when the text cannot be read to its end.
+bool filePairs(const std::vector<char> &text, Pairs *pairs, uint64_t *damagedAt) {
+    size_t next = 0;
+    auto source = [&](char *into, size_t room) {
+        const size_t take = std::min(room, text.size() - next);
+        std::memcpy(into, text.data() + next, take);
+        next += take;
+        return ReadChunk{take, next == text.size(), false};
+    };
+    std::vector<std::pair<uint32_t, int32_t>> read;
+    const ReadEnd end = readPairs(source, [&](int32_t page, int32_t mapped) {
+        read.emplace_back(static_cast<uint32_t>(page), mapped);
+    });
+    if (end.kind != ReadEnd::Kind::whole) {
+        *damagedAt = end.stopOffset;
+        return false;
+    }
+    std::stable_sort(read.begin(), read.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    pairs->clear();
+    for (size_t i = 0; i < read.size(); ++i) {
+        if (i + 1 < read.size() && read[i + 1].first == read[i].first) continue;
+        pairs->emplace_back(static_cast<int32_t>(read[i].first), read[i].second);
+    }
+    return true;
+}
+
+// The file's pairs, except that every page this page map changed since its
+// sync point takes the page map's answer: its pair, or none.
+Pairs mergedPairs(const Pairs &file, PageMap &map) {
+    Pairs mine;
+    map.forEachPair([&](int32_t page, int32_t mapped) { mine.emplace_back(page, mapped); });
+    if (map.allPagesChanged()) return mine;
+    const std::vector<uint32_t> &changed = map.changedPages();
+    auto isChanged = [&](int32_t page) {
+        return std::binary_search(changed.begin(), changed.end(), static_cast<uint32_t>(page));
+    };
+    auto before = [](const std::pair<int32_t, int32_t> &a, const std::pair<int32_t, int32_t> &b) {
+        return static_cast<uint32_t>(a.first) < static_cast<uint32_t>(b.first);
+    };
+    Pairs result;
+    result.reserve(file.size() + changed.size());
+    for (const auto &pair : file)
+        if (!isChanged(pair.first)) result.push_back(pair);
+    const size_t kept = result.size();
+    for (const auto &pair : mine)
+        if (isChanged(pair.first)) result.push_back(pair);
+    std::inplace_merge(result.begin(), result.begin() + static_cast<std::ptrdiff_t>(kept),
+                       result.end(), before);
+    return result;
+}
+
+std::vector<char> pairsText(const Pairs &pairs) {
+    std::vector<char> text(pairs.size() * kPairTextMax);
+    char *out = text.data();
+    for (const auto &[page, mapped] : pairs)
+        out = formatPair(out, page, mapped);
+    text.resize(static_cast<size_t>(out - text.data()));
+    return text;
+}
+
+int refuse(std::string *problem, std::string message) {
+    *problem = std::move(message);
+    errno = EPERM;
+    return TREL_CANNOT_WRITE;
+}
+
 int writePairs(PageMap &map, std::string *problem) {
-    if (std::string loss = saveWouldLose(map); !loss.empty()) {
-        *problem = std::move(loss);
-        errno = EPERM;
+    ReplacementFile file(map.path());
+    if (!file.lock()) {
+        *problem = cannotWriteMessage(map.path());
         return TREL_CANNOT_WRITE;
     }
-    ReplacementFile file(map.path());
-    if (file.lock()) {
-        const std::vector<char> text = mapText(map);
-        if (file.replace(text.data(), text.size())) {
-            map.setModified(false);
-            return TREL_OK;
+    // The identity comes first: a file nobody saved since is never read.
+    const SyncPoint &sync = map.syncPoint();
+    bool changed = !sync.known || !(identityOfPath(file.target()) == sync.file);
+    std::vector<char> present;
+    if (changed) {
+        if (!file.readTarget(&present)) {
+            const int reason = errno;
+            if (reason == EISDIR || reason == EINVAL) {
+                *problem = cannotWriteMessage(map.path());
+                return TREL_CANNOT_WRITE;
+            }
+            return refuse(problem, "Map file " + map.path() + " changed since it was read and " +
+                                       "cannot be read now (" + std::strerror(reason) +
+                                       "); not saving over it");
         }
+        ContentDigest digest;
+        digest.add(present.data(), present.size());
+        changed = !(sync.known && sync.digestKnown && digest.value() == sync.digest);
     }
-    *problem = cannotWriteMessage(map.path());
-    return TREL_CANNOT_WRITE;
+
+    std::vector<char> text;
+    if (changed) {
+        // Another process saved since: keep its pairs except where this page
+        // map changed something.
+        Pairs onFile;
+        uint64_t damagedAt = 0;
+        if (!filePairs(present, &onFile, &damagedAt)) {
+            return refuse(problem, "Map file " + map.path() +
+                                       " changed since it was read and is damaged at byte " +
+                                       std::to_string(damagedAt) + "; not saving over it");
+        }
+        const Pairs merged = mergedPairs(onFile, map);
+        text = pairsText(merged);
+        map.replacePairs(merged);
+    } else {
+        if (std::string loss = saveWouldLose(map); !loss.empty()) return refuse(problem, loss);
+        text = mapText(map);
+    }
+
+    if (!(changed && text == present) && !file.replace(text.data(), text.size())) {
+        *problem = cannotWriteMessage(map.path());
+        return TREL_CANNOT_WRITE;
+    }
+    SyncPoint now;
+    now.known = true;
+    now.file = identityOfPath(file.target());
+    now.digestKnown = true;
+    ContentDigest digest;
+    digest.add(text.data(), text.size());
+    now.digest = digest.value();
+    map.setSyncPoint(now);
+    map.setFileState(PageMap::FileState::held);
+    map.setModified(false);
+    return TREL_OK;
 }
 
 }  // namespace
@@ -127,23 +254,31 @@ std::string cannotWriteMessage(const std::string &path) {
 int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
     File file(std::fopen(map.path().c_str(), "rb"));
     if (!file) {
+        SyncPoint sync;
         if (errno == ENOENT) {
-            map.setFileState(PageMap::FileState::held);  // nothing to lose
+            sync.known = true;  // no file: nothing to lose
+            map.setFileState(PageMap::FileState::held);
         } else {
             map.setFileState(PageMap::FileState::unreadable);
             *problem = cannotRead(map.path(), errno);
         }
+        map.setSyncPoint(sync);
         return TREL_CANNOT_READ;
     }
     if (fileMode != 0) {
+        SyncPoint sync;
+        sync.known = true;
+        sync.file = identityOf(file.get());
+        map.setSyncPoint(sync);
         map.setFileState(PageMap::FileState::unread);
         return TREL_OK;
     }
-    return readPairs(file.get(), map, problem);
+    return loadPairs(file.get(), map, problem);
 }
 
 int saveMapFile(PageMap &map, int fileMode, std::string *problem) {
     if (fileMode == 0) return writePairs(map, problem);
+    // Nothing is written, so the sync point stays where it is.
     File file(std::fopen(map.path().c_str(), "ab"));
     if (file) return TREL_OK;
     *problem = cannotWriteMessage(map.path());

@@ -1,6 +1,7 @@
 // Page map operations over the skip list of pairs.
 #include "maps/page_map.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "trel.h"
@@ -55,17 +56,53 @@ int PageMap::get(int32_t page, int32_t *mapped) const {
 void PageMap::set(int32_t page, int32_t mapped) {
     *skipinsert(pairs_, static_cast<uint32_t>(page)) = toValue(mapped);
     setModified(true);
+    noteChange(page);
 }
 
 void PageMap::remove(int32_t page) {
     skipdelete(pairs_, static_cast<uint32_t>(page), ignoreMissing);
     setModified(true);
+    noteChange(page);
 }
 
 void PageMap::clear() {
     discard();
     setModified(true);
     setFileState(FileState::held);
+    allChanged_ = true;
+    changed_.clear();
+    changedUnique_ = 0;
+}
+
+void PageMap::noteChange(int32_t page) {
+    if (allChanged_) return;
+    changed_.push_back(static_cast<uint32_t>(page));
+    // Repeated changes of the same pages never hold more than twice the
+    // distinct ones.
+    if (changed_.size() >= 2 * changedUnique_ + 1024) changedPages();
+}
+
+const std::vector<uint32_t> &PageMap::changedPages() {
+    if (changedUnique_ != changed_.size()) {
+        std::sort(changed_.begin(), changed_.end());
+        changed_.erase(std::unique(changed_.begin(), changed_.end()), changed_.end());
+        changedUnique_ = changed_.size();
+    }
+    return changed_;
+}
+
+void PageMap::setSyncPoint(const SyncPoint &sync) {
+    sync_ = sync;
+    allChanged_ = false;
+    std::vector<uint32_t>().swap(changed_);
+    changedUnique_ = 0;
+}
+
+void PageMap::replacePairs(const std::vector<std::pair<int32_t, int32_t>> &pairs) {
+    discard();
+    Loader store(*this);
+    for (const auto &[page, mapped] : pairs)
+        store(page, mapped);
 }
 
 void PageMap::discard() {

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
+#include "maps/sync_point.h"
 #include "maps/unit_name.h"
 #include "util/skip_list.h"
 
@@ -48,6 +50,17 @@ class PageMap {
         damagedLine_ = damagedLine;
     }
 
+    // What the map file held when this page map last read it in full or wrote
+    // it, and the pages changed here since: a save merges them into a file
+    // another process has saved meanwhile.
+    const SyncPoint &syncPoint() const { return sync_; }
+    // Moves the sync point; the changes made so far are then in the file.
+    void setSyncPoint(const SyncPoint &sync);
+    // Every page changed since the sync point (set, removed, or all by a clear).
+    bool allPagesChanged() const { return allChanged_; }
+    // The changed pages, ascending unsigned, each once.
+    const std::vector<uint32_t> &changedPages();
+
     // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.
     int get(int32_t page, int32_t *mapped) const;
     // Stores or replaces the pair and marks the map modified.
@@ -60,6 +73,9 @@ class PageMap {
     void clear();
     // Leaves no pairs without touching the modified flag (before a reload).
     void discard();
+    // Makes `pairs` (ascending unsigned, each page once) the page map's pairs,
+    // without touching the modified flag.
+    void replacePairs(const std::vector<std::pair<int32_t, int32_t>> &pairs);
     // Reverse lookup: the first original page, in order, whose mapped page is
     // `mapped`; 0, or TREL_NO_ORIGINAL_PAGE with `mapped` itself.
     int reverse(int32_t mapped, int32_t *original) const;
@@ -99,6 +115,7 @@ class PageMap {
 
   private:
     static constexpr uint8_t kModified = 1;
+    void noteChange(int32_t page);
 
     uint8_t flags_ = kModified;
     FileState fileState_ = FileState::held;
@@ -110,6 +127,12 @@ class PageMap {
     std::string view_;
     std::string path_;
     uint64_t damagedLine_ = 0;
+    SyncPoint sync_;
+    // Pages changed since the sync point, in the order of change and possibly
+    // repeated; sorted and made unique when read or when they pile up.
+    std::vector<uint32_t> changed_;
+    size_t changedUnique_ = 0;  // a prefix known to be sorted and unique
+    bool allChanged_ = false;
 };
 
 }  // namespace trel

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace trel {
 
@@ -43,6 +44,10 @@ class ReplacementFile {
 
     // The file whose content is replaced (after following a link).
     const std::string &target() const { return target_; }
+
+    // Reads the file's present content, under the lock. False, with errno
+    // telling why, when it cannot be read; a missing file reads as empty.
+    bool readTarget(std::vector<char> *bytes);
 
     // Makes [data, data + size) the file's content. False, with errno telling
     // why, when anything on the way failed; the file is then as it was, except
@@ -64,6 +69,7 @@ class ReplacementFile {
 #else
     int temporaryFd_ = -1;  // the locked temporary, -1 when none could be made
     int targetFd_ = -1;     // the existing target, opened for writing
+    bool targetReadable_ = false;
     bool published_ = false;
     uint64_t oldSize_ = 0;
     unsigned ownerId_ = 0;

@@ -98,8 +98,11 @@ bool ReplacementFile::lock() {
             return false;
         }
         // Refused exactly when opening the file for writing is refused; the
-        // open itself changes nothing.
-        targetFd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        // open itself changes nothing. Reading it too spares a second
+        // descriptor, whose close would drop a lock held on this one.
+        targetFd_ = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+        targetReadable_ = targetFd_ >= 0;
+        if (targetFd_ < 0) targetFd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
         if (targetFd_ < 0) return false;
         oldSize_ = static_cast<uint64_t>(existing.st_size);
         ownerId_ = existing.st_uid;
@@ -165,6 +168,32 @@ bool ReplacementFile::lock() {
         }
     }
     return true;
+}
+
+bool ReplacementFile::readTarget(std::vector<char> *bytes) {
+    bytes->clear();
+    struct stat now;
+    if (::stat(target_.c_str(), &now) != 0) return errno == ENOENT;
+    if (!S_ISREG(now.st_mode)) {
+        errno = S_ISDIR(now.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    int fd = targetReadable_ ? targetFd_ : ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool read = true;
+    char block[1 << 16];
+    for (off_t at = 0;;) {
+        ssize_t got = pread(fd, block, sizeof block, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            read = got == 0;
+            break;
+        }
+        bytes->insert(bytes->end(), block, block + got);
+        at += got;
+    }
+    if (fd != targetFd_) closeQuietly(&fd);
+    return read;
 }
 
 bool ReplacementFile::replace(const char *data, size_t size) {

@@ -9,6 +9,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdio>
+
 #include "maps/replacement_file.h"
 
 namespace trel {
@@ -84,6 +86,26 @@ bool ReplacementFile::lock() {
         }
         Sleep(5);
     }
+}
+
+bool ReplacementFile::readTarget(std::vector<char> *bytes) {
+    bytes->clear();
+    const DWORD attributes = GetFileAttributesA(target_.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // removed: reads as empty
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        errno = EISDIR;
+        return false;
+    }
+    std::FILE *file = std::fopen(target_.c_str(), "rb");
+    if (file == nullptr) return false;
+    char block[1 << 16];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+        bytes->insert(bytes->end(), block, block + got);
+    const bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    if (!read) errno = EIO;
+    return read;
 }
 
 bool ReplacementFile::replace(const char *data, size_t size) {

@@ -1,0 +1,90 @@
+// File identities on each platform, and the content digest.
+#include "maps/sync_point.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace trel {
+namespace {
+
+#if defined(_WIN32)
+using Status = struct _stat64;
+int statusOf(std::FILE *file, Status *status) {
+    return _fstat64(_fileno(file), status);
+}
+int statusOfPath(const std::string &path, Status *status) {
+    return _stat64(path.c_str(), status);
+}
+int64_t modifiedNs(const Status &status) {
+    return static_cast<int64_t>(status.st_mtime) * 1000000000;
+}
+#else
+using Status = struct stat;
+int statusOf(std::FILE *file, Status *status) {
+    return fstat(fileno(file), status);
+}
+int statusOfPath(const std::string &path, Status *status) {
+    return ::stat(path.c_str(), status);
+}
+int64_t modifiedNs(const Status &status) {
+    return static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+}
+#endif
+
+FileIdentity identityFrom(int result, const Status &status) {
+    FileIdentity identity;
+    if (result != 0) return identity;
+    identity.exists = true;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.inode = static_cast<uint64_t>(status.st_ino);
+    identity.size = static_cast<uint64_t>(status.st_size);
+    identity.modifiedNs = modifiedNs(status);
+    return identity;
+}
+
+}  // namespace
+
+FileIdentity identityOf(std::FILE *file) {
+    Status status;
+    const int result = statusOf(file, &status);
+    return identityFrom(result, status);
+}
+
+FileIdentity identityOfPath(const std::string &path) {
+    Status status;
+    const int result = statusOfPath(path, &status);
+    return identityFrom(result, status);
+}
+
+void ContentDigest::add(const char *data, size_t size) {
+    length_ += size;
+    while (pendingSize_ != 0 && size != 0) {
+        pending_[pendingSize_++] = static_cast<unsigned char>(*data++);
+        --size;
+        if (pendingSize_ == sizeof pending_) {
+            uint64_t word;
+            std::memcpy(&word, pending_, sizeof word);
+            mix(word);
+            pendingSize_ = 0;
+        }
+    }
+    for (; size >= 8; data += 8, size -= 8) {
+        uint64_t word;
+        std::memcpy(&word, data, sizeof word);
+        mix(word);
+    }
+    std::memcpy(pending_, data, size);
+    pendingSize_ = size;
+}
+
+uint64_t ContentDigest::value() const {
+    ContentDigest last = *this;
+    uint64_t word = 0;
+    std::memcpy(&word, pending_, pendingSize_);
+    last.mix(word);
+    last.mix(length_);
+    return last.hash_;
+}
+
+}  // namespace trel
