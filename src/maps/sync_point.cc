@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace trel {
@@ -59,15 +60,17 @@ FileIdentity identityOfPath(const std::string &path) {
 
 void ContentDigest::add(const char *data, size_t size) {
     length_ += size;
-    while (pendingSize_ != 0 && size != 0) {
-        pending_[pendingSize_++] = static_cast<unsigned char>(*data++);
-        --size;
-        if (pendingSize_ == sizeof pending_) {
-            uint64_t word;
-            std::memcpy(&word, pending_, sizeof word);
-            mix(word);
-            pendingSize_ = 0;
-        }
+    if (pendingSize_ != 0) {
+        const size_t take = std::min(size, sizeof pending_ - pendingSize_);
+        std::memcpy(pending_ + pendingSize_, data, take);
+        pendingSize_ += take;
+        data += take;
+        size -= take;
+        if (pendingSize_ < sizeof pending_) return;
+        uint64_t word;
+        std::memcpy(&word, pending_, sizeof word);
+        mix(word);
+        pendingSize_ = 0;
     }
     for (; size >= 8; data += 8, size -= 8) {
         uint64_t word;
