@@ -24,7 +24,7 @@ bool lockWhole(int fd) {
     for (int waited = 0;; waited += 5) {
         if (fcntl(fd, F_SETLK, &whole) == 0) return true;
         if ((errno != EACCES && errno != EAGAIN) || waited >= kLockWaitMilliseconds) return false;
-        const timespec pause = {0, 5 * 1000 * 1000};
+        const timespec pause = {0, 5000000};  // 5 ms
         nanosleep(&pause, nullptr);
     }
 }
