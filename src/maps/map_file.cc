@@ -121,7 +121,7 @@ bool filePairs(const std::vector<char> &text, Pairs *pairs, uint64_t *damagedAt)
     size_t next = 0;
     auto source = [&](char *into, size_t room) {
         const size_t take = std::min(room, text.size() - next);
-        std::memcpy(into, text.data() + next, take);
+        if (take != 0) std::memcpy(into, text.data() + next, take);
         next += take;
         return ReadChunk{take, next == text.size(), false};
     };

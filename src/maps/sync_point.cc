@@ -59,6 +59,7 @@ FileIdentity identityOfPath(const std::string &path) {
 }
 
 void ContentDigest::add(const char *data, size_t size) {
+    if (size == 0) return;  // data may then be null
     length_ += size;
     if (pendingSize_ != 0) {
         const size_t take = std::min(size, sizeof pending_ - pendingSize_);
