@@ -2,6 +2,12 @@
 # CMake package (find_package(trel) -> trel::trel) and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
+# A host that links trel also calls the library-path service (to define its
+# libraries, to read its errors), so linking trel::trel or `pkg-config --libs
+# trel` brings the stand-in along. hq, kelt and wox stay private: only libtrel
+# calls them.
+target_link_libraries(trel INTERFACE dree)
+
 install(TARGETS trel dree hq wox kelt
     EXPORT trelTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -19,5 +25,15 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/trelConfigVersion.cmake
 install(FILES ${PROJECT_BINARY_DIR}/trelConfig.cmake ${PROJECT_BINARY_DIR}/trelConfigVersion.cmake
     DESTINATION ${TREL_CMAKE_DIR})
 
+# trel.pc finds the prefix from its own folder, so the installed tree works
+# wherever it is unpacked or whatever --prefix `cmake --install` was given.
+# An absolute libdir cannot move; it keeps the configured prefix.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(TREL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+    file(RELATIVE_PATH TREL_PC_UP /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+    string(REGEX REPLACE "/$" "" TREL_PC_UP "${TREL_PC_UP}")
+    set(TREL_PC_PREFIX "\${pcfiledir}/${TREL_PC_UP}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/trel.pc.in ${PROJECT_BINARY_DIR}/trel.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/trel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

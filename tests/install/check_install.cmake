@@ -1,9 +1,12 @@
-# Installs the build into a fresh prefix, then configures, builds and runs a
-# consumer that finds it with find_package(trel).
-# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DC_FLAGS=...
+# Installs the build into a fresh prefix and moves the installed tree
+# elsewhere, as an unpacked archive would be; then builds the example host
+# against it twice, with find_package(trel) and with `pkg-config --cflags
+# --libs trel` alone, and runs each build on a copy of the example design.
+# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DC_COMPILER=...
+#              -DCXX_COMPILER=... -DC_FLAGS=... -DCXX_FLAGS=... -DPKG_CONFIG=...
 #              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
-# A cross build hands its toolchain file to the consumer and runs it through
-# its emulator.
+# A cross build hands its toolchain file to the host and runs it through its
+# emulator.
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
     if(failed)
@@ -12,29 +15,66 @@ function(run)
     set(output "${out}" PARENT_SCOPE)
 endfunction()
 
+# Runs a host build on a fresh copy of the example design and checks what it
+# says and what it saves.
+function(check_host host)
+    set(design ${WORK_DIR}/design-${host})
+    file(COPY ${EXAMPLES_DIR}/designs ${EXAMPLES_DIR}/libraries.defs DESTINATION ${design})
+    run(${EMULATOR} ${WORK_DIR}/${host} ${design}/libraries.defs)
+    foreach(expected
+            "work.top:sch maps page 2 to 3\n"
+            "work.top:sch has no pair for page 9 \\(answered 9\\)\n"
+            "-> cpu\\(work.top:sch\\)/page3_ALU1\\(work.alu:sch\\)/page9_R3\\(gates.reg:sch\\)\n"
+            "Wrong lib.cell:view specification \\(nolib.cell:view\\): library nolib is not defined"
+            "keeps its pairs in [^\n]*/designs/work/alu/sch/page.map\n")
+        if(NOT output MATCHES "${expected}")
+            message(FATAL_ERROR "${host} did not print \"${expected}\":\n${output}")
+        endif()
+    endforeach()
+    file(READ ${design}/designs/work/alu/sch/page.map saved)
+    if(NOT saved STREQUAL "2 6\n5 9\n")
+        message(FATAL_ERROR "${host} saved work.alu:sch as:\n${saved}")
+    endif()
+endfunction()
+
 file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/staged)
+file(RENAME ${WORK_DIR}/staged ${WORK_DIR}/prefix)
 set(prefix ${WORK_DIR}/prefix)
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(file include/trel.h include/dree.h lib/libtrel.so lib/libtrel.so.1 lib/pkgconfig/trel.pc
-             lib/cmake/trel/trelConfig.cmake)
+foreach(file include/trel.h include/dree.h lib/libtrel.so lib/libtrel.so.1 lib/libdree.so
+             lib/pkgconfig/trel.pc lib/cmake/trel/trelConfig.cmake bin/pagemap)
     if(NOT EXISTS ${prefix}/${file})
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
-file(READ ${prefix}/lib/pkgconfig/trel.pc pc)
-if(NOT pc MATCHES "Libs: -L\\$\\{libdir\\} -ltrel")
-    message(FATAL_ERROR "trel.pc lacks its Libs line:\n${pc}")
-endif()
 
+# find_package and trel::trel alone; warnings are errors for the example too.
 set(toolchain "")
 if(TOOLCHAIN)
     set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
 endif()
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK_DIR}/consumer ${toolchain}
-    -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_C_FLAGS=${C_FLAGS}")
-run(${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
-run(${EMULATOR} ${WORK_DIR}/consumer/consumer)
-if(NOT output MATCHES "Wrong lib.cell:view specification \\(nolib.cell:view\\)")
-    message(FATAL_ERROR "unexpected output: ${output}")
+run(${CMAKE_COMMAND} -S ${EXAMPLES_DIR} -B ${WORK_DIR}/cmake-build ${toolchain}
+    -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_C_FLAGS=${C_FLAGS} -Wall -Wextra -Werror"
+    "-DCMAKE_CXX_FLAGS=${CXX_FLAGS} -Wall -Wextra -Werror")
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
+file(COPY_FILE ${WORK_DIR}/cmake-build/host ${WORK_DIR}/host-cmake)
+check_host(host-cmake)
+
+# pkg-config alone, with no search path but the moved tree's.
+if(NOT PKG_CONFIG)
+    message(FATAL_ERROR "pkg-config is not installed; the package's trel.pc cannot be checked")
 endif()
-message(STATUS "installed package found, linked and ran")
+set(ENV{PKG_CONFIG_LIBDIR} ${prefix}/lib/pkgconfig)
+run(${PKG_CONFIG} --cflags --libs trel)
+string(STRIP "${output}" flags)
+separate_arguments(flags UNIX_COMMAND "${flags}")
+separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
+separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
+run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror -c ${EXAMPLES_DIR}/host.c
+    -o ${WORK_DIR}/host.o ${flags})
+run(${CXX_COMPILER} ${cxx_flags} ${WORK_DIR}/host.o ${EXAMPLES_DIR}/release_path.cc
+    -o ${WORK_DIR}/host-pkg-config ${flags})
+set(ENV{LD_LIBRARY_PATH} ${prefix}/lib)
+check_host(host-pkg-config)
+message(STATUS "installed package found, linked and ran, with CMake and with pkg-config")

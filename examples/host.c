@@ -1,0 +1,96 @@
+/*
+ * host.c - a small host of libtrel: the calls a host makes, in the order it
+ * makes them, on the example design.
+ *
+ *     host LIBRARIES_FILE        e.g. host libraries.defs, in a copy of examples/
+ *
+ * It changes the page map of work.alu:sch, so run it on a copy of the design.
+ * Build it against the installed package with examples/CMakeLists.txt, or:
+ *
+ *     cc -c host.c $(pkg-config --cflags trel)
+ *     c++ host.o release_path.cc -o host $(pkg-config --libs trel)
+ */
+#include <stdio.h>
+#include <string.h>
+
+#include <dree.h>
+#include <trel.h>
+
+#include "release_path.h"
+
+/* The library's last-error text: written by failures, left alone by successes. */
+static const char *lastError(void) {
+    char *text = NULL;
+    trelGetLastError(&text);
+    return text;
+}
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: host LIBRARIES_FILE\n");
+        return 2;
+    }
+
+    /* 1. Where the libraries live. In the environment the library-path
+     * service knows this; its stand-in libdree reads definitions from a file
+     * (or takes them one by one with dreeDefineLibrary). */
+    if (dreeReadDefinitions(argv[1]) != DREE_OK) {
+        fprintf(stderr, "host: %s\n", dreeLastError());
+        return 1;
+    }
+
+    /* 2. Set-up, before the first lookup: the context the library hands to
+     * the library-path service, and file mode 0. In the initial mode 1 the
+     * library reads no pairs from page.map, so every lookup would miss. */
+    trelInit(0);
+    trelSetFileMode(TREL_FILE_MODE_TEXT);
+
+    /* 3. Lookups. The first call that names a unit loads its page.map. A page
+     * without a pair answers TREL_NO_MAPPING and the page itself. */
+    int mapped = 0;
+    if (trelGetPageMapping("work", "top", "sch", 2, &mapped) == TREL_OK) {
+        printf("work.top:sch maps page 2 to %d\n", mapped);
+    }
+    if (trelGetPageMapping("work", "top", "sch", 9, &mapped) == TREL_NO_MAPPING) {
+        printf("work.top:sch has no pair for page 9 (answered %d)\n", mapped);
+    }
+
+    /* 4. An edit lives in memory until it is saved. A save replaces page.map
+     * only once the new file is complete: on failure the old file stays and
+     * the last-error text names the file. trelSavePageMaps(0) saves every
+     * changed map but reports no failure; save unit by unit to know. */
+    trelSetPageMapping("work", "alu", "sch", 5, 9);
+    if (trelSavePageMap("work", "alu", "sch") != TREL_OK) {
+        fprintf(stderr, "host: %s\n", lastError());
+        return 1;
+    }
+    printf("work.alu:sch now maps page 5 to 9, saved\n");
+
+    /* 5. Relabelling. The answer is copied as strncpy does: when it has as
+     * many bytes as the buffer or more, it has no terminating NUL. */
+    const char *name = "cpu(work.top:sch)/ALU1@2(work.alu:sch)/R3@5(gates.reg:sch)";
+    char relabelled[256];
+    if (trelGetMappedCname(name, relabelled, (int)sizeof relabelled) == TREL_OK &&
+        relabelled[sizeof relabelled - 1] == '\0') {
+        printf("%s\n  -> %s\n", name, relabelled);
+    }
+
+    /* 6. A failure's message. A unit the library-path service does not know
+     * is TREL_BAD_SPEC; the service's own message says why. */
+    if (trelGetPageMapping("nolib", "cell", "view", 1, &mapped) == TREL_BAD_SPEC) {
+        printf("%s: %s\n", lastError(), dreeLastError());
+    }
+
+    /* 7. The map file path is a text the host owns. libtrel allocates it with
+     * C++ new[], so it must go back through delete[]: see release_path.cc. */
+    char *path = trelMapFilePath("work", "alu", "sch");
+    if (path != NULL) {
+        printf("work.alu:sch keeps its pairs in %s\n", path);
+        releaseMapFilePath(path);
+    }
+
+    /* 8. When the design is closed: trelReset forgets every page map, saving
+     * nothing, so save first what must be kept. */
+    trelReset();
+    return 0;
+}
