@@ -20,7 +20,8 @@ if [ "${design}" = "$(realpath "$(dirname "$0")")" ]; then
 fi
 cd "${design}"
 
-pagemap() { "${pagemap_bin}" --libs libraries.defs "$@"; }
+# Run in the design's folder, the tool reads its libraries.defs by itself.
+pagemap() { "${pagemap_bin}" "$@"; }
 
 # Prints a command as it would be typed (quoting words the shell would
 # otherwise take apart), then runs it; a failing status is shown, not fatal.

@@ -1,36 +1,67 @@
-// The tool's command line: help, malformed command lines, and the library
-// definitions that -L and --libs make.
+// The tool's command line: help, version, malformed command lines, options
+// anywhere, and the library definitions that -L, --libs and the defaults make.
+#include <cstdlib>
 #include <string>
 
 #include "tool_run.h"
 
 using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
 
 using CommandLine = ToolDesign;
 
 TEST_F(CommandLine, HelpNamesEveryCommandOptionAndExitStatus) {
     const ToolResult help = run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char *word : {"path", "dump", "get", "reverse", "highest", "set", "delete", "clear",
-                             "relabel", "relabel-last", "-L LIB=DIR", "--libs", "--mode"}) {
+    for (const char *word :
+         {"path", "dump", "pairs", "get", "reverse", "highest", "set", "delete", "clear", "relabel",
+          "relabel-last", "-L LIB=DIR", "--libs", "--mode", "--strict", "--version"}) {
         EXPECT_THAT(help.out, HasSubstr("  " + std::string(word) + " "));
     }
     for (int status = 0; status <= 9; ++status) {
         EXPECT_THAT(help.out, HasSubstr("\n  " + std::to_string(status) + "  "));
     }
+    // A command's own help, asked for before or after it.
+    for (const char *commandLine : {"get --help", "--help get", "get work.alu:sch -h"}) {
+        const ToolResult command = run(commandLine);
+        EXPECT_EQ(command.status, 0) << commandLine;
+        EXPECT_THAT(command.out, HasSubstr("usage: pagemap [OPTION]... get UNIT PAGE\n"));
+    }
+    EXPECT_THAT(run("relabel --help").out, HasSubstr("--strict"));
+    EXPECT_EQ(run("frobnicate --help").status, 2);
+}
+
+TEST_F(CommandLine, VersionNamesTheToolAndTheLibraryItRunsOn) {
+    const ToolResult version = run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_THAT(version.out,
+                MatchesRegex("pagemap [0-9.]+\nlibtrel [0-9.]+ \\(.*libtrel[^)]*\\)\n"));
 }
 
 TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
     std::vector<ToolCase> cases;
     for (const char *commandLine :
-         {"", "frobnicate", "--frobnicate dump work.alu:sch", "-L work dump work.alu:sch",
-          "--mode text dump work.alu:sch", "dump", "dump work.alu:sch extra", "set work.alu:sch 3",
-          "dump workalu:sch", "dump work.:sch", "dump work.alu:", "get work.alu:sch 3x",
-          "get work.alu:sch 4294967296", "get work.alu:sch -2147483649",
-          "relabel a(work.top:sch) -"}) {
+         {"", "frobnicate", "--frobnicate dump work.alu:sch", "dump work.alu:sch -x",
+          "-L work dump work.alu:sch", "--mode text dump work.alu:sch", "dump",
+          "dump work.alu:sch extra", "set work.alu:sch 3", "dump workalu:sch", "dump work.:sch",
+          "dump work.alu:", "get work.alu:sch 3x", "get work.alu:sch 4294967296",
+          "get work.alu:sch -2147483649", "relabel a(work.top:sch) -", "--strict dump work.alu:sch",
+          "get work.alu:sch --mode"}) {
         cases.push_back({commandLine, 2, "", "pagemap: "});
     }
     expectCases(cases);
+}
+
+// Options may follow the command; a negative number stays a page, and "--"
+// makes the words after it operands even when they look like options.
+TEST_F(CommandLine, OptionsStandAnywhereUntilDoubleDash) {
+    writeFile(makeUnit("work/alu/sch"), "3 5\n-2 7\n");
+    expectCases({
+        {"get work.alu:sch -2", 0, "7\n"},
+        {"get work.alu:sch -L work=libs/work 3", 0, "5\n"},
+        {"get --mode 0 work.alu:sch -- -2", 0, "7\n"},
+        {"relabel -- -x(work.alu:sch)/U1@3", 0, "-x(work.alu:sch)/page5_U1\n"},
+    });
 }
 
 TEST_F(CommandLine, LibraryDefinitionsApplyInOrderInEitherSpelling) {
@@ -42,6 +73,31 @@ TEST_F(CommandLine, LibraryDefinitionsApplyInOrderInEitherSpelling) {
     EXPECT_EQ(run("--libs=../../libs.defs get work.alu:sch 3", "", gates).out, "5\n");
     EXPECT_EQ(run("--libs libs.defs -L work=" + gates + " get work.alu:sch 3").out, "9\n");
     EXPECT_EQ(run("-L work=" + gates + " --libs libs.defs get work.alu:sch 3").out, "5\n");
+}
+
+// Without -L or --libs: $PAGEMAP_LIBS, else ./libraries.defs, else nothing,
+// and a library that is not defined says how to define one.
+TEST_F(CommandLine, DefinitionsDefaultToTheEnvironmentThenTheCurrentFolder) {
+    writeFile(makeUnit("work/alu/sch"), "3 5\n");
+    writeFile(makeUnit("gates/alu/sch"), "3 9\n");
+    const ToolResult undefined = run("get work.alu:sch 3");
+    EXPECT_EQ(undefined.status, 3);
+    EXPECT_THAT(undefined.err, HasSubstr("library work is not defined (define libraries with -L"));
+
+    writeFile("libraries.defs", "work libs/work\n");
+    writeFile("gates.defs", "work libs/gates\n");
+    writeFile("bad.defs", "lonely\n");
+    EXPECT_EQ(run("get work.alu:sch 3").out, "5\n");
+    struct Environment {
+        Environment() { setenv("PAGEMAP_LIBS", "gates.defs", 1); }
+        ~Environment() { unsetenv("PAGEMAP_LIBS"); }
+    } environment;
+    EXPECT_EQ(run("get work.alu:sch 3").out, "9\n");
+    EXPECT_EQ(run("-L work=libs/work get work.alu:sch 3").out, "5\n");  // options win
+    setenv("PAGEMAP_LIBS", "bad.defs", 1);
+    const ToolResult bad = run("get work.alu:sch 3");
+    EXPECT_EQ(bad.status, 4);
+    EXPECT_THAT(bad.err, HasSubstr("$PAGEMAP_LIBS: "));
 }
 
 TEST_F(CommandLine, RefusedDefinitionsExitFourAndNameTheBadLine) {

@@ -1,6 +1,9 @@
 // The page-map commands end to end: what each query prints or the status it
 // exits with, what the edits leave in page.map, and the edits refused to
 // protect a file.
+#include <unistd.h>
+
+#include <iterator>
 #include <string>
 
 #include "tool_run.h"
@@ -22,6 +25,8 @@ TEST_F(MapCommands, QueriesPrintTheirAnswerOrExitWithTheirStatus) {
         {"dump work.alu:sch", 0,
          "    Original Page : 3 Mapped Page : 5\n    Original Page : 7 Mapped Page : 7\n"
          "    Original Page : 9 Mapped Page : 5\n    Original Page : 4294967294 Mapped Page : 4\n"},
+        {"pairs work.alu:sch", 0, "3 5\n7 7\n9 5\n-2 4\n"},  // the map file's own form
+        {"pairs work.reg:sch", 0, ""},
         {"get work.alu:sch 4", 1, "", "no pair for page 4"},
         {"reverse work.alu:sch 3", 1, ""},
         {"dump nolib.alu:sch", 3, "", "Wrong lib.cell:view specification (nolib.alu:sch)"},
@@ -72,15 +77,51 @@ TEST_F(MapCommands, EditsRefuseAMapFileThatIsNotACompleteListOfPairs) {
 
 TEST_F(MapCommands, FailedSavesAndLostOutputAreErrors) {
     const std::string map = writeFile(makeUnit("work/alu/sch"), "3 5\n");
-    expectCases({{"--mode 1 set work.alu:sch 4 6", 0, ""}});
+    expectCases({{"--mode 1 set work.alu:sch 4 6", 0, "",
+                  "warning: in --mode 1 the map file keeps no pairs"}});
     EXPECT_EQ(readFile(map), "3 5\n");  // another mode writes no pairs
 
     std::filesystem::remove(map);
     std::filesystem::create_directory(map);  // cannot be opened for writing
-    expectCases({{"--mode 1 set work.alu:sch 4 6", 5, "", "Failed to open map file"}});
+    expectCases({{"--mode 1 set work.alu:sch 4 6", 5, "", "for write: Is a directory"}});
     std::filesystem::remove(map);
 
     const ToolResult full = run("--libs libs.defs path work.alu:sch", "", "", "/dev/full");
     EXPECT_EQ(full.status, 8);
     EXPECT_THAT(full.err, HasSubstr("cannot write standard output"));
+}
+
+// The system's reason comes with the library's message, and the previous file
+// stays whole: a folder the user may not write (run as an ordinary user, since
+// root may write anywhere), and the file-size limit, whose signal the tool
+// ignores so that the failed write is reported instead of ending the tool.
+TEST_F(MapCommands, FailedSavesSayWhyAndKeepThePreviousFile) {
+    std::string pairs;
+    for (int page = 1; page <= 2000; ++page)
+        pairs += std::to_string(page) + " " + std::to_string(page + 1) + "\n";
+    const std::string map = writeFile(makeUnit("work/alu/sch"), pairs);
+    const std::filesystem::path folder = std::filesystem::path(map).parent_path();
+
+    shellPrefix_ = "ulimit -f 8;";  // 4 KiB, well below the new file
+    expectCases({{"set work.alu:sch 1 9", 5, "", "for write: File too large"}});
+
+    using std::filesystem::perms;
+    if (geteuid() == 0) {
+        std::filesystem::permissions(root_,
+                                     perms::all & ~(perms::group_write | perms::others_write));
+        shellPrefix_ = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    } else {
+        shellPrefix_.clear();
+        std::filesystem::permissions(folder, perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+    }
+    const ToolResult refused = run("--libs libs.defs set work.alu:sch 1 9");
+    std::filesystem::permissions(folder, perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(refused.status, 5);
+    EXPECT_THAT(refused.err, HasSubstr("for write: Permission denied"));
+
+    EXPECT_EQ(readFile(map), pairs);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
+                            std::filesystem::directory_iterator()),
+              1);  // no temporary file left beside it
 }

@@ -39,6 +39,26 @@ TEST_F(Relabel, EveryNameIsAnsweredOnItsOwnLine) {
     });
 }
 
+// An element under a unit that is not known keeps its label; --strict names
+// each name that has one and exits 3, in either relabel command.
+TEST_F(Relabel, StrictReportsNamesUnderUnknownUnits) {
+    const std::string unknownParent = "top(work.top:sch)/U1@3(work.nowhere:sch)/R@1";
+    const std::string unchanged = "top(work.top:sch)/page5_U1(work.nowhere:sch)/R@1\n";
+    expectCases({
+        {"relabel " + unknownParent + " " + kTwoLevels, 0, unchanged + kBothRelabelled},
+        {"relabel --strict " + unknownParent + " " + kTwoLevels + " " + unknownParent, 3,
+         unchanged + kBothRelabelled + unchanged,
+         "Wrong lib.cell:view specification (work.nowhere:sch) in \"" + unknownParent + "\""},
+        {"relabel-last " + unknownParent + " --strict", 3, unknownParent + "\n",
+         "work.nowhere:sch"},
+    });
+    // Both unknown names are reported, not only the first.
+    const ToolResult twice =
+        run("--libs libs.defs relabel --strict -", unknownParent + "\n" + unknownParent + "\n");
+    EXPECT_THAT(twice.err, HasSubstr("line 1: Wrong"));
+    EXPECT_THAT(twice.err, HasSubstr("line 2: Wrong"));
+}
+
 TEST_F(Relabel, ResultsLongerThanTwiceTheNameComeOutWhole) {
     writeFile(makeUnit("work/t/s"), "1 -2147483648\n");
     std::string name = "a@1(work.t:s)";

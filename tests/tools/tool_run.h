@@ -38,6 +38,7 @@ class ToolDesign : public ::testing::Test {
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
         writeFile("libs.defs", "# test libraries\nwork libs/work\ngates libs/gates\n");
+        unsetenv("PAGEMAP_LIBS");  // the tool's default definitions must not leak in
     }
     void TearDown() override {
         std::error_code ignored;
@@ -54,7 +55,8 @@ class ToolDesign : public ::testing::Test {
         // Where the build's programs run under an emulator (a 32-bit build on
         // a kernel without 32-bit support), the tool runs under it as well.
         std::string command = "cd " + quoted(directory.empty() ? root_.string() : directory) +
-                              " && " PAGEMAP_EMULATOR " " + quoted(PAGEMAP_BIN);
+                              " && " + shellPrefix_ + " " PAGEMAP_EMULATOR " " +
+                              quoted(PAGEMAP_BIN);
         std::istringstream words(commandLine);
         for (std::string word; words >> word;)
             command += " " + quoted(word);
@@ -105,4 +107,7 @@ class ToolDesign : public ::testing::Test {
     }
 
     std::filesystem::path root_;
+    // Shell words run before the tool: "ulimit -f 8;", or a command that
+    // runs it as another user.
+    std::string shellPrefix_;
 };

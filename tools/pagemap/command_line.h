@@ -1,5 +1,6 @@
 // The command line of pagemap: options that set the tool up (library
-// definitions, file mode, help) come first, then the command and its operands.
+// definitions, file mode, help) and the command with its operands. Options
+// may come before or after the command.
 #pragma once
 
 #include <string>
@@ -17,6 +18,8 @@ struct CommandLine {
     std::vector<LibrarySource> libraries;
     int fileMode = 0;  // the tool edits the text files unless told otherwise
     bool help = false;
+    bool version = false;
+    bool strict = false;  // relabel: names under unknown units are failures
     std::string command;
     std::vector<std::string> operands;
 };

@@ -2,12 +2,18 @@
 #include "diagnostics.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "dree.h"
+#include "library_definitions.h"
 #include "trel.h"
 
 void reportError(const std::string &message) {
     std::fprintf(stderr, "pagemap: %s\n", message.c_str());
+}
+
+void reportWarning(const std::string &message) {
+    std::fprintf(stderr, "pagemap: warning: %s\n", message.c_str());
 }
 
 std::string libraryLastError() {
@@ -16,19 +22,26 @@ std::string libraryLastError() {
     return text != nullptr ? text : "";
 }
 
+void clearLibraryLastError() {
+    char *text = nullptr;
+    trelGetLastError(&text);
+    if (text != nullptr) text[0] = '\0';
+}
+
 std::string whyUnitIsUnknown(const DesignUnit &unit) {
     // Asked again rather than read from the service's last error, which may
     // belong to an older lookup when the library refused the unit for another
     // reason (a path too long for its buffers, say).
     char directory[260];
-    if (dreeGetPath(0, 0, unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), 0, directory,
-                    sizeof directory) == DREE_OK) {
-        return "";
-    }
-    return dreeLastError();
+    const int status = dreeGetPath(0, 0, unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), 0,
+                                   directory, sizeof directory);
+    if (status == DREE_OK) return "";
+    std::string why = dreeLastError();
+    if (status == DREE_UNKNOWN_LIBRARY) why += " (" + std::string(kHowToDefineLibraries) + ")";
+    return why;
 }
 
-ExitStatus reportLibraryFailure(int status, const DesignUnit &unit) {
+ExitStatus reportLibraryFailure(int status, const DesignUnit &unit, int systemError) {
     switch (status) {
         case TREL_BAD_SPEC: {
             const std::string why = whyUnitIsUnknown(unit);
@@ -36,7 +49,10 @@ ExitStatus reportLibraryFailure(int status, const DesignUnit &unit) {
             return kUnknownUnit;
         }
         case TREL_CANNOT_WRITE:
-            reportError(libraryLastError());
+            // The library's message names the file; the system's reason is
+            // what the user can act on (permissions, a full disk, a size limit).
+            reportError(libraryLastError() +
+                        (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : ""));
             return kCannotWrite;
         default:
             reportError("unexpected status " + std::to_string(status) + " from the library for " +

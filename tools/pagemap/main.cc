@@ -1,64 +1,68 @@
 // pagemap: looks at and edits page maps from a shell or a script. Sets up the
 // library-path service and the file mode from the options, then hands the
 // command to the page-map or the relabel commands.
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "command_line.h"
 #include "diagnostics.h"
-#include "dree.h"
 #include "exit_status.h"
+#include "library_definitions.h"
 #include "map_commands.h"
 #include "relabel.h"
 #include "trel.h"
 #include "usage.h"
+#include "version.h"
 
 namespace {
 
-ExitStatus defineLibraries(const std::vector<LibrarySource> &sources) {
-    for (const LibrarySource &source : sources) {
-        const int status = source.fromFile
-                               ? dreeReadDefinitions(source.path.c_str())
-                               : dreeDefineLibrary(source.library.c_str(), source.path.c_str());
-        if (status != DREE_OK) {
-            reportError(std::string(source.fromFile ? "--libs: " : "-L: ") + dreeLastError());
-            return kBadLibraries;
-        }
-    }
-    return kSuccess;
+ExitStatus usageError(const std::string &message, const std::string &command = "") {
+    reportError(message);
+    printCommandUsage(command, stderr);
+    return kUsage;
 }
 
 ExitStatus run(int argc, char **argv) {
     CommandLine commandLine;
     std::string error;
-    if (!parseCommandLine(argc, argv, commandLine, error)) {
-        reportError(error);
-        printUsageHint(stderr);
-        return kUsage;
-    }
-    if (commandLine.help) {
-        printHelp(stdout);
+    if (!parseCommandLine(argc, argv, commandLine, error)) return usageError(error);
+    if (commandLine.version) {
+        printVersion(stdout);
         return kSuccess;
     }
+    if (commandLine.help) {
+        if (commandLine.command.empty()) {
+            printHelp(stdout);
+            return kSuccess;
+        }
+        if (printCommandHelp(commandLine.command, stdout)) return kSuccess;
+        return usageError("unknown command \"" + commandLine.command + "\"");
+    }
     const bool isMap = isMapCommand(commandLine.command);
-    if (!isMap && !isRelabelCommand(commandLine.command)) {
-        reportError("unknown command \"" + commandLine.command + "\"");
-        printUsageHint(stderr);
-        return kUsage;
+    const bool isRelabel = isRelabelCommand(commandLine.command);
+    if (!isMap && !isRelabel) {
+        return usageError("unknown command \"" + commandLine.command + "\"");
+    }
+    if (commandLine.strict && !isRelabel) {
+        return usageError("--strict applies to relabel and relabel-last only", commandLine.command);
     }
     if (const ExitStatus status = defineLibraries(commandLine.libraries); status != kSuccess) {
         return status;
     }
     trelSetFileMode(commandLine.fileMode);
     return isMap ? runMapCommand(commandLine.command, commandLine.operands, commandLine.fileMode)
-                 : runRelabelCommand(commandLine.command, commandLine.operands);
+                 : runRelabelCommand(commandLine.command, commandLine.operands, commandLine.strict);
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+    // A save that reaches the file-size limit then fails with EFBIG, which the
+    // library reports and survives with the old file in place, instead of the
+    // signal ending the tool in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
     ExitStatus status = kLibraryFailure;
     try {
         status = run(argc, argv);

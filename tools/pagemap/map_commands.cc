@@ -3,6 +3,7 @@
 #include "map_commands.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -12,7 +13,9 @@
 #include "design_unit.h"
 #include "diagnostics.h"
 #include "map_file_check.h"
+#include "pair_lines.h"
 #include "trel.h"
+#include "usage.h"
 
 namespace {
 
@@ -39,6 +42,20 @@ ExitStatus dump(const DesignUnit &unit, const Numbers & /*numbers*/) {
     const int status = trelDumpPageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
     std::cout.flush();
     return status == TREL_OK ? kSuccess : reportLibraryFailure(status, unit);
+}
+
+ExitStatus pairs(const DesignUnit &unit, const Numbers & /*numbers*/) {
+    PairLines lines(stdout);
+    std::streambuf *const console = std::cout.rdbuf(&lines);
+    const int status = trelDumpPageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
+    std::cout.flush();
+    std::cout.rdbuf(console);
+    if (status != TREL_OK) return reportLibraryFailure(status, unit);
+    if (!lines.wellFormed()) {
+        reportError("the library's dump of " + unit.text() + " has lines of an unknown form");
+        return kLibraryFailure;
+    }
+    return kSuccess;
 }
 
 ExitStatus get(const DesignUnit &unit, const Numbers &numbers) {
@@ -89,8 +106,7 @@ using Edit = int (*)(const DesignUnit &, const Numbers &);
 
 struct MapCommand {
     std::string_view name;
-    std::string_view operands;  // for the usage message
-    Query query;                // exactly one of query and edit
+    Query query;  // exactly one of query and edit
     Edit edit;
     int numberCount;
     // Whether the pairs already in the file outlive the edit, so that the
@@ -100,14 +116,11 @@ struct MapCommand {
 };
 
 constexpr MapCommand kCommands[] = {
-    {"path", "LIB.CELL:VIEW", showPath, nullptr, 0, false},
-    {"dump", "LIB.CELL:VIEW", dump, nullptr, 0, false},
-    {"get", "LIB.CELL:VIEW PAGE", get, nullptr, 1, false},
-    {"reverse", "LIB.CELL:VIEW MAPPED", reverse, nullptr, 1, false},
-    {"highest", "LIB.CELL:VIEW", highest, nullptr, 0, false},
-    {"set", "LIB.CELL:VIEW PAGE MAPPED", nullptr, setPair, 2, true},
-    {"delete", "LIB.CELL:VIEW PAGE", nullptr, deletePair, 1, true},
-    {"clear", "LIB.CELL:VIEW", nullptr, clearPairs, 0, false},
+    {"path", showPath, nullptr, 0, false},    {"dump", dump, nullptr, 0, false},
+    {"pairs", pairs, nullptr, 0, false},      {"get", get, nullptr, 1, false},
+    {"reverse", reverse, nullptr, 1, false},  {"highest", highest, nullptr, 0, false},
+    {"set", nullptr, setPair, 2, true},       {"delete", nullptr, deletePair, 1, true},
+    {"clear", nullptr, clearPairs, 0, false},
 };
 
 const MapCommand *findCommand(std::string_view name) {
@@ -119,6 +132,10 @@ const MapCommand *findCommand(std::string_view name) {
 
 ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
                    int fileMode) {
+    if (fileMode != TREL_FILE_MODE_TEXT) {
+        reportWarning("in --mode " + std::to_string(fileMode) +
+                      " the map file keeps no pairs, so this edit is not kept (--mode 0 keeps it)");
+    }
     // Only the text mode reads pairs: in another mode a save leaves the file
     // as it is, so there is nothing to lose.
     if (command.keepsFilePairs && fileMode == TREL_FILE_MODE_TEXT) {
@@ -133,8 +150,10 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
     if (const int status = command.edit(unit, numbers); status != TREL_OK) {
         return reportLibraryFailure(status, unit);
     }
+    errno = 0;
     const int saved = trelSavePageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
-    return saved == TREL_OK ? kSuccess : reportLibraryFailure(saved, unit);
+    const int systemError = errno;
+    return saved == TREL_OK ? kSuccess : reportLibraryFailure(saved, unit, systemError);
 }
 
 }  // namespace
@@ -146,9 +165,9 @@ bool isMapCommand(const std::string &command) {
 ExitStatus runMapCommand(const std::string &name, const std::vector<std::string> &operands,
                          int fileMode) {
     const MapCommand &command = *findCommand(name);
-    const std::string synopsis = std::string(command.name) + " " + std::string(command.operands);
     if (operands.size() != static_cast<std::size_t>(command.numberCount) + 1) {
-        reportError("usage: pagemap [OPTION]... " + synopsis);
+        reportError("wrong number of arguments for " + name);
+        printCommandUsage(name, stderr);
         return kUsage;
     }
     const auto unit = parseDesignUnit(operands[0]);

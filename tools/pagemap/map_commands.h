@@ -1,5 +1,5 @@
 // The commands that look at or edit the page map of one design unit:
-// path, dump, get, reverse, highest, set, delete and clear.
+// path, dump, pairs, get, reverse, highest, set, delete and clear.
 #pragma once
 
 #include <string>

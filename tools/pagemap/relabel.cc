@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "library_definitions.h"
 #include "trel.h"
 
 namespace {
@@ -58,14 +59,27 @@ class Relabeller {
 // Collects the first failure; every name is still processed.
 class Outcome {
   public:
+    explicit Outcome(bool strict) : strict_(strict) {}
+    // Whether a name with an element under an unknown unit is a failure.
+    bool strict() const { return strict_; }
     void fail(ExitStatus status) {
         if (status_ == kSuccess) status_ = status;
+        // Said once, after the first report: how to make units known.
+        if (status == kUnknownUnit && !hinted_) {
+            hinted_ = true;
+            reportError("a unit is known once its library is defined and its folder exists; " +
+                        std::string(kHowToDefineLibraries));
+        }
     }
     ExitStatus status() const { return status_; }
 
   private:
+    bool strict_;
+    bool hinted_ = false;
     ExitStatus status_ = kSuccess;
 };
+
+constexpr std::string_view kUnknownUnitMessage = "Wrong lib.cell:view specification";
 
 std::string whereFrom(long line) {
     return line > 0 ? "line " + std::to_string(line) + ": " : std::string();
@@ -75,6 +89,10 @@ std::string whereFrom(long line) {
 void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcome &outcome) {
     int status = TREL_BAD_CNAME;
     if (name.find('\0') == std::string_view::npos) {
+        // An element whose lookup fails keeps its label and the call still
+        // succeeds; the lookup's message in the last-error text is the only
+        // trace, so the text starts empty.
+        clearLibraryLastError();
         status = relabeller.relabel(name.data(), name.size());
     }
     if (status == TREL_OK) {
@@ -84,10 +102,18 @@ void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcom
     }
     std::putc('\n', stdout);
 
+    const std::string shown(name.substr(0, name.find('\0')));
     // A pair missing from the parent's map leaves the page as it is, as it
     // does for every element but the last in a whole-path relabelling.
-    if (status == TREL_OK || status == TREL_NO_MAPPING) return;
-    const std::string shown(name.substr(0, name.find('\0')));
+    if (status == TREL_OK || status == TREL_NO_MAPPING) {
+        const std::string message = libraryLastError();
+        if (outcome.strict() &&
+            message.compare(0, kUnknownUnitMessage.size(), kUnknownUnitMessage) == 0) {
+            reportError(whereFrom(line) + message + " in \"" + shown + "\"");
+            outcome.fail(kUnknownUnit);
+        }
+        return;
+    }
     if (status == TREL_BAD_CNAME) {
         reportError(whereFrom(line) + "cannot relabel \"" + shown + "\"");
         outcome.fail(kBadName);
@@ -131,7 +157,8 @@ bool isRelabelCommand(const std::string &command) {
     return command == "relabel" || command == "relabel-last";
 }
 
-ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands) {
+ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands,
+                             bool strict) {
     const bool fromInput = operands.empty() || (operands.size() == 1 && operands[0] == "-");
     for (const std::string &operand : operands) {
         if (operand == "-" && !fromInput) {
@@ -148,7 +175,7 @@ ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::
     }
     Relabeller relabeller(command == "relabel" ? trelGetMappedCname
                                                : trelGetMapeedCnameLastPathElem);
-    Outcome outcome;
+    Outcome outcome(strict);
     if (fromInput) {
         relabelStandardInput(relabeller, outcome);
     } else {

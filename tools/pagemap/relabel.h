@@ -14,4 +14,7 @@ bool isRelabelCommand(const std::string &command);
 // operand is "-" or there is none, printing one result a line. A name that
 // cannot be relabelled is printed unchanged, so output lines stay aligned with
 // input lines, and reported; the exit status is that of the first failure.
-ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands);
+// With `strict`, a name with an element whose parent unit is unknown is
+// reported too, and is a failure.
+ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands,
+                             bool strict);

@@ -1,66 +1,104 @@
-// Kept in one text so that --help, the usage hint and the README say the same.
+// Kept in one place so that --help, each command's help, the usage hints and
+// the README say the same.
 #include "usage.h"
+
+#include <string_view>
 
 namespace {
 
 constexpr const char kSynopsis[] =
     "usage: pagemap [-L LIB=DIR]... [--libs FILE] [--mode N] COMMAND ARGUMENT...\n";
 
-constexpr const char kHelp[] =
+struct CommandHelp {
+    std::string_view name;
+    std::string_view operands;
+    std::string_view summary;  // one line in the list of commands
+    std::string_view details;  // the rest of the command's own help
+};
+
+constexpr const char kEditDetails[] =
+    "The unit's page.map is saved before the command reports success; a failed\n"
+    "save exits 5 with the system's reason and leaves the previous file in place.\n"
+    "A map file that cannot be read to its end is refused (exit 6, nothing\n"
+    "changed). In a --mode other than 0 the map file keeps no pairs, and a\n"
+    "warning says so.\n";
+
+constexpr const char kReadDetails[] =
+    "A map file that cannot be read to its end is reported, naming the file and\n"
+    "the line where reading stopped, with exit status 6.\n";
+
+constexpr const char kRelabelDetails[] =
+    "Names are given as arguments, or read from standard input one a line with\n"
+    "\"-\" or no NAME, and answered one a line. A name is elements joined by '/',\n"
+    "each \"INST@PAGE\", a label, or either followed by \"(LIB.CELL:VIEW)\", e.g.\n"
+    "top(work.top:sch)/U1@3(work.alu:sch). An element's page is mapped through\n"
+    "the page map of the unit its parent element names, and its label becomes\n"
+    "pageN_INST (or pageN). The first element is never relabelled; an element\n"
+    "whose page has no pair is left as it is. A name that cannot be relabelled\n"
+    "is printed unchanged and reported (exit 7).\n"
+    "  --strict   report each name with an element whose parent unit is unknown\n"
+    "             (its library undefined or its folder missing) and exit 3\n";
+
+constexpr CommandHelp kCommands[] = {
+    {"path", "UNIT", "print the unit's map file path", ""},
+    {"dump", "UNIT", "print every pair of the unit's page map (pages unsigned)",
+     "Prints the library's dump: \"Original Page : P Mapped Page : M\" a line,\n"
+     "pages unsigned (4294967295 is the page -1). Pairs read before a damaged\n"
+     "part of the map file are printed before the error.\n"},
+    {"pairs", "UNIT", "print the unit's pairs as its map file holds them",
+     "One pair a line, \"PAGE MAPPED\" in signed decimal, in ascending order of\n"
+     "the page taken unsigned: the form of page.map, for scripts.\n"},
+    {"get", "UNIT PAGE", "print the page that PAGE is mapped to",
+     "Exits 1 when PAGE has no pair.\n"},
+    {"reverse", "UNIT MAPPED", "print the lowest original page mapped to MAPPED",
+     "Pages are compared unsigned. Exits 1 when no page is mapped to MAPPED.\n"},
+    {"highest", "UNIT", "print the highest original page that has a pair (0 if none)",
+     "Pages are compared unsigned, so -1 is the highest of all.\n"},
+    {"set", "UNIT PAGE MAPPED", "map PAGE to MAPPED, then save (equal numbers remove the pair)",
+     kEditDetails},
+    {"delete", "UNIT PAGE", "remove the pair of PAGE, then save", kEditDetails},
+    {"clear", "UNIT", "remove every pair, then save", kEditDetails},
+    {"relabel", "[--strict] [NAME... | -]", "relabel every element of each hierarchical name",
+     kRelabelDetails},
+    {"relabel-last", "[--strict] [NAME... | -]", "relabel the last element of each name only",
+     kRelabelDetails},
+};
+
+constexpr const char kIntroduction[] =
     "Looks at and edits the page maps of design units, and relabels hierarchical\n"
-    "names after them. A unit is written LIB.CELL:VIEW; its page map lives in the\n"
-    "file page.map in the unit's directory, <library directory>/CELL/VIEW.\n"
-    "\n"
-    "Options (before the command):\n"
+    "names after them. A unit is written LIB.CELL:VIEW (UNIT below); its page map\n"
+    "lives in the file page.map in the unit's folder, <library directory>/CELL/VIEW.\n";
+
+constexpr const char kOptions[] =
+    "Options (before or after the command; \"--\" ends them):\n"
     "  -L LIB=DIR      define library LIB as the directory DIR (repeatable)\n"
     "  --libs FILE     read library definitions from FILE: one \"LIB DIR\" a line,\n"
     "                  '#' starts a comment, relative directories are taken from\n"
     "                  FILE's folder\n"
     "                  (-L and --libs apply in order; a later definition of a\n"
-    "                  library replaces an earlier one)\n"
+    "                  library replaces an earlier one. Without either, the file\n"
+    "                  named by $PAGEMAP_LIBS is read, else ./libraries.defs if\n"
+    "                  there is one)\n"
     "  --mode N        map file mode: 0, the default, reads and writes the pairs of\n"
     "                  page.map; any other mode opens the file but transfers no\n"
     "                  pairs, so edits are not kept\n"
-    "  -h, --help      print this help and exit\n"
-    "\n"
-    "Commands:\n"
-    "  path    UNIT                 print the unit's map file path\n"
-    "  dump    UNIT                 print every pair of the unit's page map\n"
-    "  get     UNIT PAGE            print the page that PAGE is mapped to\n"
-    "  reverse UNIT MAPPED          print the lowest original page mapped to MAPPED\n"
-    "  highest UNIT                 print the highest original page that has a pair\n"
-    "                               (0 when there is none)\n"
-    "  set     UNIT PAGE MAPPED     map PAGE to MAPPED, then save the unit's map\n"
-    "                               file; equal numbers remove the pair\n"
-    "  delete  UNIT PAGE            remove the pair of PAGE, then save\n"
-    "  clear   UNIT                 remove every pair, then save\n"
-    "  relabel      [NAME... | -]   relabel every element of each hierarchical name\n"
-    "  relabel-last [NAME... | -]   relabel the last element of each name only\n"
-    "                               (with \"-\" or no NAME, names are read from\n"
-    "                               standard input, one a line, and answered one a\n"
-    "                               line)\n"
-    "\n"
+    "  --strict        relabel, relabel-last: unknown units are failures\n"
+    "  -h, --help      print this help (after a command: that command's help)\n"
+    "  --version       print the versions of pagemap and of the library it runs on\n";
+
+constexpr const char kPages[] =
     "Pages are 32-bit integers, given in decimal from -2147483648 to 4294967295\n"
-    "(dumps print pages unsigned: 4294967295 is the page -1). Pairs are ordered by\n"
-    "their pages taken unsigned.\n"
-    "\n"
-    "A name is elements joined by '/', each \"INST@PAGE\", a label, or either followed\n"
-    "by \"(LIB.CELL:VIEW)\", e.g. top(work.top:sch)/U1@3(work.alu:sch). An element's\n"
-    "page is mapped through the page map of the unit its parent element names, and\n"
-    "its label becomes pageN_INST (or pageN). The first element is never relabelled;\n"
-    "an element whose page has no pair is left as it is.\n"
-    "\n"
-    "set and delete are refused, and nothing changed, when the existing page.map is\n"
-    "not a complete list of page pairs (clear starts such a file afresh). A failed\n"
-    "save is an error and leaves the previous file in place.\n"
-    "\n"
+    "(4294967295 is the page -1). Pairs are ordered by their pages taken unsigned.\n";
+
+constexpr const char kExitStatuses[] =
     "Exit status:\n"
     "  0  success\n"
     "  1  no such pair (get, reverse)\n"
     "  2  bad command line\n"
     "  3  unknown design unit: its library is not defined or its directory is missing\n"
-    "  4  a library definition (-L, --libs) was refused\n"
-    "  5  the map file could not be written\n"
+    "  4  a library definition (-L, --libs, $PAGEMAP_LIBS, ./libraries.defs) was\n"
+    "     refused\n"
+    "  5  the map file could not be written; the previous file is in place\n"
     "  6  the map file is unreadable or not a list of page pairs; nothing changed\n"
     "  7  a name could not be relabelled (relabel: printed unchanged)\n"
     "  8  reading standard input or writing standard output failed\n"
@@ -68,15 +106,75 @@ constexpr const char kHelp[] =
     "     memory ran out\n"
     "When several names fail, the status is that of the first failure.\n";
 
+const CommandHelp *findHelp(std::string_view name) {
+    for (const CommandHelp &command : kCommands) {
+        if (command.name == name) return &command;
+    }
+    return nullptr;
+}
+
+void printSynopsis(const CommandHelp &command, std::FILE *stream) {
+    std::fprintf(stream, "usage: pagemap [OPTION]... %.*s %.*s\n",
+                 static_cast<int>(command.name.size()), command.name.data(),
+                 static_cast<int>(command.operands.size()), command.operands.data());
+}
+
 }  // namespace
 
 void printHelp(std::FILE *stream) {
     std::fputs(kSynopsis, stream);
     std::fputs("\n", stream);
-    std::fputs(kHelp, stream);
+    std::fputs(kIntroduction, stream);
+    std::fputs("\n", stream);
+    std::fputs(kOptions, stream);
+    std::fputs("\nCommands (pagemap COMMAND --help tells more):\n", stream);
+    for (const CommandHelp &command : kCommands) {
+        const std::string words = std::string(command.name) + " " + std::string(command.operands);
+        // Long synopses take a line of their own.
+        if (words.size() > 28) {
+            std::fprintf(stream, "  %s\n  %-28s %.*s\n", words.c_str(), "",
+                         static_cast<int>(command.summary.size()), command.summary.data());
+        } else {
+            std::fprintf(stream, "  %-28s %.*s\n", words.c_str(),
+                         static_cast<int>(command.summary.size()), command.summary.data());
+        }
+    }
+    std::fputs("\n", stream);
+    std::fputs(kPages, stream);
+    std::fputs("\n", stream);
+    std::fputs(kExitStatuses, stream);
+}
+
+bool printCommandHelp(const std::string &name, std::FILE *stream) {
+    const CommandHelp *command = findHelp(name);
+    if (command == nullptr) return false;
+    printSynopsis(*command, stream);
+    std::fprintf(stream, "\n%.*s.\n", static_cast<int>(command->summary.size()),
+                 command->summary.data());
+    if (!command->details.empty()) {
+        std::fprintf(stream, "\n%.*s", static_cast<int>(command->details.size()),
+                     command->details.data());
+    }
+    // Only the commands that take pages need the word on pages.
+    if (command->operands.find("PAGE") != std::string_view::npos ||
+        command->operands.find("MAPPED") != std::string_view::npos) {
+        std::fputs("\n", stream);
+        std::fputs(kPages, stream);
+    }
+    std::fputs("\nOptions and exit statuses: pagemap --help.\n", stream);
+    return true;
 }
 
 void printUsageHint(std::FILE *stream) {
     std::fputs(kSynopsis, stream);
     std::fputs("Try 'pagemap --help' for the commands and the exit statuses.\n", stream);
+}
+
+void printCommandUsage(const std::string &name, std::FILE *stream) {
+    if (const CommandHelp *command = findHelp(name)) {
+        printSynopsis(*command, stream);
+        std::fprintf(stream, "Try 'pagemap %s --help' for more.\n", name.c_str());
+    } else {
+        printUsageHint(stream);
+    }
 }
