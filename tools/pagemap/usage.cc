@@ -2,6 +2,7 @@
 // the README say the same.
 #include "usage.h"
 
+#include <cctype>
 #include <string_view>
 
 namespace {
@@ -149,8 +150,10 @@ bool printCommandHelp(const std::string &name, std::FILE *stream) {
     const CommandHelp *command = findHelp(name);
     if (command == nullptr) return false;
     printSynopsis(*command, stream);
-    std::fprintf(stream, "\n%.*s.\n", static_cast<int>(command->summary.size()),
-                 command->summary.data());
+    // The summary as a sentence: capitalised, with a full stop.
+    std::string summary(command->summary);
+    summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+    std::fprintf(stream, "\n%s.\n", summary.c_str());
     if (!command->details.empty()) {
         std::fprintf(stream, "\n%.*s", static_cast<int>(command->details.size()),
                      command->details.data());
