@@ -1,6 +1,6 @@
 // The page-map commands end to end: what each query prints or the status it
-// exits with, what the edits leave in page.map, and the edits refused to
-// protect a file.
+// exits with, what the edits leave in page.map, and map files that cannot be
+// read or written.
 #include <unistd.h>
 
 #include <iterator>
@@ -53,21 +53,35 @@ TEST_F(MapCommands, EveryEditIsSavedToTheMapFile) {
     }
 }
 
-// The library stops reading at what is not a pair; saving after an edit would
-// then drop the rest of the file.
-TEST_F(MapCommands, EditsRefuseAMapFileThatIsNotACompleteListOfPairs) {
+// The library stops reading at what is not a pair and says where; every
+// command that reads the file reports it with exit 6, the edits change
+// nothing (saving would drop the rest of the file), and dump and pairs print
+// what was read first.
+TEST_F(MapCommands, AMapFileThatIsNotACompleteListOfPairsIsReported) {
     const std::string map = makeUnit("work/alu/sch");
-    for (const char *text : {"3 5\n7 x\n9 9\n", "3 5\n7\n", "1 2\n3 99999999999\n", "0x10 1\n"}) {
+    const std::string damaged = "is damaged at line 2";
+    for (const char *text : {"3 5\n7 x\n9 9\n", "3 5\n7\n", "3 5\n3 99999999999\n"}) {
         SCOPED_TRACE(text);
         writeFile(map, text);
         expectCases({
-            {"set work.alu:sch 1 8", 6, "", "nothing changed"},
+            {"set work.alu:sch 1 8", 6, "",
+             damaged + ": only the pairs before it were read; nothing changed"},
             {"delete work.alu:sch 3", 6, "", "nothing changed"},
+            {"get work.alu:sch 3", 6, "", "libs/work/alu/sch/page.map " + damaged},
+            {"reverse work.alu:sch 5", 6, "", damaged},
+            {"highest work.alu:sch", 6, "", damaged},
+            {"pairs work.alu:sch", 6, "3 5\n", damaged},
+            {"dump work.alu:sch", 6, "    Original Page : 3 Mapped Page : 5\n", damaged},
+            {"relabel top(work.alu:sch)/U@3", 6, "top(work.alu:sch)/page5_U\n", damaged},
+            {"relabel-last top(work.alu:sch)/U@3", 6, "top(work.alu:sch)/page5_U\n", damaged},
         });
         EXPECT_EQ(readFile(map), text);
     }
+    // A unit without a map file is no error, in a relabelling neither.
+    makeUnit("work/reg/sch");
+    expectCases({{"relabel top(work.reg:sch)/U@3", 0, "top(work.reg:sch)/U@3\n"}});
     // clear discards every pair anyway, so it starts a damaged file afresh.
-    expectCases({{"clear work.alu:sch", 0, ""}});
+    expectCases({{"clear work.alu:sch", 0, "", "clear replaces it"}});
     EXPECT_EQ(readFile(map), "");
     // White space of any kind, several pairs a line, and full-range numbers are fine.
     writeFile(map, " -2147483648\t2147483647 +4 5\r\n6\n7");
@@ -116,9 +130,15 @@ TEST_F(MapCommands, FailedSavesSayWhyAndKeepThePreviousFile) {
                                      std::filesystem::perm_options::remove);
     }
     const ToolResult refused = run("--libs libs.defs set work.alu:sch 1 9");
-    std::filesystem::permissions(folder, perms::owner_write, std::filesystem::perm_options::add);
     EXPECT_EQ(refused.status, 5);
     EXPECT_THAT(refused.err, HasSubstr("for write: Permission denied"));
+    // A map file the user may not read is reported, not taken for an empty map.
+    std::filesystem::permissions(map, perms::owner_read | perms::group_read | perms::others_read,
+                                 std::filesystem::perm_options::remove);
+    const ToolResult unreadable = run("--libs libs.defs get work.alu:sch 1");
+    std::filesystem::permissions(folder, perms::owner_write, std::filesystem::perm_options::add);
+    EXPECT_EQ(unreadable.status, 6);
+    EXPECT_THAT(unreadable.err, HasSubstr("cannot be read: Permission denied"));
 
     EXPECT_EQ(readFile(map), pairs);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),

@@ -1,5 +1,5 @@
-// Each page-map command is one library call on the named unit; the edits add
-// a check of the existing file before and a save after.
+// Each page-map command is one library call on the named unit, after the
+// unit's map file is loaded; the edits add a save after.
 #include "map_commands.h"
 
 #include <array>
@@ -12,7 +12,7 @@
 
 #include "design_unit.h"
 #include "diagnostics.h"
-#include "map_file_check.h"
+#include "map_file_load.h"
 #include "pair_lines.h"
 #include "trel.h"
 #include "usage.h"
@@ -104,23 +104,32 @@ int clearPairs(const DesignUnit &unit, const Numbers & /*numbers*/) {
 using Query = ExitStatus (*)(const DesignUnit &, const Numbers &);
 using Edit = int (*)(const DesignUnit &, const Numbers &);
 
+// What a command makes of a map file that exists but cannot be read to its end.
+enum class OnUnreadFile {
+    notRead,     // path: the command does not read the file
+    refuse,      // answer nothing, change nothing: exit 6
+    printFirst,  // dump, pairs: print the pairs that were read, then exit 6
+    replace,     // clear: start the file afresh, the one edit that loses nothing by it
+};
+
 struct MapCommand {
     std::string_view name;
     Query query;  // exactly one of query and edit
     Edit edit;
     int numberCount;
-    // Whether the pairs already in the file outlive the edit, so that the
-    // file must be read completely first; clear discards them all anyway,
-    // which also makes it the way to start over from a damaged file.
-    bool keepsFilePairs;
+    OnUnreadFile onUnreadFile;
 };
 
 constexpr MapCommand kCommands[] = {
-    {"path", showPath, nullptr, 0, false},    {"dump", dump, nullptr, 0, false},
-    {"pairs", pairs, nullptr, 0, false},      {"get", get, nullptr, 1, false},
-    {"reverse", reverse, nullptr, 1, false},  {"highest", highest, nullptr, 0, false},
-    {"set", nullptr, setPair, 2, true},       {"delete", nullptr, deletePair, 1, true},
-    {"clear", nullptr, clearPairs, 0, false},
+    {"path", showPath, nullptr, 0, OnUnreadFile::notRead},
+    {"dump", dump, nullptr, 0, OnUnreadFile::printFirst},
+    {"pairs", pairs, nullptr, 0, OnUnreadFile::printFirst},
+    {"get", get, nullptr, 1, OnUnreadFile::refuse},
+    {"reverse", reverse, nullptr, 1, OnUnreadFile::refuse},
+    {"highest", highest, nullptr, 0, OnUnreadFile::refuse},
+    {"set", nullptr, setPair, 2, OnUnreadFile::refuse},
+    {"delete", nullptr, deletePair, 1, OnUnreadFile::refuse},
+    {"clear", nullptr, clearPairs, 0, OnUnreadFile::replace},
 };
 
 const MapCommand *findCommand(std::string_view name) {
@@ -136,17 +145,6 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
         reportWarning("in --mode " + std::to_string(fileMode) +
                       " the map file keeps no pairs, so this edit is not kept (--mode 0 keeps it)");
     }
-    // Only the text mode reads pairs: in another mode a save leaves the file
-    // as it is, so there is nothing to lose.
-    if (command.keepsFilePairs && fileMode == TREL_FILE_MODE_TEXT) {
-        const std::unique_ptr<char[]> path(
-            trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
-        if (path) {
-            const ExitStatus check = checkMapFileBeforeEdit(path.get());
-            if (check != kSuccess) return check;
-        }
-        // Without a path the edit itself reports the unknown unit.
-    }
     if (const int status = command.edit(unit, numbers); status != TREL_OK) {
         return reportLibraryFailure(status, unit);
     }
@@ -154,6 +152,41 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
     const int saved = trelSavePageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
     const int systemError = errno;
     return saved == TREL_OK ? kSuccess : reportLibraryFailure(saved, unit, systemError);
+}
+
+ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
+                      int fileMode) {
+    return command.query != nullptr ? command.query(unit, numbers)
+                                    : runEdit(command, unit, numbers, fileMode);
+}
+
+// Loads the unit's map file first, so that one that cannot be read to its end
+// is reported, and then runs the command as its OnUnreadFile says.
+ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
+                          int fileMode) {
+    if (command.onUnreadFile == OnUnreadFile::notRead) {
+        return runCommand(command, unit, numbers, fileMode);
+    }
+    const MapFileLoad loaded = loadMapFile(unit);
+    if (loaded.status == TREL_BAD_SPEC) return reportLibraryFailure(loaded.status, unit);
+    if (loaded.problem.empty()) return runCommand(command, unit, numbers, fileMode);
+    switch (command.onUnreadFile) {
+        case OnUnreadFile::printFirst:
+            if (const ExitStatus status = runCommand(command, unit, numbers, fileMode);
+                status != kSuccess) {
+                return status;
+            }
+            reportError(loaded.problem);
+            return kCannotRead;
+        case OnUnreadFile::replace:
+            reportWarning(loaded.problem + "; " + std::string(command.name) + " replaces it");
+            return runCommand(command, unit, numbers, fileMode);
+        case OnUnreadFile::refuse:
+        case OnUnreadFile::notRead:
+            break;
+    }
+    reportError(loaded.problem + (command.edit != nullptr ? "; nothing changed" : ""));
+    return kCannotRead;
 }
 
 }  // namespace
@@ -185,6 +218,5 @@ ExitStatus runMapCommand(const std::string &name, const std::vector<std::string>
         }
         numbers[static_cast<std::size_t>(at)] = *number;
     }
-    return command.query != nullptr ? command.query(*unit, numbers)
-                                    : runEdit(command, *unit, numbers, fileMode);
+    return runOnLoadedMap(command, *unit, numbers, fileMode);
 }

@@ -9,11 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "diagnostics.h"
 #include "library_definitions.h"
+#include "parent_maps.h"
 #include "trel.h"
 
 namespace {
@@ -25,7 +27,15 @@ using RelabelEntry = int (*)(const char *, char *, int);
 // Grows with the longest result seen, so steady streaming allocates nothing.
 class Relabeller {
   public:
-    explicit Relabeller(RelabelEntry entry) : entry_(entry) {}
+    explicit Relabeller(bool lastOnly)
+        : entry_(lastOnly ? trelGetMapeedCnameLastPathElem : trelGetMappedCname),
+          lastOnly_(lastOnly) {}
+
+    // Loads the page maps that relabelling `name` (NUL-terminated) reads;
+    // the problem of each map file that cannot be read to its end.
+    std::vector<std::string> loadParentMaps(const char *name) {
+        return parentMaps_.load(name, lastOnly_);
+    }
 
     // Relabels `name` (NUL-terminated, `length` bytes); on success the result
     // is result() with resultLength() bytes. Returns the library's status.
@@ -52,6 +62,8 @@ class Relabeller {
 
   private:
     RelabelEntry entry_;
+    bool lastOnly_;
+    ParentMaps parentMaps_;
     std::vector<char> buffer_;
     std::size_t resultLength_ = 0;
 };
@@ -89,6 +101,10 @@ std::string whereFrom(long line) {
 void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcome &outcome) {
     int status = TREL_BAD_CNAME;
     if (name.find('\0') == std::string_view::npos) {
+        for (const std::string &problem : relabeller.loadParentMaps(name.data())) {
+            reportError(whereFrom(line) + problem);
+            outcome.fail(kCannotRead);
+        }
         // An element whose lookup fails keeps its label and the call still
         // succeeds; the lookup's message in the last-error text is the only
         // trace, so the text starts empty.
@@ -173,8 +189,7 @@ ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::
     } else {
         std::setvbuf(stdout, nullptr, _IOFBF, kStreamBuffer);
     }
-    Relabeller relabeller(command == "relabel" ? trelGetMappedCname
-                                               : trelGetMapeedCnameLastPathElem);
+    Relabeller relabeller(command == "relabel-last");
     Outcome outcome(strict);
     if (fromInput) {
         relabelStandardInput(relabeller, outcome);
