@@ -10,6 +10,7 @@
  *     cc -c host.c $(pkg-config --cflags trel)
  *     c++ host.o release_path.cc -o host $(pkg-config --libs trel)
  */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -56,12 +57,14 @@ int main(int argc, char **argv) {
     }
 
     /* 4. An edit lives in memory until it is saved. A save replaces page.map
-     * only once the new file is complete: on failure the old file stays and
-     * the last-error text names the file. trelSavePageMaps(0) saves every
-     * changed map but reports no failure; save unit by unit to know. */
+     * only once the new file is complete: on failure the old file stays, the
+     * last-error text names the file and errno holds the system's reason.
+     * trelSavePageMaps(0) saves every changed map and reports any failure. */
     trelSetPageMapping("work", "alu", "sch", 5, 9);
+    errno = 0;
     if (trelSavePageMap("work", "alu", "sch") != TREL_OK) {
-        fprintf(stderr, "host: %s\n", lastError());
+        const int reason = errno;
+        fprintf(stderr, "host: %s: %s\n", lastError(), strerror(reason));
         return 1;
     }
     printf("work.alu:sch now maps page 5 to 9, saved\n");
