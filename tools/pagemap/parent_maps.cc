@@ -12,19 +12,21 @@ std::vector<std::string> ParentMaps::load(const char *name, bool lastOnly) {
     std::vector<std::string> problems;
     hqPath path(name);
     if (path.valid == 0) return problems;
-    std::vector<const hqPathElem *> elements;
+    elements_.clear();
     for (const hqPathElem *elem = path.parsePathElem(1); elem != nullptr;
          elem = path.parsePathElem(0)) {
-        elements.push_back(elem);
+        elements_.push_back(elem);
     }
     // Every element but the last is the parent of the one after it.
-    const std::size_t end = elements.empty() ? 0 : elements.size() - 1;
+    const std::size_t end = elements_.empty() ? 0 : elements_.size() - 1;
     const std::size_t begin = lastOnly && end > 0 ? end - 1 : 0;
     for (std::size_t at = begin; at < end; ++at) {
-        const hqPathElem &parent = *elements[at];
+        const hqPathElem &parent = *elements_[at];
         if (parent.lib == nullptr) continue;
-        std::string written = std::string(parent.lib) + '\0' + parent.cell + '\0' + parent.view;
-        if (!seen_.insert(std::move(written)).second) continue;
+        written_.assign(parent.lib).append(1, '\0').append(parent.cell).append(1, '\0');
+        written_.append(parent.view);
+        if (seen_.count(written_) != 0) continue;
+        seen_.insert(written_);
         char lib[keltBufferSize];
         char cell[keltBufferSize];
         char view[keltBufferSize];

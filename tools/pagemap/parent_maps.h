@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+class hqPathElem;
+
 class ParentMaps {
   public:
     // Loads the page map of each unit that relabelling `name` looks pages up
@@ -19,4 +21,7 @@ class ParentMaps {
     // Units as written in names ("lib\0cell\0view"), so that a unit seen
     // before costs a set lookup and no name conversion.
     std::unordered_set<std::string> seen_;
+    // Reused from name to name, so that steady streaming allocates little.
+    std::string written_;
+    std::vector<const hqPathElem *> elements_;
 };

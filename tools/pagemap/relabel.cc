@@ -118,13 +118,13 @@ void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcom
     }
     std::putc('\n', stdout);
 
-    const std::string shown(name.substr(0, name.find('\0')));
     // A pair missing from the parent's map leaves the page as it is, as it
     // does for every element but the last in a whole-path relabelling.
+    if ((status == TREL_OK || status == TREL_NO_MAPPING) && !outcome.strict()) return;
+    const std::string shown(name.substr(0, name.find('\0')));
     if (status == TREL_OK || status == TREL_NO_MAPPING) {
         const std::string message = libraryLastError();
-        if (outcome.strict() &&
-            message.compare(0, kUnknownUnitMessage.size(), kUnknownUnitMessage) == 0) {
+        if (message.compare(0, kUnknownUnitMessage.size(), kUnknownUnitMessage) == 0) {
             reportError(whereFrom(line) + message + " in \"" + shown + "\"");
             outcome.fail(kUnknownUnit);
         }
