@@ -15,14 +15,16 @@ struct CommandHelp {
     std::string_view operands;
     std::string_view summary;  // one line in the list of commands
     std::string_view details;  // the rest of the command's own help
+    // What the command does with the map file, for the help's closing paragraph.
+    enum class Use { none, reads, edits } use = Use::none;
 };
 
 constexpr const char kEditDetails[] =
     "The unit's page.map is saved before the command reports success; a failed\n"
     "save exits 5 with the system's reason and leaves the previous file in place.\n"
-    "A map file that cannot be read to its end is refused (exit 6, nothing\n"
-    "changed). In a --mode other than 0 the map file keeps no pairs, and a\n"
-    "warning says so.\n";
+    "set and delete refuse a map file that cannot be read to its end (exit 6,\n"
+    "nothing changed). In a --mode other than 0 the map file keeps no pairs, and\n"
+    "a warning says so.\n";
 
 constexpr const char kReadDetails[] =
     "A map file that cannot be read to its end is reported, naming the file and\n"
@@ -42,23 +44,30 @@ constexpr const char kRelabelDetails[] =
 
 constexpr CommandHelp kCommands[] = {
     {"path", "UNIT", "print the unit's map file path", ""},
-    {"dump", "UNIT", "print every pair of the unit's page map (pages unsigned)",
-     "Prints the library's dump: \"Original Page : P Mapped Page : M\" a line,\n"
-     "pages unsigned (4294967295 is the page -1). Pairs read before a damaged\n"
-     "part of the map file are printed before the error.\n"},
+    {"dump", "UNIT", "print the library's dump of the unit's page map",
+     "One pair a line, \"Original Page : P Mapped Page : M\", pages unsigned\n"
+     "(4294967295 is the page -1). Pairs read before a damaged part of the map\n"
+     "file are printed before the error.\n",
+     CommandHelp::Use::reads},
     {"pairs", "UNIT", "print the unit's pairs as its map file holds them",
      "One pair a line, \"PAGE MAPPED\" in signed decimal, in ascending order of\n"
-     "the page taken unsigned: the form of page.map, for scripts.\n"},
+     "the page taken unsigned: the form of page.map, for scripts.\n",
+     CommandHelp::Use::reads},
     {"get", "UNIT PAGE", "print the page that PAGE is mapped to",
-     "Exits 1 when PAGE has no pair.\n"},
+     "Exits 1 when PAGE has no pair.\n", CommandHelp::Use::reads},
     {"reverse", "UNIT MAPPED", "print the lowest original page mapped to MAPPED",
-     "Pages are compared unsigned. Exits 1 when no page is mapped to MAPPED.\n"},
-    {"highest", "UNIT", "print the highest original page that has a pair (0 if none)",
-     "Pages are compared unsigned, so -1 is the highest of all.\n"},
-    {"set", "UNIT PAGE MAPPED", "map PAGE to MAPPED, then save (equal numbers remove the pair)",
-     kEditDetails},
-    {"delete", "UNIT PAGE", "remove the pair of PAGE, then save", kEditDetails},
-    {"clear", "UNIT", "remove every pair, then save", kEditDetails},
+     "Pages are compared unsigned. Exits 1 when no page is mapped to MAPPED.\n",
+     CommandHelp::Use::reads},
+    {"highest", "UNIT", "print the highest original page with a pair",
+     "Pages are compared unsigned, so -1 is the highest of all; 0 when the page\n"
+     "map has no pair.\n",
+     CommandHelp::Use::reads},
+    {"set", "UNIT PAGE MAPPED", "map PAGE to MAPPED, then save",
+     "Equal numbers remove the pair of PAGE.\n", CommandHelp::Use::edits},
+    {"delete", "UNIT PAGE", "remove the pair of PAGE, then save", "", CommandHelp::Use::edits},
+    {"clear", "UNIT", "remove every pair, then save",
+     "A map file that cannot be read to its end is started afresh, with a warning.\n",
+     CommandHelp::Use::edits},
     {"relabel", "[--strict] [NAME... | -]", "relabel every element of each hierarchical name",
      kRelabelDetails},
     {"relabel-last", "[--strict] [NAME... | -]", "relabel the last element of each name only",
@@ -158,6 +167,8 @@ bool printCommandHelp(const std::string &name, std::FILE *stream) {
         std::fprintf(stream, "\n%.*s", static_cast<int>(command->details.size()),
                      command->details.data());
     }
+    if (command->use == CommandHelp::Use::reads) std::fprintf(stream, "\n%s", kReadDetails);
+    if (command->use == CommandHelp::Use::edits) std::fprintf(stream, "\n%s", kEditDetails);
     // Only the commands that take pages need the word on pages.
     if (command->operands.find("PAGE") != std::string_view::npos ||
         command->operands.find("MAPPED") != std::string_view::npos) {
