@@ -2,6 +2,10 @@
 #include "maps/sync_point.h"
 
 #include <sys/stat.h>
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -10,15 +14,24 @@ namespace trel {
 namespace {
 
 #if defined(_WIN32)
-using Status = struct _stat64;
-int statusOf(std::FILE *file, Status *status) {
-    return _fstat64(_fileno(file), status);
-}
-int statusOfPath(const std::string &path, Status *status) {
-    return _stat64(path.c_str(), status);
-}
-int64_t modifiedNs(const Status &status) {
-    return static_cast<int64_t>(status.st_mtime) * 1000000000;
+// The C runtime's stat calls disagree between an open file and its path (the
+// device number) and keep whole seconds only, so identities come from the
+// system: volume, file index, size and the write time in 100 ns steps.
+FileIdentity identityFromHandle(HANDLE handle) {
+    FileIdentity identity;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+        return identity;
+    }
+    identity.exists = true;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    identity.modifiedNs =
+        static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                             info.ftLastWriteTime.dwLowDateTime) *
+        100;
+    return identity;
 }
 #else
 using Status = struct stat;
@@ -31,7 +44,6 @@ int statusOfPath(const std::string &path, Status *status) {
 int64_t modifiedNs(const Status &status) {
     return static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
 }
-#endif
 
 FileIdentity identityFrom(int result, const Status &status) {
     FileIdentity identity;
@@ -43,9 +55,24 @@ FileIdentity identityFrom(int result, const Status &status) {
     identity.modifiedNs = modifiedNs(status);
     return identity;
 }
+#endif
 
 }  // namespace
 
+#if defined(_WIN32)
+FileIdentity identityOf(std::FILE *file) {
+    return identityFromHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
+}
+
+FileIdentity identityOfPath(const std::string &path) {
+    HANDLE handle =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileIdentity identity = identityFromHandle(handle);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    return identity;
+}
+#else
 FileIdentity identityOf(std::FILE *file) {
     Status status;
     const int result = statusOf(file, &status);
@@ -57,6 +84,7 @@ FileIdentity identityOfPath(const std::string &path) {
     const int result = statusOfPath(path, &status);
     return identityFrom(result, status);
 }
+#endif
 
 void ContentDigest::add(const char *data, size_t size) {
     if (size == 0) return;  // data may then be null
