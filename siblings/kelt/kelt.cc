@@ -1,7 +1,7 @@
 // The two conversion steps of the name mapper and the mapper that chains them.
 #include "kelt.h"
 
-#include <cstring>
+#include <cstdint>
 
 namespace {
 
@@ -59,9 +59,28 @@ bool unwrapExtendedIdentifier(const char *name, BoundedText &text) {
     return !empty && p[1] == '\0';
 }
 
+// The bytes that keltIdentToLibraryNT escapes, one flag per byte value.
+struct ForbiddenBytes {
+    bool flag[256] = {};
+    ForbiddenBytes() {
+        for (int c = 0x01; c < 0x20; ++c)
+            flag[c] = true;
+        flag[0x7F] = true;
+        for (const char *p = "<>:\"/\\|?*%"; *p != '\0'; ++p)
+            flag[static_cast<unsigned char>(*p)] = true;
+    }
+};
+
 bool isForbiddenInFileName(unsigned char c) {
-    if (c < 0x20 || c == 0x7F) return true;
-    return std::strchr("<>:\"/\\|?*%", c) != nullptr;
+    static const ForbiddenBytes forbidden;
+    return forbidden.flag[c];
+}
+
+// Whether `name` lies in the buffer `out` of keltBufferSize bytes.
+bool liesIn(const char *name, const char *out) {
+    const auto at = reinterpret_cast<std::uintptr_t>(name);
+    const auto start = reinterpret_cast<std::uintptr_t>(out);
+    return at >= start && at - start < keltBufferSize;
 }
 
 }  // namespace
@@ -100,6 +119,11 @@ const char *keltMapper(keltStep first, keltStep second, const char *name, int re
         reserved != 0) {
         out[0] = '\0';
         return nullptr;
+    }
+    // A basic identifier passes the first step unchanged, so the second can
+    // read it where it is, unless it is about to be overwritten there.
+    if (first == keltVHDLToIdent && name[0] != '\\' && !liesIn(name, out)) {
+        return second(name, out, keltBufferSize);
     }
     // The first step writes into a scratch buffer of the same size, so `out`
     // is written only once the name has been read.

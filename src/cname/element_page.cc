@@ -37,15 +37,27 @@ ElementPage readElementPage(const hqPathElem &elem) {
     return result;
 }
 
-void formatPageLabel(std::string &label, int mapped, const char *inst) {
+const char *formatPageLabel(std::string &label, int mapped, const char *inst) {
     char digits[16];
     const auto printed = std::to_chars(digits, digits + sizeof digits, mapped);
-    label.assign(kPagePrefix, kPagePrefixLength);
-    label.append(digits, printed.ptr);
+    const std::size_t digitCount = static_cast<std::size_t>(printed.ptr - digits);
+    const std::size_t instLength = inst != nullptr ? std::strlen(inst) : 0;
+    const std::size_t length =
+        kPagePrefixLength + digitCount + (inst != nullptr ? 1 + instLength : 0);
+    // Grown only when a label is longer than any before; never shrunk.
+    if (label.size() <= length) label.resize(length + 1);
+    char *p = label.data();
+    std::memcpy(p, kPagePrefix, kPagePrefixLength);
+    p += kPagePrefixLength;
+    std::memcpy(p, digits, digitCount);
+    p += digitCount;
     if (inst != nullptr) {
-        label += '_';
-        label += inst;
+        *p++ = '_';
+        std::memcpy(p, inst, instLength);
+        p += instLength;
     }
+    *p = '\0';
+    return label.data();
 }
 
 }  // namespace trel

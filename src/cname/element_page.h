@@ -20,8 +20,10 @@ struct ElementPage {
 ElementPage readElementPage(const hqPathElem &elem);
 
 // Formats "page<mapped>_<inst>", or "page<mapped>" without an instance name,
-// into `label`. The caller reuses one string for every element of a name, so
-// most names cost no allocation here, and no instance name is ever cut short.
-void formatPageLabel(std::string &label, int mapped, const char *inst);
+// into `label` and returns the NUL-terminated text, which lies in `label`.
+// The string is used as a buffer that only grows: a caller that keeps one for
+// every call allocates only for a label longer than any before, and no
+// instance name is ever cut short.
+const char *formatPageLabel(std::string &label, int mapped, const char *inst);
 
 }  // namespace trel

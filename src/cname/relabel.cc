@@ -4,9 +4,12 @@
 // the element "page<mapped>" or "page<mapped>_<instance>". The page maps are
 // reached through trelGetPageMapping only, so relabelling finds or creates
 // them exactly as any other lookup by the host would.
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "api/guarded.h"
+#include "api/lookup_hint.h"
 #include "cname/element_page.h"
 #include "cname/output_copy.h"
 #include "cname/unit_names.h"
@@ -19,6 +22,7 @@ using trel::copyOut;
 using trel::ElementPage;
 using trel::formatPageLabel;
 using trel::readElementPage;
+using trel::UnitName;
 
 namespace {
 
@@ -28,21 +32,74 @@ bool callIsUsable(const char *src, const char *out, int length) {
     return src != nullptr && out != nullptr && length > 0;
 }
 
-// Relabels `elem` after the page map of `parent`'s design unit. A parent
-// whose names have no conversion (among them a parent that names no unit)
-// counts as a failed lookup, and so does a page without a pair: the element
-// keeps its label.
-void relabelUnderParent(hqPathElem &elem, const hqPathElem &parent, ConvertedUnit &unit,
-                        std::string &label) {
-    const ElementPage at = readElementPage(elem);
-    const char *view = convertUnitName(parent.view, unit.view);
-    const char *cell = convertUnitName(parent.cell, unit.cell);
-    const char *lib = convertUnitName(parent.lib, unit.lib);
-    if (view == nullptr || cell == nullptr || lib == nullptr) return;
+// Relabels `elem` under the page map of a parent unit whose names have
+// been converted. A page without a pair, like any failed lookup, leaves the
+// element's label as it was.
+void relabelUnder(hqPathElem &elem, const ElementPage &at, const UnitName &parent,
+                  std::string &label) {
     int mapped = 0;
-    if (trelGetPageMapping(lib, cell, view, at.page, &mapped) != TREL_OK) return;
-    formatPageLabel(label, mapped, at.inst);
-    elem.setLabel(label.c_str());
+    if (trelGetPageMapping(parent.lib, parent.cell, parent.view, at.page, &mapped) != TREL_OK)
+        return;
+    elem.setLabel(formatPageLabel(label, mapped, at.inst));
+}
+
+// Where a parent's converted names start in NameScratch::names.
+struct ConvertedAt {
+    size_t lib, cell, view;
+    bool converted;
+};
+
+// What relabelling a whole name works in. The library is entered from one
+// thread only, so one set serves every call, and a name costs no allocation
+// once the buffers have grown to the deepest and longest name seen.
+struct NameScratch {
+    std::vector<hqPathElem *> elements;
+    std::vector<ConvertedAt> convertedAt;  // for parents, until the names stop growing
+    std::vector<UnitName> parents;         // elements[i]'s converted names, for elements[i + 1]
+    std::string names;                     // the converted names, one after the other
+    std::string label;
+    ConvertedUnit unit;
+};
+
+NameScratch &nameScratch() {
+    static auto *scratch = new NameScratch();
+    return *scratch;
+}
+
+// Converts the names of every element that has a child. A parent whose names
+// have no conversion (among them one that names no unit) gets a null library
+// name and counts as a failed lookup. The texts are gathered in one buffer,
+// so the returned units point into it only once it has stopped growing.
+void convertParents(NameScratch &scratch) {
+    const size_t parents = scratch.elements.size() - 1;
+    scratch.names.clear();
+    scratch.parents.resize(parents);
+    auto keep = [&scratch](const char *text) {
+        const size_t at = scratch.names.size();
+        scratch.names.append(text).push_back('\0');
+        return at;
+    };
+    std::vector<ConvertedAt> &offsets = scratch.convertedAt;
+    offsets.resize(parents);
+    for (size_t i = 0; i < parents; ++i) {
+        const hqPathElem &parent = *scratch.elements[i];
+        ConvertedUnit &unit = scratch.unit;
+        const char *view = convertUnitName(parent.view, unit.view);
+        const char *cell = convertUnitName(parent.cell, unit.cell);
+        const char *lib = convertUnitName(parent.lib, unit.lib);
+        offsets[i].converted = view != nullptr && cell != nullptr && lib != nullptr;
+        if (!offsets[i].converted) continue;
+        offsets[i].lib = keep(lib);
+        offsets[i].cell = keep(cell);
+        offsets[i].view = keep(view);
+    }
+    const char *base = scratch.names.data();
+    for (size_t i = 0; i < parents; ++i) {
+        scratch.parents[i] =
+            offsets[i].converted
+                ? UnitName{base + offsets[i].lib, base + offsets[i].cell, base + offsets[i].view}
+                : UnitName{nullptr, nullptr, nullptr};
+    }
 }
 
 int mappedCname(const char *src, char *out, int length) {
@@ -52,14 +109,23 @@ int mappedCname(const char *src, char *out, int length) {
         copyOut(out, length, src);
         return TREL_BAD_CNAME;
     }
-    ConvertedUnit unit;
-    std::string label;
-    // The first element has no parent and keeps its label.
-    const hqPathElem *previous = path.parsePathElem(1);
-    for (hqPathElem *current = path.parsePathElem(0); current != nullptr;
-         current = path.parsePathElem(0)) {
-        if (previous != nullptr) relabelUnderParent(*current, *previous, unit, label);
-        previous = current;
+    NameScratch &scratch = nameScratch();
+    scratch.elements.clear();
+    for (hqPathElem *elem = path.parsePathElem(1); elem != nullptr; elem = path.parsePathElem(0))
+        scratch.elements.push_back(elem);
+    // The first element has no parent and keeps its label; every other one is
+    // relabelled under the element before it. The lookups run in the order of
+    // the elements, as one at a time would; the hint lets the parents' page
+    // maps come in from memory side by side instead of one after the other.
+    if (scratch.elements.size() > 1) {
+        convertParents(scratch);
+        trel::prefetchPageMappings(scratch.parents.data(), scratch.parents.size());
+        for (size_t i = 0; i + 1 < scratch.elements.size(); ++i) {
+            const UnitName &parent = scratch.parents[i];
+            if (parent.lib == nullptr) continue;
+            hqPathElem &child = *scratch.elements[i + 1];
+            relabelUnder(child, readElementPage(child), parent, scratch.label);
+        }
     }
     copyOut(out, length, path);
     return TREL_OK;
@@ -97,8 +163,7 @@ int mappedCnameLastPathElem(const char *src, char *out, int length) {
     // The element keeps its own copy of the label, so nothing outlives the
     // call but what the path releases with itself.
     std::string label;
-    formatPageLabel(label, mapped, at.inst);
-    elem->setLabel(label.c_str());
+    elem->setLabel(formatPageLabel(label, mapped, at.inst));
     path.appendPath(elem);
     copyOut(out, length, path);
     return TREL_OK;

@@ -6,6 +6,7 @@
 // registry exist from library load on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,10 @@ class Registry {
     // library-path service does not know the unit.
     PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
                           std::string *problem);
+
+    // A hint before finding several units in a row: starts fetching their
+    // registered page maps from memory side by side. No effect on any result.
+    void prefetch(const UnitName *units, size_t count) const { index_.prefetch(units, count); }
 
     // Calls visit(PageMap&) for every registered page map, oldest unit first.
     template <typename Visit>

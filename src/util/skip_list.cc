@@ -11,6 +11,12 @@ namespace {
 
 SkipBitReservoir reservoir = {0, 0};
 
+// Starts fetching a node. A null link, which ends every level, is not
+// fetched: a prefetch of an unmapped address can cost a page walk.
+inline void skipprefetch(const SkipNode *node) {
+    if (node != nullptr) __builtin_prefetch(node);
+}
+
 // The last node on `level`, from `node` on, whose key is below `key`.
 //
 // Half the time the walk leaves a level at the node it stands on and goes on
@@ -20,7 +26,7 @@ inline SkipNode *skipwalk(SkipNode *node, int level, uint32_t key) {
     for (;;) {
         SkipNode **links = skiplinks(node);
         SkipNode *next = links[level];
-        if (level > 0) __builtin_prefetch(links[level - 1]);
+        if (level > 0) skipprefetch(links[level - 1]);
         if (next == nullptr || next->key >= key) return node;
         node = next;
     }
