@@ -16,7 +16,14 @@ uint32_t poolroom(const BlockPool *block) {
                                  block->free);
 }
 
-PoolAllocator current_allocator = {malloc, free};
+// The C library's allocator, through calloc: memory fresh from the system is
+// zero already, and calloc knows when it is and skips clearing it, where
+// malloc and a clearing of our own would write every block twice.
+void *poolsystemallocate(size_t bytes) {
+    return calloc(1, bytes);
+}
+
+PoolAllocator current_allocator = {poolsystemallocate, free};
 
 // The pool's only failure: there is no memory for a block, or the request is
 // too large to ever be served. No caller sees it; the process ends.
@@ -51,7 +58,7 @@ BlockPool *poolnewblock(uint32_t capacity) {
     block->free = pooldata(block);
     block->capacity = capacity;
     block->roomafter = 0;
-    memset(block->free, 0, capacity);
+    if (current_allocator.allocate != poolsystemallocate) memset(block->free, 0, capacity);
     return block;
 }
 
@@ -59,7 +66,8 @@ BlockPool *poolnewblock(uint32_t capacity) {
 
 PoolAllocator poolsetallocator(PoolAllocator allocator) {
     const PoolAllocator previous = current_allocator;
-    current_allocator.allocate = allocator.allocate != nullptr ? allocator.allocate : malloc;
+    current_allocator.allocate =
+        allocator.allocate != nullptr ? allocator.allocate : poolsystemallocate;
     current_allocator.release = allocator.release != nullptr ? allocator.release : free;
     return previous;
 }

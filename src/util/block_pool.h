@@ -7,8 +7,8 @@
 // Exhausted memory is fatal: the pool prints the "malloc" perror line and
 // ends the process with exit(-1), so no caller ever sees a failed allocation.
 //
-// The common case, a chunk that fits the head block, is inline below: one
-// alignment step, one comparison and a pointer bump. Every usable area is
+// The common case, a chunk that fits the head block or the newest one, is
+// inline below: an alignment step, a comparison and a pointer bump. Every usable area is
 // zeroed when its block is taken from the system, and bytes past `free` are
 // never handed out, so a chunk needs no clearing of its own.
 #pragma once
@@ -40,7 +40,7 @@ char *poolstrdup(const char *text, BlockPool *pool);
 
 // The system allocator behind every pool. Replaceable so that tests can see
 // the exact block requests and make them fail; returns the previous one. A
-// null member stands for the C library's malloc or free.
+// null member stands for the C library's allocator (calloc) or free.
 struct PoolAllocator {
     void *(*allocate)(size_t bytes);
     void (*release)(void *block);
@@ -73,7 +73,13 @@ inline void *poolcarve(uint32_t size, uintptr_t alignment, BlockPool *block) {
 // The blocks after the head block, then a new block: the rare path of poolalloc.
 void *poolallocslow(uint32_t size, BlockPool *pool);
 
+// The head block first, then the newest block, which serves every request
+// once the head block is full.
 inline void *poolalloc(uint32_t size, BlockPool *pool) {
-    if (void *chunk = poolcarve(size, poolalignment(size), pool)) return chunk;
+    const uintptr_t alignment = poolalignment(size);
+    if (void *chunk = poolcarve(size, alignment, pool)) return chunk;
+    if (pool->next != nullptr) {
+        if (void *chunk = poolcarve(size, alignment, pool->next)) return chunk;
+    }
     return poolallocslow(size, pool);
 }
