@@ -47,7 +47,8 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
     std::string path;
     if (!locateMapFile(unit, context, &path)) return nullptr;
     auto *map = new PageMap(unit, std::move(path), pool_);
-    *skipinsert(units_, key) = reinterpret_cast<SkipValue>(map);
+    maps_.push_back(map);
+    *skipinsert(units_, key) = static_cast<SkipValue>(maps_.size() - 1);
     index_.insert(map, hash);
     *status = loadMapFile(*map, fileMode, problem);
     return map;
@@ -55,7 +56,7 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
 
 PageMap *Registry::registered(uint32_t key) {
     SkipValue *found = skipsearch(units_, key);
-    return found != nullptr ? reinterpret_cast<PageMap *>(*found) : nullptr;
+    return found != nullptr ? maps_[*found] : nullptr;
 }
 
 void Registry::reset() {
@@ -63,6 +64,7 @@ void Registry::reset() {
     pooldelete(pool_);
     pool_ = poolnew();
     units_ = skipnew(pool_);
+    maps_.clear();
     index_.clear();
     active_ = nullptr;
 }

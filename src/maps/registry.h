@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "maps/page_map.h"
 #include "maps/unit_index.h"
@@ -42,9 +43,9 @@ class Registry {
     void forEach(Visit &&visit) {
         for (SkipNode *node = skipfirst(units_); node != nullptr;) {
             uint32_t key;
-            SkipValue map;
-            skipstep(node, &key, &map, &node);
-            visit(*reinterpret_cast<PageMap *>(map));
+            SkipValue slot;
+            skipstep(node, &key, &slot, &node);
+            visit(*maps_[slot]);
         }
     }
 
@@ -60,8 +61,12 @@ class Registry {
     PageMap *registered(uint32_t key);
 
     BlockPool *pool_;
-    SkipList *units_;  // key identity -> PageMap*, walked by forEach
-    UnitIndex index_;  // the same page maps, found by the unit's names
+    // Key identity -> the page map's place in maps_, walked by forEach. The
+    // list's values are 32 bits wide on every platform, so they hold a place
+    // in the table rather than the map's address.
+    SkipList *units_;
+    std::vector<PageMap *> maps_;  // every registered page map
+    UnitIndex index_;              // the same page maps, found by the unit's names
     PageMap *active_ = nullptr;
 };
 

@@ -4,8 +4,10 @@
 // process-wide bit reservoir.
 #include "util/skip_list.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -48,17 +50,26 @@ SkipNode *skipdescend(SkipList *list, uint32_t key, SkipNode **update) {
     return skiplinks(node)[0];
 }
 
-// The header's key and value hold no pair. They remember the last node of
-// the list and its key (a value of 0 for an empty list), so that a key above
-// all others, as when a saved map is read back in order, is known to be new
-// without a descent, and a node of one level is appended right behind it.
+// The header holds no pair. Its first bytes, the key and what follows, remember
+// the last node of the list instead (null for an empty list), so that a key
+// above all others, as when a saved map is read back in order, is known to be
+// new without a descent, and a node of one level is appended right behind it.
+// On 64-bit platforms the address takes the key and the value together.
+static_assert(sizeof(SkipNode *) <= offsetof(SkipNode, forward), "no room for the tail");
+
 SkipNode *skiptail(const SkipList *list) {
-    return reinterpret_cast<SkipNode *>(list->header->value);  // NOLINT(performance-no-int-to-ptr)
+    SkipNode *tail;
+    std::memcpy(&tail, list->header, sizeof tail);
+    return tail;
 }
 
 void skipsettail(SkipList *list, SkipNode *tail) {
-    list->header->value = reinterpret_cast<SkipValue>(tail);
-    list->header->key = tail != nullptr ? tail->key : 0;
+    std::memcpy(list->header, &tail, sizeof tail);
+}
+
+// Whether `key` is above every key of the list, whose last node is `tail`.
+bool skipabove(const SkipNode *tail, uint32_t key) {
+    return tail != nullptr && key > tail->key;
 }
 
 // Links a new node of `levels` levels for `key` behind the update[] nodes.
@@ -169,7 +180,7 @@ SkipValue *skipsearch(SkipList *list, uint32_t key) {
 SkipValue *skipinsert(SkipList *list, uint32_t key) {
     SkipNode *update[kSkipMaxLevel];
     SkipNode *tail = skiptail(list);
-    if (tail != nullptr && key > list->header->key) {
+    if (skipabove(tail, key)) {
         // Certainly a new key: its level count is drawn now, exactly as after
         // a descent that found it missing.
         const int levels = skiprandomlevel();
@@ -193,7 +204,8 @@ void skipcursorstart(SkipCursor *cursor) {
 }
 
 SkipValue *skipinsertnext(SkipList *list, SkipCursor *cursor, uint32_t key) {
-    if (skiptail(list) != nullptr && key <= list->header->key) {
+    SkipNode *tail = skiptail(list);
+    if (tail != nullptr && !skipabove(tail, key)) {
         // Not above every key: the last nodes may change under this insertion.
         cursor->ready = false;
         return skipinsert(list, key);

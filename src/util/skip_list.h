@@ -1,5 +1,5 @@
-// Skip list: an ordered map from unsigned 32-bit keys to word-sized values,
-// with up to 32 levels, living in a block pool.
+// Skip list: an ordered map from unsigned 32-bit keys to 32-bit values, with
+// up to 32 levels, living in a block pool.
 //
 // Invariants: on every level the nodes are in strictly ascending unsigned key
 // order; level 0 holds every node and a node of L levels sits on levels
@@ -16,8 +16,9 @@
 
 #include "util/block_pool.h"
 
-// Wide enough for a 32-bit integer or a reference.
-using SkipValue = uintptr_t;
+// 32 bits on every platform: a node of L levels is two words and L links.
+// A user that needs to find an object keeps an index into its own table.
+using SkipValue = uint32_t;
 
 constexpr int kSkipMaxLevel = 32;
 
@@ -29,7 +30,7 @@ struct SkipNode {
 };
 
 struct SkipList {
-    SkipNode *header;                   // 32 levels; key, value: the last node (no pair)
+    SkipNode *header;                   // 32 levels; no pair, the last node's address instead
     BlockPool *pool;                    // where the record and all nodes come from
     int32_t level;                      // levels in use, 1..32
     SkipNode *freelist[kSkipMaxLevel];  // freelist[n - 1]: removed nodes of n levels

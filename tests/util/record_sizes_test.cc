@@ -18,8 +18,8 @@ TEST(RecordSizes, FollowTheFieldWidths) {
     const Size sizes[] = {
         {"block header", sizeof(BlockPool), 16, 24},
         {"skip list", sizeof(SkipList), 140, 280},
-        {"skip node of 1 level", skipnodesize(1), 8 + 4, 16 + 8},
-        {"skip node of 32 levels", skipnodesize(32), 8 + 4 * 32, 16 + 8 * 32},
+        {"skip node of 1 level", skipnodesize(1), 8 + 4, 8 + 8},
+        {"skip node of 32 levels", skipnodesize(32), 8 + 4 * 32, 8 + 8 * 32},
         {"key tree", sizeof(KeyTree), 12, 24},
         {"key tree entry", sizeof(KeyTreeEntry), 16, 32},
         {"saved text cell", sizeof(SavedTextCell), 8, 16},
