@@ -12,9 +12,11 @@ void pageMapGet(benchmark::State &state);
 void pageMapSetNew(benchmark::State &state);
 // pair_memory_bench.cc: pool bytes per pair against std::map's heap bytes.
 void pairMemory(benchmark::State &state);
-// map_file_bench.cc: map file load and save against fscanf and fprintf loops.
+// map_file_bench.cc: map file load and save against fscanf and fprintf loops,
+// and the save against one write of the same text.
 void mapFileLoad(benchmark::State &state);
 void mapFileSaveInPageOrder(benchmark::State &state);
+void mapFileSaveAtDiskLimit(benchmark::State &state);
 void mapFileSaveInRandomOrder(benchmark::State &state);
 // lookup_bench.cc: trelGetPageMapping against a plain keyed registry.
 void pageMappingLookup(benchmark::State &state);

@@ -49,6 +49,7 @@ void registerCases() {
         {"pair_memory", bench::pairMemory},
         {"map_file_load", bench::mapFileLoad},
         {"map_file_save_page_order", bench::mapFileSaveInPageOrder},
+        {"map_file_save_disk_limit", bench::mapFileSaveAtDiskLimit},
         {"map_file_save_random_order", bench::mapFileSaveInRandomOrder},
         {"page_mapping_lookup", bench::pageMappingLookup},
         {"mapped_cname", bench::mappedCname},

@@ -1,14 +1,19 @@
 // Load and save of a map file of 1e6 pairs in file mode 0, against the plain
 // C library way: an fscanf("%d %d") loop into a std::map, and an
-// fprintf("%d %d\n") loop over one.
+// fprintf("%d %d\n") loop over one; and the save against what the disk
+// allows, the same text written at once.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "case_report.h"
@@ -19,6 +24,7 @@
 #include "paired_timing.h"
 #include "pool_page_map.h"
 #include "random_pages.h"
+#include "synced_file.h"
 
 namespace bench {
 namespace {
@@ -53,7 +59,59 @@ void fillBoth(trel::PageMap &map, Model &model, StoreOrder order) {
     }
 }
 
-void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
+// What a save case measures the library's save against.
+enum class SaveBaseline {
+    // An fprintf("%d %d\n") loop, flushed, synced and renamed over the file
+    // as the library's save does.
+    syncedFprintf,
+    // What the disk allows: the same bytes formatted with std::to_chars into
+    // one buffer, written with one write, synced and renamed the same way.
+    diskLimit,
+};
+
+// Writes the model's pairs to `path` through an fprintf loop.
+bool fprintfSave(const Model &model, const std::string &path) {
+    const std::string temporary = temporaryFor(path);
+    std::FILE *file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return false;
+    for (const auto &[page, mapped] : model) {
+        std::fprintf(file, "%d %d\n", static_cast<int>(page), mapped);
+    }
+    if (std::fflush(file) != 0) {
+        std::fclose(file);
+        return false;
+    }
+    // The stream is flushed: the descriptor is synced and closed under it.
+    const int fd = ::dup(fileno(file));
+    std::fclose(file);
+    return fd >= 0 && syncAndRename(fd, temporary, path);
+}
+
+// Writes the model's pairs to `path` as one buffer of std::to_chars text.
+bool toCharsSave(const Model &model, const std::string &path) {
+    constexpr size_t kLineMax = 2 * 11 + 2;
+    std::unique_ptr<char[]> buffer(new char[model.size() * kLineMax]);
+    char *out = buffer.get();
+    char *const end = out + model.size() * kLineMax;
+    for (const auto &[page, mapped] : model) {
+        out = std::to_chars(out, end, static_cast<int32_t>(page)).ptr;
+        *out++ = ' ';
+        out = std::to_chars(out, end, mapped).ptr;
+        *out++ = '\n';
+    }
+    const std::string temporary = temporaryFor(path);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    const auto size = static_cast<size_t>(out - buffer.get());
+    if (::write(fd, buffer.get(), size) != static_cast<ssize_t>(size)) {
+        ::close(fd);
+        return false;
+    }
+    return syncAndRename(fd, temporary, path);
+}
+
+void mapFileSave(benchmark::State &state, StoreOrder order, SaveBaseline against, const char *name,
+                 double goal) {
     DesignRoot root;
     PoolPageMap map(root.mapFile("bench", "save", "sch"));
     Model model;
@@ -71,22 +129,21 @@ void mapFileSave(benchmark::State &state, StoreOrder order, const char *name) {
     };
     auto baseline = [&] {
         return secondsOf([&] {
-            std::FILE *file = std::fopen(baselinePath.c_str(), "wb");
-            if (file == nullptr) {
-                saved = false;
-                return;
-            }
-            for (const auto &[page, mapped] : model) {
-                std::fprintf(file, "%d %d\n", static_cast<int>(page), mapped);
-            }
-            saved = std::fclose(file) == 0 && saved;
+            const bool done = against == SaveBaseline::diskLimit ? toCharsSave(model, baselinePath)
+                                                                 : fprintfSave(model, baselinePath);
+            saved = saved && done;
         });
     };
-    // Both sides write the same pairs in the same order and format.
-    runPairedCase(state, rounds(), kPairs, project, baseline,
-                  [&] { return saved && fileText(map->path()) == fileText(baselinePath); },
-                  "the two saves wrote different files",
-                  {name, "fprintf loop", "ns/pair", GoalKind::ratioAtMost, 0.33});
+    // Both sides write the same pairs in the same order and format, and both
+    // sync the file, rename it over the old one and sync the folder.
+    runPairedCase(
+        state, rounds(), kPairs, project, baseline,
+        [&] { return saved && fileText(map->path()) == fileText(baselinePath); },
+        "the two saves wrote different files",
+        {name,
+         against == SaveBaseline::diskLimit ? "to_chars into one buffer, one write; synced, renamed"
+                                            : "fprintf loop; flushed, synced, renamed",
+         "ns/pair", GoalKind::ratioAtMost, goal});
 }
 
 }  // namespace
@@ -134,15 +191,22 @@ void mapFileLoad(benchmark::State &state) {
     runPairedCase(state, rounds(), kPairs, project, baseline, [&] { return countsAgree; },
                   "a side did not load every pair",
                   {"load of a 1e6-pair page.map (mode 0)", "fscanf loop into std::map", "ns/pair",
-                   GoalKind::ratioAtMost, 0.2});
+                   GoalKind::ratioAtMost, 0.14});
 }
 
 void mapFileSaveInPageOrder(benchmark::State &state) {
-    mapFileSave(state, StoreOrder::pages, "save of 1e6 pairs (mode 0), stored in page order");
+    mapFileSave(state, StoreOrder::pages, SaveBaseline::syncedFprintf,
+                "save of 1e6 pairs (mode 0), stored in page order", 0.33);
+}
+
+void mapFileSaveAtDiskLimit(benchmark::State &state) {
+    mapFileSave(state, StoreOrder::pages, SaveBaseline::diskLimit,
+                "save of 1e6 pairs (mode 0), stored in page order, against the disk", 1.25);
 }
 
 void mapFileSaveInRandomOrder(benchmark::State &state) {
-    mapFileSave(state, StoreOrder::random, "save of 1e6 pairs (mode 0), stored in random order");
+    mapFileSave(state, StoreOrder::random, SaveBaseline::syncedFprintf,
+                "save of 1e6 pairs (mode 0), stored in random order", 0.45);
 }
 
 }  // namespace bench

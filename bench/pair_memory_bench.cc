@@ -102,7 +102,7 @@ void pairMemory(benchmark::State &state) {
         const double base = mapBytesPerPair(pages, mapped);
         reportCase(state,
                    {"memory per pair at 1e6 pairs", "std::map node + malloc overhead", "bytes/pair",
-                    project, base, project / base, GoalKind::ratioAtMost, 0.6});
+                    project, base, project / base, GoalKind::ratioAtMost, 0.55});
     }
 }
 
