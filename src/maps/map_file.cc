@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "maps/pair_reader.h"
@@ -101,15 +104,59 @@ std::string saveWouldLose(const PageMap &map) {
            "reset the page map to replace it";
 }
 
-// The file's text: one "original mapped\n" line per pair, in page order.
-std::vector<char> mapText(const PageMap &map) {
-    std::vector<char> text(size_t{1} << 16);
-    size_t used = 0;
-    map.forEachPair([&](int32_t page, int32_t mapped) {
-        if (text.size() - used < kPairTextMax) text.resize(text.size() * 2);
-        used = static_cast<size_t>(formatPair(text.data() + used, page, mapped) - text.data());
-    });
-    text.resize(used);
+// A file's text, one "original mapped\n" line per pair, made in one pass
+// into one buffer. The buffer grows by realloc and is never cleared first,
+// so each byte is written once, and a large one grows by remapping its pages
+// rather than by copying them.
+class PairText {
+  public:
+    PairText() = default;
+    PairText(PairText &&other) noexcept
+        : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
+        other.data_ = nullptr;
+        other.size_ = other.capacity_ = 0;
+    }
+    PairText &operator=(PairText &&other) noexcept {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+        return *this;
+    }
+    PairText(const PairText &) = delete;
+    PairText &operator=(const PairText &) = delete;
+    ~PairText() { std::free(data_); }
+
+    void add(int32_t page, int32_t mapped) {
+        if (capacity_ - size_ < kPairTextMax)
+            grow(capacity_ == 0 ? size_t{1} << 16 : 2 * capacity_);
+        size_ = static_cast<size_t>(formatPair(data_ + size_, page, mapped) - data_);
+    }
+    void reserve(size_t pairs) {
+        if (pairs * kPairTextMax > capacity_) grow(pairs * kPairTextMax);
+    }
+    const char *data() const { return data_; }
+    size_t size() const { return size_; }
+    bool operator==(const std::vector<char> &other) const {
+        return size_ == other.size() &&
+               (size_ == 0 || std::memcmp(data_, other.data(), size_) == 0);
+    }
+
+  private:
+    void grow(size_t capacity) {
+        void *grown = std::realloc(data_, capacity);
+        if (grown == nullptr) throw std::bad_alloc();  // as a vector would
+        data_ = static_cast<char *>(grown);
+        capacity_ = capacity;
+    }
+
+    char *data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
+};
+
+PairText mapText(const PageMap &map) {
+    PairText text;
+    map.forEachPair([&text](int32_t page, int32_t mapped) { text.add(page, mapped); });
     return text;
 }
 
@@ -168,12 +215,11 @@ Pairs mergedPairs(const Pairs &file, PageMap &map) {
     return result;
 }
 
-std::vector<char> pairsText(const Pairs &pairs) {
-    std::vector<char> text(pairs.size() * kPairTextMax);
-    char *out = text.data();
+PairText pairsText(const Pairs &pairs) {
+    PairText text;
+    text.reserve(pairs.size());
     for (const auto &[page, mapped] : pairs)
-        out = formatPair(out, page, mapped);
-    text.resize(static_cast<size_t>(out - text.data()));
+        text.add(page, mapped);
     return text;
 }
 
@@ -209,7 +255,7 @@ int writePairs(PageMap &map, std::string *problem) {
         changed = !(sync.known && sync.digestKnown && digest.value() == sync.digest);
     }
 
-    std::vector<char> text;
+    PairText text;
     if (changed) {
         // Another process saved since: keep its pairs except where this page
         // map changed something.

@@ -87,14 +87,12 @@ class PageMap {
     std::ostream &dump(std::ostream &out, int width, bool finalLineEnd) const;
 
     // Calls visit(page, mapped) for every pair in ascending unsigned order.
+    // `visit` must not change the pairs.
     template <typename Visit>
     void forEachPair(Visit &&visit) const {
-        for (SkipNode *node = skipfirst(pairs_); node != nullptr;) {
-            uint32_t page;
-            SkipValue mapped;
-            skipstep(node, &page, &mapped, &node);
+        skipforeach(pairs_, [&visit](uint32_t page, SkipValue mapped) {
             visit(static_cast<int32_t>(page), static_cast<int32_t>(mapped));
-        }
+        });
     }
 
     // Stores the pairs read from a map file, without touching the modified

@@ -247,14 +247,3 @@ void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound) {
         --list->level;
     }
 }
-
-SkipNode *skipfirst(SkipList *list) {
-    return skiplinks(list->header)[0];
-}
-
-void skipstep(SkipNode *node, uint32_t *key, SkipValue *value, SkipNode **next) {
-    // Any output the caller does not want may be null.
-    if (key != nullptr) *key = node->key;
-    if (value != nullptr) *value = node->value;
-    if (next != nullptr) *next = skiplinks(node)[0];
-}

@@ -46,9 +46,10 @@ SkipValue *skipsearch(SkipList *list, uint32_t key);
 SkipValue *skipinsert(SkipList *list, uint32_t key);
 void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound);
 // The node with the smallest key, or null.
-SkipNode *skipfirst(SkipList *list);
+inline SkipNode *skipfirst(SkipList *list);
 // Reads a node's key, value and successor on level 0 (null after the last).
-void skipstep(SkipNode *node, uint32_t *key, SkipValue *value, SkipNode **next);
+// Inline, since a walk over every pair calls it once a pair.
+inline void skipstep(SkipNode *node, uint32_t *key, SkipValue *value, SkipNode **next);
 
 // Inserting keys that mostly arrive in ascending order, as when a saved map
 // is read back. The cursor remembers the last node of every level, so a key
@@ -91,3 +92,48 @@ struct SkipBitReservoir {
     int32_t left;
 };
 SkipBitReservoir *skipreservoir();
+
+inline SkipNode *skipfirst(SkipList *list) {
+    return skiplinks(list->header)[0];
+}
+
+inline void skipstep(SkipNode *node, uint32_t *key, SkipValue *value, SkipNode **next) {
+    // Any output the caller does not want may be null.
+    if (key != nullptr) *key = node->key;
+    if (value != nullptr) *value = node->value;
+    if (next != nullptr) *next = skiplinks(node)[0];
+}
+
+// Calls visit(key, value) for every node in ascending key order, as a walk
+// with skipfirst and skipstep would, the list unchanged meanwhile.
+//
+// Nodes inserted in random key order lie scattered in memory, and a walk on
+// level 0 alone waits for each node in turn. Here runners on levels 1 to
+// kRunners walk ahead of it, each one hop ahead of the one below, fetching
+// the nodes the walks below them are about to reach: the node after each
+// node they stand on, on their own level and on the level below.
+template <typename Visit>
+void skipforeach(SkipList *list, Visit &&visit) {
+    constexpr int kRunners = 3;
+    SkipNode *runner[kRunners + 1];  // runner[0] is the walk itself
+    for (int k = 1; k <= kRunners; ++k) {
+        runner[k] = skiplinks(list->header)[k];
+    }
+    for (SkipNode *node = skipfirst(list); node != nullptr; node = skiplinks(node)[0]) {
+        runner[0] = node;
+        for (int k = 1; k <= kRunners && runner[k - 1] != nullptr; ++k) {
+            const uint32_t below = runner[k - 1]->key;
+            SkipNode *ahead = runner[k];
+            while (ahead != nullptr && ahead->key <= below) {
+                ahead = skiplinks(ahead)[k];
+                if (ahead != nullptr) {
+                    SkipNode **links = skiplinks(ahead);
+                    if (links[k] != nullptr) __builtin_prefetch(links[k]);
+                    if (links[k - 1] != nullptr) __builtin_prefetch(links[k - 1]);
+                }
+            }
+            runner[k] = ahead;
+        }
+        visit(node->key, node->value);
+    }
+}

@@ -124,8 +124,13 @@ TEST(PairReader, LongRunsInsideAPairFitTheBlockAndKeepTheStopOffset) {
 
 TEST(PairFormat, WritesSignedDecimalPairsWithALineFeed) {
     char buffer[trel::kPairTextMax];
-    const std::pair<int32_t, int32_t> cases[] = {
-        {0, 0}, {-1, 1}, {2147483647, -2147483647 - 1}, {10, -100}};
+    // Every digit count, each side of every power of ten, and both ends.
+    std::vector<std::pair<int32_t, int32_t>> cases = {{0, 0}, {2147483647, -2147483647 - 1}};
+    for (int64_t ten = 10; ten <= 1000000000; ten *= 10) {
+        for (int64_t v : {ten - 1, ten, ten + 1}) {
+            cases.emplace_back(static_cast<int32_t>(v), static_cast<int32_t>(-v));
+        }
+    }
     for (auto [a, b] : cases) {
         char *end = trel::formatPair(buffer, a, b);
         char expected[64];

@@ -43,6 +43,15 @@ class SkipListTest : public ::testing::Test {
         return pairs;
     }
 
+    // The same through skipforeach, whose runners on the upper levels only
+    // fetch ahead and must not change what is visited.
+    Pairs ForEach() const {
+        Pairs pairs;
+        skipforeach(list,
+                    [&pairs](uint32_t key, SkipValue value) { pairs.emplace_back(key, value); });
+        return pairs;
+    }
+
     // The key's node and how many levels it is linked on, found by a descent
     // from the top level; null and 0 when the key is missing.
     std::pair<SkipNode *, int> Locate(uint32_t key) const {
@@ -149,6 +158,7 @@ TEST_F(SkipListTest, BehavesLikeAnOrderedMapUnderRandomOperations) {
         }
         if (step % 500 == 0) {
             ASSERT_EQ(Walk(), Pairs(model.begin(), model.end()));
+            ASSERT_EQ(ForEach(), Walk());
             ASSERT_NO_FATAL_FAILURE(ExpectWellFormed());
         }
     }
