@@ -21,8 +21,8 @@ class UnitIndex {
 
     PageMap *find(const UnitName &unit, uint64_t hash) const;
     // Starts fetching what finding each unit and searching its pairs reads
-    // first, without waiting for any of it: the units' slots, then through
-    // the slots the page maps, their list records and header nodes. Finding
+    // first: the units' slots, then through the slots the page maps, their
+    // list records and header nodes, then where each descent begins. Finding
     // several units one after the other then pays their cache misses side by
     // side instead of in a row. Changes nothing; incomplete units are skipped.
     void prefetch(const UnitName *units, size_t count) const;
