@@ -5,6 +5,7 @@
 // reached through trelGetPageMapping only, so relabelling finds or creates
 // them exactly as any other lookup by the host would.
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -72,12 +73,16 @@ NameScratch &nameScratch() {
 // so the returned units point into it only once it has stopped growing.
 void convertParents(NameScratch &scratch) {
     const size_t parents = scratch.elements.size() - 1;
-    scratch.names.clear();
     scratch.parents.resize(parents);
-    auto keep = [&scratch](const char *text) {
-        const size_t at = scratch.names.size();
-        scratch.names.append(text).push_back('\0');
-        return at;
+    // The buffer only grows, and is written with memcpy: no byte is cleared
+    // or counted twice.
+    size_t used = 0;
+    auto keep = [&scratch, &used](const char *text) {
+        const size_t length = std::strlen(text) + 1;
+        if (scratch.names.size() < used + length) scratch.names.resize(2 * (used + length));
+        std::memcpy(&scratch.names[used], text, length);
+        used += length;
+        return used - length;
     };
     std::vector<ConvertedAt> &offsets = scratch.convertedAt;
     offsets.resize(parents);
