@@ -50,7 +50,45 @@ class PairParser {
 // Writes "original mapped\n" at `out` (room for kPairTextMax bytes) and
 // returns the end of what was written.
 constexpr size_t kPairTextMax = 2 * 11 + 2;
-char *formatPair(char *out, int32_t original, int32_t mapped);
+inline char *formatPair(char *out, int32_t original, int32_t mapped);
+
+// "00" to "99": integers are written two digits at a time, as std::to_chars
+// writes them, but without its bounds checks, since the caller has made room
+// for the longest pair.
+extern const char kDigitPairs[201];
+
+inline char *formatInteger(char *out, int32_t value) {
+    uint32_t magnitude = static_cast<uint32_t>(value);
+    if (value < 0) {
+        *out++ = '-';
+        magnitude = 0 - magnitude;
+    }
+    int count = 1;
+    for (uint32_t bound = 10; count < 10 && magnitude >= bound; bound *= 10)
+        ++count;
+    char *at = out + count;
+    while (magnitude >= 100) {
+        const uint32_t pair = (magnitude % 100) * 2;
+        magnitude /= 100;
+        *--at = kDigitPairs[pair + 1];
+        *--at = kDigitPairs[pair];
+    }
+    if (magnitude >= 10) {
+        *--at = kDigitPairs[magnitude * 2 + 1];
+        *--at = kDigitPairs[magnitude * 2];
+    } else {
+        *--at = static_cast<char>('0' + magnitude);
+    }
+    return out + count;
+}
+
+inline char *formatPair(char *out, int32_t original, int32_t mapped) {
+    out = formatInteger(out, original);
+    *out++ = ' ';
+    out = formatInteger(out, mapped);
+    *out++ = '\n';
+    return out;
+}
 
 inline PairParser::Token PairParser::number(const char **at, const char *end, bool last,
                                             int32_t *value) {
