@@ -134,7 +134,9 @@ class PairText {
     void reserve(size_t pairs) {
         if (pairs * kPairTextMax > capacity_) grow(pairs * kPairTextMax);
     }
-    const char *data() const { return data_; }
+    // Never null, even for the empty text, so that it can be handed on to
+    // anything that copies from it.
+    const char *data() const { return data_ != nullptr ? data_ : ""; }
     size_t size() const { return size_; }
     bool operator==(const std::vector<char> &other) const {
         return size_ == other.size() &&
