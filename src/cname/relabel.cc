@@ -92,8 +92,9 @@ void convertParents(NameScratch &scratch) {
         const char *view = convertUnitName(parent.view, unit.view);
         const char *cell = convertUnitName(parent.cell, unit.cell);
         const char *lib = convertUnitName(parent.lib, unit.lib);
-        offsets[i].converted = view != nullptr && cell != nullptr && lib != nullptr;
-        if (!offsets[i].converted) continue;
+        offsets[i].converted = false;
+        if (view == nullptr || cell == nullptr || lib == nullptr) continue;
+        offsets[i].converted = true;
         offsets[i].lib = keep(lib);
         offsets[i].cell = keep(cell);
         offsets[i].view = keep(view);

@@ -68,14 +68,15 @@ inline char *formatInteger(char *out, int32_t value) {
         ++count;
     char *at = out + count;
     while (magnitude >= 100) {
-        const uint32_t pair = (magnitude % 100) * 2;
+        const size_t pair = size_t{magnitude % 100} * 2;
         magnitude /= 100;
         *--at = kDigitPairs[pair + 1];
         *--at = kDigitPairs[pair];
     }
     if (magnitude >= 10) {
-        *--at = kDigitPairs[magnitude * 2 + 1];
-        *--at = kDigitPairs[magnitude * 2];
+        const size_t pair = size_t{magnitude} * 2;
+        *--at = kDigitPairs[pair + 1];
+        *--at = kDigitPairs[pair];
     } else {
         *--at = static_cast<char>('0' + magnitude);
     }

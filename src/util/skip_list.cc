@@ -55,16 +55,17 @@ SkipNode *skipdescend(SkipList *list, uint32_t key, SkipNode **update) {
 // above all others, as when a saved map is read back in order, is known to be
 // new without a descent, and a node of one level is appended right behind it.
 // On 64-bit platforms the address takes the key and the value together.
-static_assert(sizeof(SkipNode *) <= offsetof(SkipNode, forward), "no room for the tail");
+static_assert(sizeof(uintptr_t) <= offsetof(SkipNode, forward), "no room for the tail");
 
 SkipNode *skiptail(const SkipList *list) {
-    SkipNode *tail;
-    std::memcpy(&tail, list->header, sizeof tail);
-    return tail;
+    uintptr_t address;
+    std::memcpy(&address, list->header, sizeof address);
+    return reinterpret_cast<SkipNode *>(address);  // NOLINT(performance-no-int-to-ptr)
 }
 
 void skipsettail(SkipList *list, SkipNode *tail) {
-    std::memcpy(list->header, &tail, sizeof tail);
+    const auto address = reinterpret_cast<uintptr_t>(tail);
+    std::memcpy(list->header, &address, sizeof address);
 }
 
 // Whether `key` is above every key of the list, whose last node is `tail`.
