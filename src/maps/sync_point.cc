@@ -86,37 +86,42 @@ FileIdentity identityOfPath(const std::string &path) {
 }
 #endif
 
+void ContentDigest::mixStep(const char *step) {
+    for (size_t lane = 0; lane < kLanes; ++lane) {
+        uint64_t word;
+        std::memcpy(&word, step + lane * sizeof word, sizeof word);
+        lanes_[lane] = mix(lanes_[lane], word);
+    }
+}
+
 void ContentDigest::add(const char *data, size_t size) {
     if (size == 0) return;  // data may then be null
     length_ += size;
     if (pendingSize_ != 0) {
-        const size_t take = std::min(size, sizeof pending_ - pendingSize_);
+        const size_t take = std::min(size, kStep - pendingSize_);
         std::memcpy(pending_ + pendingSize_, data, take);
         pendingSize_ += take;
         data += take;
         size -= take;
-        if (pendingSize_ < sizeof pending_) return;
-        uint64_t word;
-        std::memcpy(&word, pending_, sizeof word);
-        mix(word);
+        if (pendingSize_ < kStep) return;
+        mixStep(pending_);
         pendingSize_ = 0;
     }
-    for (; size >= 8; data += 8, size -= 8) {
-        uint64_t word;
-        std::memcpy(&word, data, sizeof word);
-        mix(word);
-    }
+    for (; size >= kStep; data += kStep, size -= kStep)
+        mixStep(data);
     std::memcpy(pending_, data, size);
     pendingSize_ = size;
 }
 
 uint64_t ContentDigest::value() const {
+    char tail[kStep] = {};
+    std::memcpy(tail, pending_, pendingSize_);
     ContentDigest last = *this;
-    uint64_t word = 0;
-    std::memcpy(&word, pending_, pendingSize_);
-    last.mix(word);
-    last.mix(length_);
-    return last.hash_;
+    last.mixStep(tail);
+    uint64_t hash = length_;
+    for (uint64_t lane : last.lanes_)
+        hash = mix(hash, lane);
+    return hash;
 }
 
 }  // namespace trel
