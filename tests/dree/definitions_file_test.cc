@@ -1,6 +1,7 @@
 // Library definitions read from a plain-text file.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "design_folder.h"
 
@@ -43,4 +44,58 @@ TEST_F(DefinitionsFile, AMalformedOrUnreadableFileDefinesNothing) {
     EXPECT_EQ(dreeReadDefinitions(root.c_str()), DREE_CANNOT_READ);
     EXPECT_EQ(dreeReadDefinitions(nullptr), DREE_BAD_ARGUMENT);
     EXPECT_EQ(unitDirectory("work", "alu", "sch"), "status 3");
+}
+
+// The unit directory that dreeGetPath composes for lib: its answer when the
+// directory exists, else the path that its message names.
+std::string composedPath(const std::string &lib) {
+    const std::string answer = unitDirectory(lib.c_str(), "alu", "sch");
+    if (answer != "status 4") return answer;
+    const std::string message = dreeLastError();
+    const std::size_t from = std::strlen("no directory ");
+    return message.substr(from, message.rfind(" for ") - from);
+}
+
+// Where each definition puts a unit: relative directories join the folder of
+// the file, whichever separators name it; absolute ones (on Windows also
+// drive-letter and UNC directories) stay as written; trailing separators go,
+// except a root's; the unit's parts join with one '/'.
+TEST_F(DefinitionsFile, PlacesUnitsByThePlatformsPathRules) {
+    makeDirectory("sub/dir/alu/sch");
+#if defined(_WIN32)
+    const std::string folder = root + "\\";  // the file named with backslashes
+#else
+    const std::string folder = root + "/";
+#endif
+    struct Case {
+        std::string lib, directory, unit;
+    };
+    const std::vector<Case> cases = {
+        {"a", "sub/dir//", folder + "sub/dir/alu/sch"},
+        {"b", "/abs/x/", "/abs/x/alu/sch"},
+        {"c", "/", "/alu/sch"},
+#if defined(_WIN32)
+        {"d", "sub\\dir\\", folder + "sub\\dir/alu/sch"},
+        {"e", "C:\\abs\\x\\\\", "C:\\abs\\x/alu/sch"},
+        {"f", "c:/abs/x", "c:/abs/x/alu/sch"},
+        {"g", "C:\\", "C:\\alu/sch"},
+        {"h", "\\\\server\\share\\lib\\", "\\\\server\\share\\lib/alu/sch"},
+        {"i", "\\abs", "\\abs/alu/sch"},
+#else
+        // Backslashes and colons are ordinary characters of POSIX file names.
+        {"d", "sub\\dir\\", folder + "sub\\dir\\/alu/sch"},
+        {"e", "C:/abs", folder + "C:/abs/alu/sch"},
+#endif
+    };
+    std::string text;
+    for (const Case &each : cases)
+        text += each.lib + " " + each.directory + "\n";
+    writeFile("libs.defs", text);
+    ASSERT_EQ(dreeReadDefinitions((folder + "libs.defs").c_str()), DREE_OK) << dreeLastError();
+    for (const Case &each : cases)
+        EXPECT_EQ(composedPath(each.lib), each.unit) << each.lib << " " << each.directory;
+
+    // Defined by call, a directory loses its trailing separators too.
+    ASSERT_EQ(dreeDefineLibrary("z", (folder + "sub/dir//").c_str()), DREE_OK);
+    EXPECT_EQ(composedPath("z"), folder + "sub/dir/alu/sch");
 }

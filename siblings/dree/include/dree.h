@@ -6,6 +6,11 @@
  * (dreeDefineLibrary) or from a definitions file (dreeReadDefinitions), and
  * dreeGetPath answers a unit's directory once that directory exists.
  *
+ * Paths are separated by '/' and, on Windows, also by '\'; there a directory
+ * that starts with a drive letter (C:\designs, C:/designs) or is a UNC path
+ * (\\server\share) is absolute, as one that starts with a separator is
+ * everywhere. A unit's directory joins its parts with one '/'.
+ *
  * Names of libraries, cells and views are refused when they are empty, "." or
  * "..", or contain a path separator ('/' or '\'), so a unit's directory always
  * lies inside its library's directory.
@@ -60,9 +65,10 @@ DREE_EXPORT int dreeDefineLibrary(const char *lib, const char *dir);
  * white space, then its directory (the rest of the line, trailing white space
  * dropped). A '#' at the start of a line or after white space begins a comment
  * that runs to the end of the line; blank lines are skipped. A relative
- * directory is taken relative to the folder that holds the file. The file is
- * taken whole or not at all: when any line is malformed nothing is defined and
- * the message names the file and the line number. */
+ * directory is taken relative to the folder that holds the file, whichever
+ * separators name it. The file is taken whole or not at all: when any line is
+ * malformed nothing is defined and the message names the file and the line
+ * number. */
 DREE_EXPORT int dreeReadDefinitions(const char *file);
 
 /* Forgets every library definition. */

@@ -42,12 +42,15 @@ std::string_view withoutComment(std::string_view line) {
     return line;
 }
 
-// The folder that relative directories of the file are taken from, with a
-// trailing '/', or "" when the file lies in the working directory.
+// The folder that relative directories of the file are taken from, with its
+// trailing separator, or "" when the file lies in the working directory.
 std::string folderOf(std::string_view file) {
-    const std::size_t slash = file.rfind('/');
-    if (slash == std::string_view::npos) return {};
-    return std::string(file.substr(0, slash + 1));
+    std::size_t end = file.size();
+    while (end > 0 && !dree::isSeparator(file[end - 1]))
+        --end;
+    // "C:libs.defs" lies in drive C's working folder: "C:".
+    if (end == 0 && dree::isAbsolute(file)) end = 2;
+    return std::string(file.substr(0, end));
 }
 
 using Definitions = std::vector<std::pair<std::string, std::string>>;
@@ -77,7 +80,7 @@ int parseDefinitions(std::ifstream &input, const char *file, Definitions &defini
             return dree::fail(DREE_BAD_DEFINITION, "%s:%d: NUL byte in the directory", file,
                               number);
         }
-        std::string resolved = directory.front() == '/' ? std::string() : folder;
+        std::string resolved = dree::isAbsolute(directory) ? std::string() : folder;
         resolved.append(directory);
         definitions.emplace_back(std::string(name), std::move(resolved));
     }

@@ -18,8 +18,37 @@ bool dree::isAcceptableName(std::string_view name) {
     return name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+bool dree::isSeparator(char c) {
+#if defined(_WIN32)
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+namespace {
+
+// "C:" and the like: a drive letter and its colon.
+bool hasDriveLetter(std::string_view directory) {
+#if defined(_WIN32)
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return directory.size() >= 2 && isLetter(directory[0]) && directory[1] == ':';
+#else
+    (void)directory;
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool dree::isAbsolute(std::string_view directory) {
+    return (!directory.empty() && isSeparator(directory.front())) || hasDriveLetter(directory);
+}
+
 std::string_view dree::trimTrailingSeparators(std::string_view directory) {
-    while (directory.size() > 1 && directory.back() == '/')
+    // The shortest text that keeps its trailing separator: "/" or "C:\".
+    const std::size_t root = hasDriveLetter(directory) ? 3 : 1;
+    while (directory.size() > root && isSeparator(directory.back()))
         directory.remove_suffix(1);
     return directory;
 }

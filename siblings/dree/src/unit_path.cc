@@ -38,7 +38,8 @@ extern "C" int dreeGetPath(int /*context*/, int /*zero1*/, const char *lib, cons
     std::string unitDirectory;
     try {
         unitDirectory = library->second;
-        if (unitDirectory.back() != '/') unitDirectory += '/';
+        // One separator between the parts, also after a root such as "C:\\".
+        if (!dree::isSeparator(unitDirectory.back())) unitDirectory += '/';
         unitDirectory.append(cell).append("/").append(view);
     } catch (const std::bad_alloc &) {
         return dree::fail(DREE_NO_MEMORY, "no memory for the directory of %s.%s:%s", lib, cell,
