@@ -22,5 +22,13 @@ function(trel_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main trel_warnings)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+    if(WIN32)
+        # Windows test programs run whole under Wine (scripts/check-windows),
+        # from the list below, rather than case by case through CTest.
+        set_property(GLOBAL APPEND PROPERTY TREL_WINDOWS_TEST_PROGRAMS ${name})
+        target_compile_options(${name} PRIVATE
+            -include ${PROJECT_SOURCE_DIR}/tests/windows/posix_compat.h)
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120)
+    endif()
 endfunction()

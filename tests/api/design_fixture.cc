@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -58,14 +59,19 @@ void makeDirectories(const std::string &path) {
 }
 
 void removeTree(const std::string &path) {
+#if defined(_WIN32)
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+#else
     std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
     if (std::system(command.c_str()) != 0) std::perror("rm");
+#endif
 }
 }  // namespace
 
 void DesignTest::SetUp() {
-    char pattern[] = "/tmp/trel-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string pattern = (std::filesystem::temp_directory_path() / "trel-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
     service() = Service{};
     service().root = root_;
@@ -101,3 +107,12 @@ extern "C" int dreeGetPath(int context, int /*zero1*/, const char *lib, const ch
     std::memcpy(dir, path.c_str(), path.size() + 1);
     return 0;
 }
+
+#if defined(_WIN32)
+// libtrel calls dreeGetPath through the import table entry that dree.dll
+// would fill; defining that entry here makes the library call the service
+// above instead, as the program's own definition does on ELF platforms.
+extern "C" {
+decltype(&dreeGetPath) _imp__dreeGetPath = dreeGetPath;
+}
+#endif

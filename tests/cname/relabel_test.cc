@@ -45,7 +45,8 @@ Relabelled lastElement(const std::string &name) {
 class RelabelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "trel-cname-XXXXXX");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "trel-cname-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root = pattern;
         dreeClearLibraries();

@@ -5,7 +5,14 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,7 +41,7 @@ struct ToolCase {
 class ToolDesign : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pagemap-XXXXXX");
+        std::string pattern = (std::filesystem::temp_directory_path() / "pagemap-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
         writeFile("libs.defs", "# test libraries\nwork libs/work\ngates libs/gates\n");
@@ -51,7 +58,13 @@ class ToolDesign : public ::testing::Test {
     ToolResult run(const std::string &commandLine, const std::string &input = "",
                    const std::string &directory = "", const std::string &stdoutPath = "") const {
         const std::string outPath = stdoutPath.empty() ? (root_ / "run.out").string() : stdoutPath;
-        const std::string errPath = root_ / "run.err";
+        const std::string errPath = (root_ / "run.err").string();
+#if defined(_WIN32)
+        const std::string inPath = writeFile("run.in", input);
+        ToolResult result;
+        result.status = runOnWindows(commandLine, directory.empty() ? root_.string() : directory,
+                                     inPath, outPath, errPath);
+#else
         // Where the build's programs run under an emulator (a 32-bit build on
         // a kernel without 32-bit support), the tool runs under it as well.
         std::string command = "cd " + quoted(directory.empty() ? root_.string() : directory) +
@@ -65,6 +78,7 @@ class ToolDesign : public ::testing::Test {
         const int wait = std::system(command.c_str());
         ToolResult result;
         if (WIFEXITED(wait)) result.status = WEXITSTATUS(wait);
+#endif
         if (stdoutPath.empty()) result.out = readFile(outPath);
         result.err = readFile(errPath);
         return result;
@@ -85,13 +99,13 @@ class ToolDesign : public ::testing::Test {
     // path of its page.map.
     std::string makeUnit(const std::string &unit) const {
         std::filesystem::create_directories(root_ / "libs" / unit);
-        return root_ / "libs" / unit / "page.map";
+        return (root_ / "libs" / unit / "page.map").string();
     }
     // Writes `text` to `path`, relative to the design folder or absolute.
     std::string writeFile(const std::string &path, const std::string &text) const {
         std::filesystem::create_directories((root_ / path).parent_path());
         std::ofstream(root_ / path, std::ios::binary) << text;
-        return root_ / path;
+        return (root_ / path).string();
     }
     static std::string readFile(const std::string &path) {
         std::ostringstream text;
@@ -105,6 +119,68 @@ class ToolDesign : public ::testing::Test {
             text += c == '\'' ? std::string("'\\''") : std::string(1, c);
         return text + "'";
     }
+
+#if defined(_WIN32)
+    // Windows has no POSIX shell: the tool starts directly, its standard
+    // streams on the files, its arguments quoted as the C runtime splits them.
+    // pagemap.exe lies beside the test program.
+    static int runOnWindows(const std::string &commandLine, const std::string &directory,
+                            const std::string &inPath, const std::string &outPath,
+                            const std::string &errPath) {
+        char self[MAX_PATH];
+        const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string program(self, length);
+        program = program.substr(0, program.find_last_of("\\/") + 1) + "pagemap.exe";
+        std::string line = windowsQuoted(program);
+        std::istringstream words(commandLine);
+        for (std::string word; words >> word;)
+            line += " " + windowsQuoted(word);
+
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        auto open = [&](const std::string &path, bool write) {
+            return CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                               write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        };
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = open(inPath, false);
+        startup.hStdOutput = open(outPath, true);
+        startup.hStdError = open(errPath, true);
+        PROCESS_INFORMATION process{};
+        DWORD status = static_cast<DWORD>(-1);
+        if (CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                           directory.c_str(), &startup, &process)) {
+            WaitForSingleObject(process.hProcess, INFINITE);
+            GetExitCodeProcess(process.hProcess, &status);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+        for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError}) {
+            if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        }
+        return static_cast<int>(status);
+    }
+    // One argument as the C runtime's command-line splitting gives it back.
+    static std::string windowsQuoted(const std::string &word) {
+        if (!word.empty() && word.find_first_of(" \t\"") == std::string::npos) return word;
+        std::string text = "\"";
+        std::size_t backslashes = 0;
+        for (char c : word) {
+            if (c == '\\') {
+                ++backslashes;
+                continue;
+            }
+            // Backslashes before a quote are doubled, and the quote escaped.
+            text.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+            backslashes = 0;
+            text += c;
+        }
+        return text.append(2 * backslashes, '\\') + "\"";
+    }
+#endif
 
     std::filesystem::path root_;
     // Shell words run before the tool: "ulimit -f 8;", or a command that
