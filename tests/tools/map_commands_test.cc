@@ -110,6 +110,9 @@ TEST_F(MapCommands, FailedSavesAndLostOutputAreErrors) {
 // root may write anywhere), and the file-size limit, whose signal the tool
 // ignores so that the failed write is reported instead of ending the tool.
 TEST_F(MapCommands, FailedSavesSayWhyAndKeepThePreviousFile) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "a file-size limit and another user id to run as are POSIX matters";
+#else
     std::string pairs;
     for (int page = 1; page <= 2000; ++page)
         pairs += std::to_string(page) + " " + std::to_string(page + 1) + "\n";
@@ -144,4 +147,5 @@ TEST_F(MapCommands, FailedSavesSayWhyAndKeepThePreviousFile) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),
                             std::filesystem::directory_iterator()),
               1);  // no temporary file left beside it
+#endif
 }

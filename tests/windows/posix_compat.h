@@ -35,3 +35,17 @@ inline char *mkdtemp(char *pattern) {
     return nullptr;
 }
 #endif
+
+#if defined(_WIN32) && defined(__cplusplus)
+#include <stdlib.h>
+
+// The environment as POSIX sets it; Windows' C runtime has _putenv_s, where
+// an empty value removes the variable.
+inline int setenv(const char *name, const char *value, int overwrite) {
+    if (!overwrite && getenv(name) != nullptr) return 0;
+    return _putenv_s(name, value) == 0 ? 0 : -1;
+}
+inline int unsetenv(const char *name) {
+    return _putenv_s(name, "") == 0 ? 0 : -1;
+}
+#endif

@@ -61,8 +61,10 @@ ExitStatus run(int argc, char **argv) {
 int main(int argc, char **argv) {
     // A save that reaches the file-size limit then fails with EFBIG, which the
     // library reports and survives with the old file in place, instead of the
-    // signal ending the tool in the middle of it.
+    // signal ending the tool in the middle of it. Windows has neither.
+#if defined(SIGXFSZ)
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
     ExitStatus status = kLibraryFailure;
     try {
         status = run(argc, argv);
