@@ -2,15 +2,19 @@
 // plain model of the documented rules. The input decodes into calls: set,
 // delete, lookup, reverse lookup, highest, clear, load with and without
 // reload, single and bulk saves, reset, file-mode switches, the active-map
-// calls, the map file path, and page.map rewritten, damaged or removed from
-// outside between calls. After every call the status, the out value, the
-// last-error text (changed only by failures that carry a message) and every
-// unit's folder (page.map's bytes, no other file) are checked against the
-// model, which keeps each page map's pairs in a std::map along with the rules
-// that protect a map file:
-//   - a mode-0 save replaces page.map only when the page map holds all of the
-//     file's pairs (read whole in mode 0, or there was no file), or the host
-//     cleared it on purpose; otherwise it is refused and the file untouched;
+// calls, the map file path, and page.map rewritten (as another process saves
+// it), damaged or removed from outside between calls. After every call the
+// status, the out value, the last-error text (changed only by failures that
+// carry a message) and every unit's folder (page.map's bytes, no other file)
+// are checked against the model, which keeps each page map's pairs in a
+// std::map along with the rules that protect a map file:
+//   - a mode-0 save replaces a file nobody saved since the page map read or
+//     wrote it only when the page map holds all of its pairs (read whole in
+//     mode 0, or there was no file), or the host cleared it on purpose;
+//     otherwise it is refused and the file untouched;
+//   - a file saved by others since is merged into: its pairs, except that
+//     every page changed here takes this page map's answer; a damaged one is
+//     refused;
 //   - a save in another mode writes no pairs and never empties a file;
 //   - a bulk save goes on past failures and reports the failure.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -23,6 +27,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -110,31 +115,65 @@ std::string canonicalText(const Pairs &pairs) {
 
 // ---- The model. ----
 
+// What a page map last knew of its file: whether it knows anything, which
+// file that was (its identity: 0 when there was none), and its bytes when it
+// read or wrote all of them.
+struct SyncPoint {
+    bool known = false;
+    long identity = 0;
+    bool bytesKnown = false;
+    std::string bytes;
+};
+
 struct ModelMap {
     bool registered = false;
     Pairs pairs;
     bool modified = false;
-    bool holdsFile = true;  // all of the file's pairs, or there was no file
+    bool holdsFile = true;       // all of the file's pairs, or there was no file
+    std::set<uint32_t> changed;  // pages set or removed since the sync point
+    bool allChanged = false;     // cleared on purpose since the sync point
+    SyncPoint sync;
+
+    void change(uint32_t page) {
+        changed.insert(page);
+        modified = true;
+    }
+    void syncWith(const SyncPoint &point) {
+        sync = point;
+        changed.clear();
+        allChanged = false;
+    }
 };
 
 struct Model {
     ModelMap maps[kUnits];
     std::optional<std::string> file[kUnits];  // page.map's bytes, or none
+    long version[kUnits] = {};                // a new number whenever page.map is a new file
+    long nextVersion = 1;
     int mode = 1;
     int active = -1;
+
+    long identity(int u) const { return file[u] ? version[u] : 0; }
+    void replaceFile(int u, const std::string &bytes) {
+        file[u] = bytes;
+        version[u] = nextVersion++;
+    }
 
     // Loads page.map into the unit's page map: the status of the load.
     int load(int u) {
         ModelMap &map = maps[u];
         if (!file[u]) {
             map.holdsFile = true;
+            map.syncWith({true, 0, false, {}});
             return TREL_CANNOT_READ;
         }
         if (mode != 0) {
             map.holdsFile = false;
+            map.syncWith({true, identity(u), false, {}});
             return TREL_OK;
         }
         map.holdsFile = readInto(*file[u], &map.pairs);
+        map.syncWith({true, identity(u), map.holdsFile, *file[u]});
         return map.holdsFile ? TREL_OK : TREL_CANNOT_READ;
     }
 
@@ -143,18 +182,48 @@ struct Model {
     int unit(int u) {
         if (u >= kKnownUnits) return TREL_BAD_SPEC;
         if (maps[u].registered) return TREL_ALREADY_LOADED;
-        maps[u] = ModelMap{true, {}, true, true};
+        maps[u] = ModelMap{};
+        maps[u].registered = true;
+        maps[u].modified = true;
         return load(u);
     }
 
+    // A mode-0 save writes the pairs over a file nobody replaced since the
+    // sync point, refusing when that would drop pairs of the file the page
+    // map does not hold. A file another process saved since is merged into:
+    // its pairs, except that every page changed here takes this map's answer.
     int save(int u) {
         ModelMap &map = maps[u];
         if (mode != 0) {
-            if (!file[u]) file[u] = "";
+            if (!file[u]) replaceFile(u, "");  // opened for appending
             return TREL_OK;
         }
-        if (!map.holdsFile) return TREL_CANNOT_WRITE;
-        file[u] = canonicalText(map.pairs);
+        const std::string present = file[u] ? *file[u] : "";
+        bool changed = !map.sync.known || identity(u) != map.sync.identity;
+        if (changed)
+            changed = !(map.sync.known && map.sync.bytesKnown && present == map.sync.bytes);
+        std::string text;
+        if (changed) {
+            Pairs onFile;
+            if (!readInto(present, &onFile)) return TREL_CANNOT_WRITE;
+            if (map.allChanged) onFile = map.pairs;
+            for (uint32_t page : map.changed) {
+                const auto mine = map.pairs.find(page);
+                if (mine != map.pairs.end()) {
+                    onFile[page] = mine->second;
+                } else {
+                    onFile.erase(page);
+                }
+            }
+            map.pairs = onFile;
+            text = canonicalText(onFile);
+        } else {
+            if (!map.holdsFile) return TREL_CANNOT_WRITE;
+            text = canonicalText(map.pairs);
+        }
+        if (!(changed && text == present)) replaceFile(u, text);
+        map.syncWith({true, identity(u), true, text});
+        map.holdsFile = true;
         map.modified = false;
         return TREL_OK;
     }
@@ -266,7 +335,7 @@ void step(FuzzedDataProvider &input, Model &model) {
                 } else {
                     map.pairs[static_cast<uint32_t>(p)] = m;
                 }
-                map.modified = true;
+                map.change(static_cast<uint32_t>(p));
                 return TREL_OK;
             });
             break;
@@ -276,7 +345,7 @@ void step(FuzzedDataProvider &input, Model &model) {
             status = trelDeletePageMapping(kLib, cell, kView, p);
             named([&](ModelMap &map) {
                 map.pairs.erase(static_cast<uint32_t>(p));
-                map.modified = true;
+                map.change(static_cast<uint32_t>(p));
                 return TREL_OK;
             });
             break;
@@ -336,6 +405,8 @@ void step(FuzzedDataProvider &input, Model &model) {
                 map.pairs.clear();
                 map.modified = true;
                 map.holdsFile = true;  // the host asked for an empty map
+                map.changed.clear();
+                map.allChanged = true;
                 return TREL_OK;
             });
             break;
@@ -417,7 +488,7 @@ void step(FuzzedDataProvider &input, Model &model) {
                 } else {
                     map.pairs[static_cast<uint32_t>(p)] = m;
                 }
-                map.modified = true;
+                map.change(static_cast<uint32_t>(p));
             }
             break;
         }
@@ -430,8 +501,11 @@ void step(FuzzedDataProvider &input, Model &model) {
         }
         case kRewrite:
             if (u < kKnownUnits) {
-                model.file[u] = outsideText(input);
-                fuzzing::writeFile(design().mapFile[u], *model.file[u]);
+                // As another process saves: a new file renamed over page.map.
+                model.replaceFile(u, outsideText(input));
+                const std::string fresh = design().folder[u] + "/outside.tmp";
+                fuzzing::writeFile(fresh, *model.file[u]);
+                FUZZ_REQUIRE(::rename(fresh.c_str(), design().mapFile[u].c_str()) == 0);
             }
             break;
         case kRemove:
