@@ -1,33 +1,221 @@
-// Map file text: any bytes parse without a fault, the pairs do not depend on
-// where the reader's blocks are cut, and written pairs read back as written.
+// Fuzzes map files through the real path: the input is written as a unit's
+// page.map, loaded with trelloadMapFile in mode 0, saved, reloaded and saved
+// again. A reference reader written from the documented format decides what
+// the file holds:
+//   - a file that reads to its end loads with 0, gives the same pairs both
+//     times, and is saved as its canonical text ("%d %d\n" in unsigned page
+//     order), the same bytes both times;
+//   - a damaged one (a token that is not a 32-bit integer, a lone final
+//     number) loads the pairs before the stop with TREL_CANNOT_READ and a
+//     message naming the line; every mode-0 save of it is refused with
+//     TREL_CANNOT_WRITE and the file stays byte for byte, until the host
+//     clears the page map on purpose;
+//   - the folder holds page.map alone after every call;
+//   - fed to the reader in chunks of a few bytes through a small block, the
+//     text gives the same pairs and the same stop.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "api/pair_blocks.h"
-#include "maps/pair_text.h"
+#include <dirent.h>
 
-using testing_pairs::parseInBlocks;
+#include "api/pair_blocks.h"
+#include "dree.h"
+#include "fuzz_support.h"
+#include "maps/registry.h"
+#include "trel.h"
+
+namespace {
+
+// The reference reading: the pairs in file order, and where reading stopped.
+struct Reading {
+    std::vector<std::pair<int32_t, int32_t>> pairs;
+    bool damaged = false;
+    size_t stopOffset = 0;
+};
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// An optional sign and at least one digit, within 32 bits; moves *at past it.
+bool readNumber(const std::string &text, size_t *at, int32_t *value) {
+    size_t p = *at;
+    const bool negative = p < text.size() && text[p] == '-';
+    if (p < text.size() && (text[p] == '-' || text[p] == '+')) ++p;
+    const size_t digits = p;
+    long long magnitude = 0;
+    while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
+        if (magnitude <= (1LL << 32)) magnitude = magnitude * 10 + (text[p] - '0');
+        ++p;
+    }
+    const long long signedValue = negative ? -magnitude : magnitude;
+    if (p == digits || signedValue < INT32_MIN || signedValue > INT32_MAX) return false;
+    *value = static_cast<int32_t>(signedValue);
+    *at = p;
+    return true;
+}
+
+Reading readReference(const std::string &text) {
+    Reading reading;
+    size_t at = 0;
+    for (;;) {
+        while (at < text.size() && isSpace(text[at]))
+            ++at;
+        if (at == text.size()) return reading;
+        const size_t first = at;
+        int32_t original;
+        int32_t mapped;
+        if (!readNumber(text, &at, &original)) {
+            reading.damaged = true;
+            reading.stopOffset = first;
+            return reading;
+        }
+        while (at < text.size() && isSpace(text[at]))
+            ++at;
+        const size_t second = at;
+        if (at == text.size() || !readNumber(text, &at, &mapped)) {
+            reading.damaged = true;
+            reading.stopOffset = at == text.size() ? first : second;  // a lone final number
+            return reading;
+        }
+        reading.pairs.emplace_back(original, mapped);
+    }
+}
+
+using Held = std::map<uint32_t, int32_t>;  // ordered as pages are: unsigned
+
+Held heldPairs(const Reading &reading) {
+    Held held;
+    for (auto [original, mapped] : reading.pairs)
+        held[static_cast<uint32_t>(original)] = mapped;
+    return held;
+}
+
+std::string canonicalText(const Held &held) {
+    std::string text;
+    for (auto [page, mapped] : held)
+        text += std::to_string(static_cast<int32_t>(page)) + " " + std::to_string(mapped) + "\n";
+    return text;
+}
+
+const char *const kLib = "work";
+const char *const kCell = "m";
+const char *const kView = "sch";
+
+struct Unit {
+    std::string folder;
+    std::string mapFile;
+};
+
+const Unit &unit() {
+    static const Unit made = [] {
+        const std::string root = fuzzing::scratchFolder("trel-map-file-fuzz");
+        Unit u{root + "/work/m/sch", root + "/work/m/sch/page.map"};
+        fuzzing::makeDirectories(u.folder);
+        FUZZ_REQUIRE(dreeDefineLibrary(kLib, (root + "/work").c_str()) == DREE_OK);
+        return u;
+    }();
+    return made;
+}
+
+Held loadedPairs() {
+    Held held;
+    const trel::PageMap *map = trel::Registry::instance().lookup({kLib, kCell, kView});
+    FUZZ_REQUIRE(map != nullptr);
+    map->forEachPair(
+        [&](int32_t page, int32_t mapped) { held[static_cast<uint32_t>(page)] = mapped; });
+    return held;
+}
+
+std::string fileBytes() {
+    std::string bytes;
+    FUZZ_REQUIRE(fuzzing::readFile(unit().mapFile, &bytes));
+    return bytes;
+}
+
+bool lastErrorHas(const std::string &part) {
+    char *text = nullptr;
+    trelGetLastError(&text);
+    return std::string(text).find(part) != std::string::npos;
+}
+
+// The unit's folder holds page.map and nothing else: no temporary is left.
+void checkFolder() {
+    DIR *dir = opendir(unit().folder.c_str());
+    FUZZ_REQUIRE(dir != nullptr);
+    int others = 0;
+    while (const dirent *entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        others += name != "." && name != ".." && name != "page.map";
+    }
+    closedir(dir);
+    FUZZ_REQUIRE(others == 0);
+}
+
+void checkLoad(int reload, const Reading &reading, const std::string &text) {
+    const int status = trelloadMapFile(kLib, kCell, kView, reload);
+    FUZZ_REQUIRE(status == (reading.damaged ? TREL_CANNOT_READ : TREL_OK));
+    if (reading.damaged) {
+        size_t line = 1;
+        for (size_t at = 0; at < reading.stopOffset; ++at)
+            line += text[at] == '\n';
+        FUZZ_REQUIRE(lastErrorHas(unit().mapFile + " is damaged at line " + std::to_string(line)));
+    }
+    FUZZ_REQUIRE(loadedPairs() == heldPairs(reading));
+    checkFolder();
+}
+
+// A save in mode 0, single (`all` < 0) or bulk: the canonical text for a whole
+// file, a refusal that leaves the file as it was for a damaged one.
+void checkSave(int all, const Reading &reading, const std::string &text) {
+    const int status = all < 0 ? trelSavePageMap(kLib, kCell, kView) : trelSavePageMaps(all);
+    if (reading.damaged) {
+        FUZZ_REQUIRE(status == TREL_CANNOT_WRITE);
+        FUZZ_REQUIRE(lastErrorHas(unit().mapFile));
+        FUZZ_REQUIRE(fileBytes() == text);
+    } else {
+        FUZZ_REQUIRE(status == TREL_OK);
+        FUZZ_REQUIRE(fileBytes() == canonicalText(heldPairs(reading)));
+    }
+    checkFolder();
+}
+
+void checkBlockCuts(const std::string &text, const Reading &reading) {
+    const size_t chunk = 1 + text.size() % 13;
+    const auto cut = testing_pairs::parseInBlocks(text, chunk);
+    FUZZ_REQUIRE(cut.pairs == reading.pairs);
+    FUZZ_REQUIRE(cut.stopped == reading.damaged);
+    if (reading.damaged) FUZZ_REQUIRE(cut.stopOffset == reading.stopOffset);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    if (size == 0) return 0;
-    // The first byte picks the block size; the rest is the file.
-    const size_t block = 1 + data[0] % 16;
-    const std::string text(reinterpret_cast<const char *>(data + 1), size - 1);
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    const Reading reading = readReference(text);
+    checkBlockCuts(text, reading);
 
-    const auto whole = parseInBlocks(text, text.size() + 1);
-    const auto cut = parseInBlocks(text, block);
-    if (whole.pairs != cut.pairs || whole.stopped != cut.stopped) std::abort();
+    fuzzing::writeFile(unit().mapFile, text);
+    trelReset();
+    trelSetFileMode(TREL_FILE_MODE_TEXT);
+    checkLoad(0, reading, text);
+    checkSave(-1, reading, text);
+    // The saved text (or the damaged file, untouched) reads back the same.
+    const Reading again = reading.damaged ? reading : readReference(fileBytes());
+    checkLoad(1, again, reading.damaged ? text : fileBytes());
+    FUZZ_REQUIRE(loadedPairs() == heldPairs(reading));
+    checkSave(1, reading, text);
 
-    std::string written;
-    char line[trel::kPairTextMax];
-    for (auto [original, mapped] : whole.pairs) {
-        written.append(line, trel::formatPair(line, original, mapped));
+    if (reading.damaged) {
+        // Clearing the page map on purpose lets the next save replace the file.
+        FUZZ_REQUIRE(trelResetPageMap(kLib, kCell, kView) == TREL_OK);
+        FUZZ_REQUIRE(trelSavePageMap(kLib, kCell, kView) == TREL_OK);
+        FUZZ_REQUIRE(fileBytes().empty());
+        checkFolder();
     }
-    const auto reread = parseInBlocks(written, block);
-    if (reread.pairs != whole.pairs || reread.stopped) std::abort();
     return 0;
 }
