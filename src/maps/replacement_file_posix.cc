@@ -33,18 +33,29 @@ bool sameFile(const struct stat &a, const struct stat &b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool writeAll(int fd, const char *data, size_t size, off_t at) {
-    while (size > 0) {
-        ssize_t written = pwrite(fd, data, size, at);
-        if (written < 0) {
+// Writes everything at `at`; *written tells how much got there.
+bool writeAll(int fd, const char *data, size_t size, off_t at, size_t *written) {
+    *written = 0;
+    while (*written < size) {
+        ssize_t wrote =
+            pwrite(fd, data + *written, size - *written, at + static_cast<off_t>(*written));
+        if (wrote < 0) {
             if (errno == EINTR) continue;
             return false;
         }
-        data += written;
-        size -= static_cast<size_t>(written);
-        at += written;
+        *written += static_cast<size_t>(wrote);
     }
     return true;
+}
+
+// Gives a file back its old length after a failed rewrite that changed none
+// of its bytes, keeping errno.
+void restoreLength(int fd, uint64_t size) {
+    const int error = errno;
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        // Only blank room beyond the old content can remain.
+    }
+    errno = error;
 }
 
 // Makes a rename in `file`'s folder durable. A file system that cannot sync
@@ -203,7 +214,8 @@ bool ReplacementFile::replace(const char *data, size_t size) {
 bool ReplacementFile::replaceByRename(const char *data, size_t size) {
     if (ftruncate(temporaryFd_, 0) != 0) return false;
     if (exists_ && fchmod(temporaryFd_, mode_) != 0) return false;
-    if (!writeAll(temporaryFd_, data, size, 0) || fsync(temporaryFd_) != 0) return false;
+    size_t written;
+    if (!writeAll(temporaryFd_, data, size, 0, &written) || fsync(temporaryFd_) != 0) return false;
     // Still under the lock, so no other save can touch the temporary first.
     if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
     published_ = true;
@@ -217,15 +229,17 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
         int error = posix_fallocate(targetFd_, static_cast<off_t>(oldSize_),
                                     static_cast<off_t>(size - oldSize_));
         if (error != 0) {
-            if (ftruncate(targetFd_, static_cast<off_t>(oldSize_)) != 0) {
-                // The file keeps its content; only blank room may remain.
-            }
             errno = error;
+            restoreLength(targetFd_, oldSize_);
             return false;
         }
     }
-    return writeAll(targetFd_, data, size, 0) &&
-           ftruncate(targetFd_, static_cast<off_t>(size)) == 0 && fsync(targetFd_) == 0;
+    size_t written;
+    if (!writeAll(targetFd_, data, size, 0, &written)) {
+        if (written == 0) restoreLength(targetFd_, oldSize_);
+        return false;
+    }
+    return ftruncate(targetFd_, static_cast<off_t>(size)) == 0 && fsync(targetFd_) == 0;
 }
 
 void ReplacementFile::release() {
