@@ -162,13 +162,52 @@ TEST_F(SaveSafetyTest, LinksStayLinksAndEveryNameSeesTheNewPairs) {
     setPairs(20000, 7);
     int status = inChild([] {
         signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = {4096, 4096};
+        rlimit saved = {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = 4096;
         setrlimit(RLIMIT_FSIZE, &limit);
-        return trelSavePageMap("work", "alu", "sch");
+        const int result = trelSavePageMap("work", "alu", "sch");
+        // Whatever the child writes on its way out (coverage counters) is
+        // not cut short by the limit.
+        setrlimit(RLIMIT_FSIZE, &saved);
+        return result;
     });
     EXPECT_EQ(status, TREL_CANNOT_WRITE);
     EXPECT_EQ(readFile(other), "1 1\n2 3\n4 5\n");
     EXPECT_EQ(listDirectory(dir_), (std::vector<std::string>{"other.map", "page.map"}));
+}
+
+TEST_F(SaveSafetyTest, ALinkToAMissingFileAndLeftoverTemporariesAreHandled) {
+    // A link to a file not made yet: the save makes it, the link stays.
+    const std::string store = makeUnit("store", "maps", "all");
+    ASSERT_EQ(::symlink((store + "/alu.map").c_str(), path_.c_str()), 0);
+    trelSetPageMapping("work", "alu", "sch", 1, 2);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_TRUE(S_ISLNK(statOf(path_).st_mode));
+    EXPECT_EQ(readFile(store + "/alu.map"), "1 2\n");
+    ::unlink(path_.c_str());
+
+    // A temporary left by a killed save is taken over and removed, whether
+    // page.map exists or not; a new page.map gets the usual permissions, not
+    // the leftover's.
+    const std::string leftover = dir_ + "/page.ma~";
+    for (bool mapExists : {false, true}) {
+        trelReset();
+        ::unlink(path_.c_str());
+        if (mapExists) writeFile(path_, "7 7\n");
+        writeFile(leftover, "half a sa");
+        ::chmod(leftover.c_str(), 0600);
+        trelSetPageMapping("work", "alu", "sch", 3, 4);
+        EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+        EXPECT_EQ(readFile(path_), mapExists ? "3 4\n7 7\n" : "3 4\n");
+        EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+        if (!mapExists) {
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            EXPECT_EQ(statOf(path_).st_mode & 0777, 0666u & ~mask);
+        }
+    }
 }
 
 TEST_F(SaveSafetyTest, PermissionsAndOwnersAreKeptForAnOrdinaryUser) {

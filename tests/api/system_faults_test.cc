@@ -20,7 +20,7 @@
 
 namespace {
 
-enum class Call { fsync, ftruncate, fchmod, pwrite, rename, fallocate, count };
+enum class Call { fsync, ftruncate, fchmod, pwrite, rename, fallocate, fopen, pread, count };
 
 struct Armed {
     Call call = Call::count;
@@ -63,6 +63,14 @@ ssize_t pwrite(int fd, const void *data, size_t size, off_t at) {
 int rename(const char *from, const char *to) noexcept {
     if (failNow(Call::rename)) return errno = EXDEV, -1;
     return next<int (*)(const char *, const char *)>("rename")(from, to);
+}
+FILE *fopen(const char *path, const char *mode) {
+    if (failNow(Call::fopen)) return errno = EACCES, nullptr;
+    return next<FILE *(*)(const char *, const char *)>("fopen64")(path, mode);
+}
+ssize_t pread(int fd, void *data, size_t size, off_t at) {
+    if (failNow(Call::pread)) return errno = EIO, -1;
+    return next<ssize_t (*)(int, void *, size_t, off_t)>("pread64")(fd, data, size, at);
 }
 int posix_fallocate(int fd, off_t at, off_t size) {
     if (failNow(Call::fallocate)) return ENOSPC;
@@ -133,6 +141,24 @@ TEST_F(SystemFaultTest, EveryFailedStepLeavesTheFileAsItWasAndNoTemporary) {
     EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
     EXPECT_EQ(readFile(path), "1 1\n5 6\n");
     EXPECT_EQ(listDirectory(dir), std::vector<std::string>{"page.map"});
+}
+
+// A map file that exists but cannot be read: a save reads it first and
+// keeps its pairs, and while it still cannot be read nothing is saved over it.
+TEST_F(SystemFaultTest, AFileThatCannotBeReadIsNeverSavedOver) {
+    makeUnit("work", "alu", "sch");
+    const std::string path = mapPath("work", "alu", "sch");
+    writeFile(path, "1 1\n");
+    armed = {Call::fopen, 0};
+    EXPECT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_CANNOT_READ);
+    EXPECT_EQ(lastError(), "Map file " + path + " cannot be read: Permission denied");
+    trelSetPageMapping("work", "alu", "sch", 2, 3);
+    armed = {Call::pread, 0};
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
+    EXPECT_NE(lastError().find("cannot be read now"), std::string::npos);
+    EXPECT_EQ(readFile(path), "1 1\n");
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(path), "1 1\n2 3\n");
 }
 
 }  // namespace
