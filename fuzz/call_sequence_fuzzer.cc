@@ -33,6 +33,7 @@
 
 #include "dree.h"
 #include "fuzz_support.h"
+#include "reference_reading.h"
 #include "trel.h"
 
 namespace {
@@ -64,53 +65,17 @@ const Design &design() {
     return made;
 }
 
-// ---- The reference reading of a map file (see map_file_fuzzer.cc). ----
+// ---- The reference reading of a map file. ----
 
-using Pairs = std::map<uint32_t, int32_t>;  // ordered as pages are: unsigned
-
-bool isSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-bool readNumber(const std::string &text, size_t *at, int32_t *value) {
-    size_t p = *at;
-    const bool negative = p < text.size() && text[p] == '-';
-    if (p < text.size() && (text[p] == '-' || text[p] == '+')) ++p;
-    const size_t digits = p;
-    long long magnitude = 0;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
-        if (magnitude <= (1LL << 32)) magnitude = magnitude * 10 + (text[p] - '0');
-        ++p;
-    }
-    const long long signedValue = negative ? -magnitude : magnitude;
-    if (p == digits || signedValue < INT32_MIN || signedValue > INT32_MAX) return false;
-    *value = static_cast<int32_t>(signedValue);
-    *at = p;
-    return true;
-}
+using Pairs = fuzzing::Held;  // ordered as pages are: unsigned
+using fuzzing::canonicalText;
 
 // Adds the text's pairs to `pairs`; false when reading stops before the end.
 bool readInto(const std::string &text, Pairs *pairs) {
-    size_t at = 0;
-    for (;;) {
-        while (at < text.size() && isSpace(text[at]))
-            ++at;
-        if (at == text.size()) return true;
-        int32_t original;
-        int32_t mapped;
-        if (!readNumber(text, &at, &original)) return false;
-        while (at < text.size() && isSpace(text[at]))
-            ++at;
-        if (!readNumber(text, &at, &mapped)) return false;
+    const fuzzing::Reading reading = fuzzing::readReference(text);
+    for (auto [original, mapped] : reading.pairs)
         (*pairs)[static_cast<uint32_t>(original)] = mapped;
-    }
-}
-
-std::string canonicalText(const Pairs &pairs) {
-    std::string text;
-    for (auto [page, mapped] : pairs)
-        text += std::to_string(static_cast<int32_t>(page)) + " " + std::to_string(mapped) + "\n";
-    return text;
+    return !reading.damaged;
 }
 
 // ---- The model. ----

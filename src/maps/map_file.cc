@@ -93,9 +93,8 @@ std::string saveWouldLose(const PageMap &map) {
                    "replace it";
         case PageMap::FileState::unread:
             return "Map file " + map.path() +
-                   " was not read in file mode 0; saving would lose its pairs: reload it in mode "
-                   "0, "
-                   "or reset the page map to replace it";
+                   " was not read in file mode 0; saving would lose its pairs: reload it in "
+                   "mode 0, or reset the page map to replace it";
         case PageMap::FileState::unreadable:
             break;
     }
