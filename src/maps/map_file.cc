@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "maps/map_merge.h"
+#include "maps/map_reader.h"
 #include "maps/pair_reader.h"
 #include "maps/replacement_file.h"
 #include "trel.h"
@@ -18,45 +20,26 @@
 namespace trel {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 std::string cannotRead(const std::string &path, int error) {
     return "Map file " + path + " cannot be read: " + std::strerror(error);
 }
 
-// The line (from 1) that holds the byte at `offset`. Only a damaged file
-// asks, so the count is not paid for on every load.
-uint64_t lineAt(std::FILE *file, uint64_t offset) {
-    uint64_t line = 1;
-    if (std::fseek(file, 0, SEEK_SET) != 0) return line;
-    std::vector<char> block(kReadBlockSize);
-    while (offset > 0) {
-        size_t want = offset < block.size() ? static_cast<size_t>(offset) : block.size();
-        size_t got = std::fread(block.data(), 1, want, file);
-        if (got == 0) break;
-        for (size_t i = 0; i < got; ++i)
-            line += block[i] == '\n';
-        offset -= got;
-    }
-    return line;
-}
-
-int loadPairs(std::FILE *file, PageMap &map, std::string *problem) {
+int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
     SyncPoint sync;
     sync.known = true;
-    sync.file = identityOf(file);
+    sync.file = file.identity();
     ContentDigest digest;
-    auto source = [file, &digest](char *into, size_t room) {
-        size_t got = std::fread(into, 1, room, file);
-        digest.add(into, got);
-        return ReadChunk{got, got < room && std::feof(file) != 0, std::ferror(file) != 0};
+    auto source = [&file, &digest](char *into, size_t room) {
+        const ReadChunk chunk = file.read(into, room);
+        digest.add(into, chunk.size);
+        return chunk;
     };
     const ReadEnd end = readPairs(source, PageMap::Loader(map));
     // Even a damaged file is the one this page map knows: cleared on purpose,
     // the map may replace that same file, but not one saved since by others.
+    // Pairs kept by the journal of a rewrite cut short come from no file a
+    // save could compare with: a save reads the file again.
+    if (!sync.file.exists) sync.known = false;
     if (end.kind == ReadEnd::Kind::whole) {
         sync.digestKnown = true;
         sync.digest = digest.value();
@@ -67,7 +50,7 @@ int loadPairs(std::FILE *file, PageMap &map, std::string *problem) {
             map.setFileState(PageMap::FileState::held);
             return TREL_OK;
         case ReadEnd::Kind::stopped: {
-            const uint64_t line = lineAt(file, end.stopOffset);
+            const uint64_t line = file.lineAt(end.stopOffset);
             map.setFileState(PageMap::FileState::damaged, line);
             *problem = "Map file " + map.path() + " is damaged at line " + std::to_string(line) +
                        ": only the pairs before it were read";
@@ -161,62 +144,7 @@ PairText mapText(const PageMap &map) {
     return text;
 }
 
-using Pairs = std::vector<std::pair<int32_t, int32_t>>;
-
-// The pairs of a file's text, ascending unsigned, a later pair for a page
-// replacing an earlier one. False when the text cannot be read to its end.
-bool filePairs(const std::vector<char> &text, Pairs *pairs, uint64_t *damagedAt) {
-    size_t next = 0;
-    auto source = [&](char *into, size_t room) {
-        const size_t take = std::min(room, text.size() - next);
-        if (take != 0) std::memcpy(into, text.data() + next, take);
-        next += take;
-        return ReadChunk{take, next == text.size(), false};
-    };
-    std::vector<std::pair<uint32_t, int32_t>> read;
-    const ReadEnd end = readPairs(source, [&](int32_t page, int32_t mapped) {
-        read.emplace_back(static_cast<uint32_t>(page), mapped);
-    });
-    if (end.kind != ReadEnd::Kind::whole) {
-        *damagedAt = end.stopOffset;
-        return false;
-    }
-    std::stable_sort(read.begin(), read.end(),
-                     [](const auto &a, const auto &b) { return a.first < b.first; });
-    pairs->clear();
-    for (size_t i = 0; i < read.size(); ++i) {
-        if (i + 1 < read.size() && read[i + 1].first == read[i].first) continue;
-        pairs->emplace_back(static_cast<int32_t>(read[i].first), read[i].second);
-    }
-    return true;
-}
-
-// The file's pairs, except that every page this page map changed since its
-// sync point takes the page map's answer: its pair, or none.
-Pairs mergedPairs(const Pairs &file, PageMap &map) {
-    Pairs mine;
-    map.forEachPair([&](int32_t page, int32_t mapped) { mine.emplace_back(page, mapped); });
-    if (map.allPagesChanged()) return mine;
-    const std::vector<uint32_t> &changed = map.changedPages();
-    auto isChanged = [&](int32_t page) {
-        return std::binary_search(changed.begin(), changed.end(), static_cast<uint32_t>(page));
-    };
-    auto before = [](const std::pair<int32_t, int32_t> &a, const std::pair<int32_t, int32_t> &b) {
-        return static_cast<uint32_t>(a.first) < static_cast<uint32_t>(b.first);
-    };
-    Pairs result;
-    result.reserve(file.size() + changed.size());
-    for (const auto &pair : file)
-        if (!isChanged(pair.first)) result.push_back(pair);
-    const size_t kept = result.size();
-    for (const auto &pair : mine)
-        if (isChanged(pair.first)) result.push_back(pair);
-    std::inplace_merge(result.begin(), result.begin() + static_cast<std::ptrdiff_t>(kept),
-                       result.end(), before);
-    return result;
-}
-
-PairText pairsText(const Pairs &pairs) {
+PairText pairsText(const PagePairs &pairs) {
     PairText text;
     text.reserve(pairs.size());
     for (const auto &[page, mapped] : pairs)
@@ -230,44 +158,87 @@ int refuse(std::string *problem, std::string message) {
     return TREL_CANNOT_WRITE;
 }
 
+uint64_t digestOf(const char *data, size_t size) {
+    ContentDigest digest;
+    digest.add(data, size);
+    return digest.value();
+}
+
+// What a save found in the file under its lock.
+struct PresentFile {
+    bool changed = false;  // since the page map's sync point
+    PagePairs pairs;       // when changed
+    uint64_t digest = 0;
+};
+
+// Compares the locked file with the sync point: by identity first, so that a
+// file nobody saved since is never read, then by digest. A changed file's
+// pairs are read in the reader's fixed block, so memory follows the pairs,
+// not the bytes. Returns 0, or refuses with TREL_CANNOT_WRITE.
+int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &path,
+            PresentFile *present, std::string *problem) {
+    const FileIdentity &identity = file.present();
+    present->changed = !sync.known || !(identity == sync.file);
+    if (!present->changed || !identity.exists) return TREL_OK;  // removed: counts as empty
+    ContentDigest digest;
+    auto source = [&](char *into, size_t room) {
+        const ReadChunk chunk = file.readPresent(into, room);
+        digest.add(into, chunk.size);
+        return chunk;
+    };
+    FilePairs pairs;
+    ReadEnd end = readPairs(source, pairs);
+    if (end.kind == ReadEnd::Kind::stopped) {
+        // The rest still counts for the digest: it may be the very file this
+        // page map knows, damaged as it was.
+        std::vector<char> block(kReadBlockSize);
+        for (ReadChunk chunk = {};;) {
+            chunk = source(block.data(), block.size());
+            if (chunk.failed) end.kind = ReadEnd::Kind::failed;
+            if (chunk.failed || chunk.end) break;
+        }
+    }
+    if (end.kind == ReadEnd::Kind::failed) {
+        const int reason = errno;
+        return refuse(problem, "Map file " + path + " changed since it was read and " +
+                                   "cannot be read now (" + std::strerror(reason) +
+                                   "); not saving over it");
+    }
+    present->digest = digest.value();
+    if (sync.known && sync.digestKnown && present->digest == sync.digest) {
+        present->changed = false;
+        return TREL_OK;
+    }
+    if (end.kind == ReadEnd::Kind::stopped) {
+        return refuse(problem, "Map file " + path +
+                                   " changed since it was read and is damaged at byte " +
+                                   std::to_string(end.stopOffset) + "; not saving over it");
+    }
+    present->pairs = pairs.settled();
+    return TREL_OK;
+}
+
 int writePairs(PageMap &map, std::string *problem) {
     ReplacementFile file(map.path());
-    if (!file.lock()) {
-        *problem = cannotWriteMessage(map.path());
+    auto failed = [&] {
+        const int reason = errno;
+        *problem = file.refusal().empty() ? cannotWriteMessage(map.path()) : file.refusal();
+        errno = reason;
         return TREL_CANNOT_WRITE;
-    }
-    // The identity comes first: a file nobody saved since is never read.
-    const SyncPoint &sync = map.syncPoint();
-    bool changed = !sync.known || !(identityOfPath(file.target()) == sync.file);
-    std::vector<char> present;
-    if (changed) {
-        if (!file.readTarget(&present)) {
-            const int reason = errno;
-            if (reason == EISDIR || reason == EINVAL) {
-                *problem = cannotWriteMessage(map.path());
-                return TREL_CANNOT_WRITE;
-            }
-            return refuse(problem, "Map file " + map.path() + " changed since it was read and " +
-                                       "cannot be read now (" + std::strerror(reason) +
-                                       "); not saving over it");
-        }
-        ContentDigest digest;
-        digest.add(present.data(), present.size());
-        changed = !(sync.known && sync.digestKnown && digest.value() == sync.digest);
-    }
+    };
+    if (!file.lock()) return failed();
+    PresentFile present;
+    if (const int status = examine(file, map.syncPoint(), map.path(), &present, problem))
+        return status;
 
     PairText text;
-    if (changed) {
+    if (present.changed) {
         // Another process saved since: keep its pairs except where this page
         // map changed something.
-        Pairs onFile;
-        uint64_t damagedAt = 0;
-        if (!filePairs(present, &onFile, &damagedAt)) {
-            return refuse(problem, "Map file " + map.path() +
-                                       " changed since it was read and is damaged at byte " +
-                                       std::to_string(damagedAt) + "; not saving over it");
-        }
-        const Pairs merged = mergedPairs(onFile, map);
+        PagePairs mine;
+        map.forEachPair([&](int32_t page, int32_t mapped) { mine.emplace_back(page, mapped); });
+        const PagePairs merged =
+            mergePairs(present.pairs, mine, map.changedPages(), map.allPagesChanged());
         text = pairsText(merged);
         map.replacePairs(merged);
     } else {
@@ -275,17 +246,27 @@ int writePairs(PageMap &map, std::string *problem) {
         text = mapText(map);
     }
 
-    if (!(changed && text == present) && !file.replace(text.data(), text.size())) {
-        *problem = cannotWriteMessage(map.path());
-        return TREL_CANNOT_WRITE;
-    }
     SyncPoint now;
     now.known = true;
-    now.file = identityOfPath(file.target());
     now.digestKnown = true;
-    ContentDigest digest;
-    digest.add(text.data(), text.size());
-    now.digest = digest.value();
+    now.digest = digestOf(text.data(), text.size());
+    const FileIdentity &found = file.present();
+    if (present.changed && found.exists && found.size == text.size() &&
+        present.digest == now.digest) {
+        now.file = found;  // the merge is what the file holds already
+    } else if (file.replace(text.data(), text.size())) {
+        now.file = file.publishedIdentity();
+    } else {
+        const int status = failed();
+        if (file.published()) {
+            // In place, but not known to be durable: the page map holds what
+            // the file holds, and stays modified so that a later save tries again.
+            now.file = file.publishedIdentity();
+            map.setSyncPoint(now);
+            map.setFileState(PageMap::FileState::held);
+        }
+        return status;
+    }
     map.setSyncPoint(now);
     map.setFileState(PageMap::FileState::held);
     map.setModified(false);
@@ -299,35 +280,38 @@ std::string cannotWriteMessage(const std::string &path) {
 }
 
 int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
-    File file(std::fopen(map.path().c_str(), "rb"));
-    if (!file) {
+    MapReader file(map.path());
+    if (const int error = file.open()) {
         SyncPoint sync;
-        if (errno == ENOENT) {
+        if (error == ENOENT) {
             sync.known = true;  // no file: nothing to lose
             map.setFileState(PageMap::FileState::held);
         } else {
             map.setFileState(PageMap::FileState::unreadable);
-            *problem = cannotRead(map.path(), errno);
+            *problem = cannotRead(map.path(), error);
         }
         map.setSyncPoint(sync);
+        errno = error;
         return TREL_CANNOT_READ;
     }
     if (fileMode != 0) {
         SyncPoint sync;
         sync.known = true;
-        sync.file = identityOf(file.get());
+        sync.file = file.identity();
         map.setSyncPoint(sync);
         map.setFileState(PageMap::FileState::unread);
         return TREL_OK;
     }
-    return loadPairs(file.get(), map, problem);
+    return loadPairs(file, map, problem);
 }
 
 int saveMapFile(PageMap &map, int fileMode, std::string *problem) {
     if (fileMode == 0) return writePairs(map, problem);
     // Nothing is written, so the sync point stays where it is.
-    File file(std::fopen(map.path().c_str(), "ab"));
-    if (file) return TREL_OK;
+    if (std::FILE *file = std::fopen(map.path().c_str(), "ab")) {
+        std::fclose(file);
+        return TREL_OK;
+    }
     *problem = cannotWriteMessage(map.path());
     return TREL_CANNOT_WRITE;
 }

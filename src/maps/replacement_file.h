@@ -1,58 +1,89 @@
-// Replacing a map file's content without ever losing it.
+// Replacing a map file's content without ever losing it, while other
+// processes save and load the same file.
 //
-// The normal way is to write the new content to a temporary file beside the
-// file, check every write and the sync, and rename it over the file, then sync
-// the folder: a reader sees the old content or the new, never a mix, and a
-// crash leaves the old file whole. Where a new file would lose something the
-// old one has, the file is instead rewritten in place, every write and the
-// sync checked:
+// A save holds the file's save lock (see map_lock.h) from before it looks at
+// the file until the new content is in place and its identity is known, so
+// saves of one file, from any process or user, take turns, and each sees the
+// file the last one published. The lock is taken on the file the path names
+// and checked again once held: a save that waited while another renamed a
+// new file over the path starts again on that file. A file not made yet is
+// locked through the temporary that will become it.
+//
+// The normal way to publish is to write the new content to the file's one
+// temporary beside it, check every write and the sync, give it the old
+// file's permissions, owner, extended attributes and access control list,
+// and rename it over the file, then sync the folder: a reader sees the old
+// content or the new, never a mix, and a crash leaves the old file whole.
+// Where a new file would lose something the old one has, the file is instead
+// rewritten in place, its old content first kept in a journal (see
+// rewrite_journal.h) and loads held off by the content lock:
 //   - the file has other names (hard links), which a rename would leave with
 //     the old pairs;
 //   - its owner or group cannot be given to a new file;
-//   - no new file can be made in the folder although the file is writable.
-// A symbolic link is followed: the file it points to is replaced and the link
-// stays a link. A file the process may not write is refused, as opening it
-// for writing would refuse it.
+//   - its extended attributes or access control list cannot be copied.
+// A folder that takes no new file (write-protected, or holding another
+// user's temporary that cannot be removed) leaves no room for the journal:
+// such a rewrite is refused rather than made unsafely. A symbolic link is
+// followed: the file it points to is replaced and the link stays a link. A
+// file the process may not write is refused, as opening it for writing would
+// refuse it.
 //
-// Each map file has one temporary name, the file's own name with its last
-// character replaced by '~' ("page.ma~"), no longer than the file's name, so
-// any path that fits the platform's limit has a temporary that fits too. The
-// temporary is held under a lock for the whole save, so two processes saving
-// one file take turns, and one left by a killed process is taken over and
-// reused by the next save, which removes it: a folder holds at most one.
+// The temporary's name is the file's own name with its last character
+// replaced by '~' ("page.ma~"), no longer than the file's name, so any path
+// that fits the platform's limit has a temporary that fits too. Only the
+// holder of the file's save lock uses it, under a lock of its own; one left
+// by a killed process is taken over by the next save or load, which restores
+// the file from it when it is the journal of a rewrite cut short, and
+// removes it: a folder holds at most one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "maps/pair_reader.h"
+#include "maps/sync_point.h"
 
 namespace trel {
+
+class Deadline;
 
 class ReplacementFile {
   public:
     explicit ReplacementFile(std::string path) : path_(std::move(path)) {}
     ReplacementFile(const ReplacementFile &) = delete;
     ReplacementFile &operator=(const ReplacementFile &) = delete;
-    // Releases the lock; a temporary that was not renamed is removed first.
+    // Releases the locks; a temporary that was not renamed is removed first.
     ~ReplacementFile();
 
-    // Finds the file to replace, checks that it may be written and takes the
-    // file's lock, waiting a while for another process's save to end. False,
-    // with errno telling why, when the file cannot be written.
+    // Finds the file to replace, checks that it may be written, takes its
+    // save lock (waiting a while for another process's save to end) and puts
+    // back a rewrite cut short. False, with errno telling why and, where the
+    // system's reason alone would mislead, a message in refusal().
     bool lock();
 
     // The file whose content is replaced (after following a link).
     const std::string &target() const { return target_; }
-
-    // Reads the file's present content, under the lock. False, with errno
-    // telling why, when it cannot be read; a missing file reads as empty.
-    bool readTarget(std::vector<char> *bytes);
+    // The file as it is under the lock; not existing when there is none.
+    const FileIdentity &present() const { return present_; }
+    // Reads the present file from its start, a block a call, through the
+    // locked descriptor; for a source of readPairs. A file this process may
+    // write but not read fails with EACCES.
+    ReadChunk readPresent(char *into, size_t room);
 
     // Makes [data, data + size) the file's content. False, with errno telling
-    // why, when anything on the way failed; the file is then as it was, except
-    // after a failed write in place (see above), which is reported the same.
+    // why, when anything on the way failed: the file is then as it was,
+    // unless published() says the new content is in place all the same (see
+    // refusal()).
     bool replace(const char *data, size_t size);
+    // After replace(): whether the new content is the file now, and the new
+    // file's identity, taken from its descriptor while still locked.
+    bool published() const { return published_; }
+    const FileIdentity &publishedIdentity() const { return publishedIdentity_; }
+
+    // Why lock() or replace() failed where errno alone would mislead; empty
+    // otherwise.
+    const std::string &refusal() const { return refusal_; }
 
   private:
     bool replaceByRename(const char *data, size_t size);
@@ -62,24 +93,37 @@ class ReplacementFile {
     std::string path_;
     std::string target_;
     std::string temporary_;
-    bool exists_ = false;   // the target exists
-    bool inPlace_ = false;  // decided by lock(): rename would lose something
+    FileIdentity present_;
+    bool published_ = false;
+    FileIdentity publishedIdentity_;
+    std::string refusal_;
+    uint64_t readAt_ = 0;  // readPresent's position
 #if defined(_WIN32)
     void *temporaryHandle_ = nullptr;
+    void *targetHandle_ = nullptr;
 #else
-    int temporaryFd_ = -1;  // the locked temporary, -1 when none could be made
-    int targetFd_ = -1;     // the existing target, opened for writing
+    bool takeTemporary(const Deadline &deadline);
+    bool keepsProtections();
+
+    int targetFd_ = -1;     // the present file, locked
+    int temporaryFd_ = -1;  // the temporary, locked, fresh; -1 when none could be made
+    int temporaryError_ = 0;
     bool targetReadable_ = false;
-    bool published_ = false;
-    uint64_t oldSize_ = 0;
+    bool inPlace_ = false;
+    bool keepJournal_ = false;  // a failed rewrite's journal, for the next save or load
     unsigned ownerId_ = 0;
     unsigned groupId_ = 0;
     unsigned mode_ = 0;
+    unsigned links_ = 0;
 #endif
 };
 
 // The temporary name of a file: its last character replaced by '~', or by
 // '#' when it is '~' already.
 std::string temporaryNameFor(const std::string &file);
+
+// The file a path names after following symbolic links, also when the last
+// one points to a file not made yet.
+std::string followLinks(const std::string &path);
 
 }  // namespace trel

@@ -1,256 +1,320 @@
-// Replacing a map file on POSIX systems: fcntl locks on the temporary,
-// rename and a folder sync, or a checked rewrite in place.
+// Replacing a map file on POSIX systems: record locks on the file itself, a
+// rename of the synced temporary and a folder sync, or a rewrite in place
+// behind a journal.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <ctime>
+#include <cstdio>
+#include <cstring>
+#include <vector>
 
+#include "maps/map_lock.h"
+#include "maps/posix_io.h"
 #include "maps/replacement_file.h"
+#include "maps/rewrite_journal.h"
 
 namespace trel {
 namespace {
-
-// How long a save waits for another process's save of the same file.
-constexpr int kLockWaitMilliseconds = 10000;
-
-bool lockWhole(int fd) {
-    struct flock whole = {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    for (int waited = 0;; waited += 5) {
-        if (fcntl(fd, F_SETLK, &whole) == 0) return true;
-        if ((errno != EACCES && errno != EAGAIN) || waited >= kLockWaitMilliseconds) return false;
-        const timespec pause = {0, 5000000};  // 5 ms
-        nanosleep(&pause, nullptr);
-    }
-}
 
 bool sameFile(const struct stat &a, const struct stat &b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Writes everything at `at`; *written tells how much got there.
-bool writeAll(int fd, const char *data, size_t size, off_t at, size_t *written) {
-    *written = 0;
-    while (*written < size) {
-        ssize_t wrote =
-            pwrite(fd, data + *written, size - *written, at + static_cast<off_t>(*written));
-        if (wrote < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        *written += static_cast<size_t>(wrote);
-    }
+// Refusals of a new name in a folder, as opposed to a folder that is gone.
+bool cannotMakeFile(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == EISDIR || error == ELOOP;
+}
+
+// Gives `from` the name `to` unless `to` exists.
+bool renameNoReplace(const char *from, const char *to) {
+#if defined(RENAME_NOREPLACE)
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+#endif
+    // No such rename on this file system: a second name, then the first goes.
+    // Should the second step fail, the next save removes the extra name.
+    if (::link(from, to) != 0) return false;
+    const int error = errno;
+    ::unlink(from);
+    errno = error;
     return true;
 }
 
-// Gives a file back its old length after a failed rewrite that changed none
-// of its bytes, keeping errno.
-void restoreLength(int fd, uint64_t size) {
-    const int error = errno;
-    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        // Only blank room beyond the old content can remain.
+// The value of the extended attribute `name`. False with errno when it
+// cannot be read.
+bool attributeValue(int fd, const char *name, std::vector<char> *value) {
+    for (int tries = 0; tries < 4; ++tries) {
+        const ssize_t size = fgetxattr(fd, name, nullptr, 0);
+        if (size < 0) return false;
+        value->resize(static_cast<size_t>(size));
+        const ssize_t got = fgetxattr(fd, name, value->data(), value->size());
+        if (got >= 0) {
+            value->resize(static_cast<size_t>(got));
+            return true;
+        }
+        if (errno != ERANGE) return false;  // ERANGE: it grew meanwhile
     }
-    errno = error;
-}
-
-// Makes a rename in `file`'s folder durable. A file system that cannot sync
-// folders says so with EINVAL; its renames are as durable as it makes them.
-bool syncFolderOf(const std::string &file) {
-    const size_t slash = file.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool synced = fsync(fd) == 0 || errno == EINVAL;
-    int error = errno;
-    ::close(fd);
-    errno = error;
-    return synced;
-}
-
-// Closes without changing errno.
-void closeQuietly(int *fd) {
-    if (*fd < 0) return;
-    int error = errno;
-    ::close(*fd);
-    errno = error;
-    *fd = -1;
+    return false;
 }
 
 }  // namespace
+
+std::string followLinks(const std::string &path) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link;
+        if (::lstat(at.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return at;
+        char text[PATH_MAX];
+        const ssize_t length = ::readlink(at.c_str(), text, sizeof text);
+        if (length <= 0 || static_cast<size_t>(length) >= sizeof text) return at;
+        std::string next(text, static_cast<size_t>(length));
+        at = next[0] == '/' ? next : folderOf(at) + "/" + next;
+    }
+    return at;  // a loop of links: opening it reports ELOOP
+}
 
 ReplacementFile::~ReplacementFile() {
     release();
 }
 
 bool ReplacementFile::lock() {
-    target_ = path_;
-    struct stat link;
-    bool danglingLink = false;
-    if (::lstat(path_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        // The link stays: the file it points to gets the new content.
-        if (char *resolved = ::realpath(path_.c_str(), nullptr)) {
-            target_ = resolved;
-            std::free(resolved);
-        } else {
-            danglingLink = true;  // writing through it creates the file it names
-        }
-    }
-
-    struct stat existing;
-    exists_ = ::stat(target_.c_str(), &existing) == 0;
-    if (exists_) {
-        if (!S_ISREG(existing.st_mode)) {
-            errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
-            return false;
-        }
-        // Refused exactly when opening the file for writing is refused; the
-        // open itself changes nothing. Reading it too spares a second
-        // descriptor, whose close would drop a lock held on this one.
-        targetFd_ = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-        targetReadable_ = targetFd_ >= 0;
-        if (targetFd_ < 0) targetFd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        if (targetFd_ < 0) return false;
-        oldSize_ = static_cast<uint64_t>(existing.st_size);
-        ownerId_ = existing.st_uid;
-        groupId_ = existing.st_gid;
-        mode_ = existing.st_mode & 07777;
-    } else if (danglingLink) {
-        targetFd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-        if (targetFd_ < 0) return false;
-        target_ = path_;
-    }
-
+    const Deadline deadline(kLockWaitMilliseconds);
+    target_ = followLinks(path_);
     temporary_ = temporaryNameFor(target_);
     for (;;) {
-        bool created = true;
-        temporaryFd_ =
-            ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (temporaryFd_ < 0 && errno == EEXIST) {
-            // Another save's temporary, or one left by a killed process.
-            created = false;
-            temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-            if (temporaryFd_ < 0 && errno == ENOENT) continue;
+        release();  // what an earlier round held, when the path moved on
+        constexpr int kOpen = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        targetFd_ = ::open(target_.c_str(), O_RDWR | kOpen);
+        targetReadable_ = targetFd_ >= 0;
+        if (targetFd_ < 0 && errno == EACCES) targetFd_ = ::open(target_.c_str(), O_WRONLY | kOpen);
+        if (targetFd_ < 0) {
+            if (errno != ENOENT) return false;
+            // No file yet: the temporary that is to become it is locked.
+            present_ = {};
+            if (!takeTemporary(deadline)) return false;
+            if (temporaryFd_ < 0) {
+                errno = temporaryError_;
+                return false;
+            }
+            struct stat made;
+            if (::lstat(target_.c_str(), &made) == 0) continue;  // made meanwhile, unlocked
+            return true;
         }
-        if (temporaryFd_ < 0) {
-            // A write-protected folder: the file itself is still writable, and
-            // its own lock keeps other saves out while it is rewritten.
-            if (targetFd_ >= 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-                inPlace_ = true;
-                return lockWhole(targetFd_);
+        struct stat held;
+        if (fstat(targetFd_, &held) != 0) return false;
+        if (!S_ISREG(held.st_mode)) {
+            errno = S_ISDIR(held.st_mode) ? EISDIR : EINVAL;
+            return false;
+        }
+        if (!takeMapLock(targetFd_, MapLock::save, true, deadline)) {
+            if (errno == EAGAIN) {
+                refusal_ = "Map file " + target_ +
+                           " is being saved by another process; gave up waiting for it";
             }
             return false;
         }
-        if (!lockWhole(temporaryFd_)) {
-            closeQuietly(&temporaryFd_);
+        struct stat named;
+        if (::stat(target_.c_str(), &named) != 0 || !sameFile(held, named)) continue;
+        // A leftover is dealt with first: it may be the journal of a rewrite
+        // of this file cut short, which changes the file back.
+        if (!takeTemporary(deadline)) return false;
+        if (fstat(targetFd_, &held) != 0) return false;
+        present_ = identityOfDescriptor(targetFd_);
+        ownerId_ = held.st_uid;
+        groupId_ = held.st_gid;
+        mode_ = held.st_mode & 07777;
+        links_ = static_cast<unsigned>(held.st_nlink);
+        if (temporaryFd_ < 0) {
+            refusal_ = "Map file " + target_ + " cannot be saved: no file can be made beside it (" +
+                       std::strerror(temporaryError_) +
+                       ") to replace it, or to keep its pairs while it is rewritten";
+            errno = temporaryError_;
             return false;
         }
-        // The previous holder may have renamed or removed it meanwhile.
+        if (links_ > 1) {
+            inPlace_ = true;
+        } else if ((ownerId_ != geteuid() || groupId_ != getegid()) &&
+                   fchown(temporaryFd_, ownerId_, groupId_) != 0) {
+            inPlace_ = true;
+        }
+        return true;
+    }
+}
+
+bool ReplacementFile::takeTemporary(const Deadline &deadline) {
+    for (;;) {
+        closeQuietly(&temporaryFd_);
+        temporaryFd_ =
+            ::open(temporary_.c_str(),
+                   O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+        const bool made = temporaryFd_ >= 0;
+        if (!made && errno == EEXIST) {
+            temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+            if (temporaryFd_ < 0 && errno == ENOENT) continue;  // gone meanwhile
+            if (temporaryFd_ < 0 && errno != ENFILE && errno != EMFILE) {
+                // Another user's, a link or a folder: removed where the
+                // folder allows it, else there is no temporary to be had.
+                if (::unlink(temporary_.c_str()) == 0 || errno == ENOENT) continue;
+                temporaryError_ = errno == EISDIR ? EEXIST : errno;
+                return true;
+            }
+        }
+        if (temporaryFd_ < 0) {
+            if (!cannotMakeFile(errno)) return false;
+            temporaryError_ = errno;
+            return true;
+        }
+        if (!takeMapLock(temporaryFd_, MapLock::save, true, deadline)) return false;
         struct stat held;
         struct stat named;
         if (fstat(temporaryFd_, &held) != 0 || ::lstat(temporary_.c_str(), &named) != 0 ||
             !sameFile(held, named)) {
-            closeQuietly(&temporaryFd_);
-            continue;
+            continue;  // renamed or removed by the save that held it
         }
-        // A leftover carries an earlier file's permissions; a new map file
-        // gets a fresh temporary with the usual ones.
-        if (!created && !exists_) {
-            ::unlink(temporary_.c_str());
-            closeQuietly(&temporaryFd_);
-            continue;
+        if (made) return true;
+        // Left by a save or a rewrite cut short.
+        JournalHeader header;
+        if (targetFd_ >= 0 &&
+            isCompleteJournal(temporaryFd_, identityOfDescriptor(targetFd_), &header)) {
+            if (!takeMapLock(targetFd_, MapLock::content, true, deadline) ||
+                !restoreFromJournal(temporaryFd_, targetFd_, header) ||
+                !closeJournal(temporaryFd_)) {
+                return false;
+            }
+            dropMapLock(targetFd_, MapLock::content);
         }
-        break;
+        if (::unlink(temporary_.c_str()) != 0) {
+            temporaryError_ = errno;
+            closeQuietly(&temporaryFd_);
+            return true;
+        }
     }
+}
 
-    if (danglingLink) {
-        inPlace_ = true;
-    } else if (exists_) {
-        inPlace_ = existing.st_nlink > 1;
-        // The new file must keep the old one's owner and group, or the file
-        // is rewritten in place so that it keeps them.
-        if (!inPlace_ && (ownerId_ != geteuid() || groupId_ != getegid()) &&
-            fchown(temporaryFd_, ownerId_, groupId_) != 0) {
-            inPlace_ = true;
+ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
+    if (!targetReadable_) {
+        errno = EACCES;
+        return {0, false, true};
+    }
+    size_t got = 0;
+    if (!readAt(targetFd_, into, room, readAt_, &got)) return {0, false, true};
+    readAt_ += got;
+    return {got, got < room, false};
+}
+
+bool ReplacementFile::replace(const char *data, size_t size) {
+    if (!inPlace_ && present_.exists) {
+        if (fchmod(temporaryFd_, mode_) != 0) return false;
+        inPlace_ = !keepsProtections();
+    }
+    return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
+}
+
+bool ReplacementFile::keepsProtections() {
+    ssize_t length = flistxattr(targetFd_, nullptr, 0);
+    if (length < 0) return errno == ENOTSUP;  // a file system without them
+    std::vector<char> names(static_cast<size_t>(length) + 1);
+    length = flistxattr(targetFd_, names.data(), names.size());
+    if (length < 0) return false;
+    std::vector<char> value;
+    std::vector<char> given;
+    for (const char *name = names.data(); name < names.data() + length;
+         name += std::strlen(name) + 1) {
+        if (!attributeValue(targetFd_, name, &value)) {
+            if (errno == ENODATA) continue;  // removed meanwhile
+            return false;
         }
+        // A new file may have some already, such as a security label.
+        if (attributeValue(temporaryFd_, name, &given) && given == value) continue;
+        if (fsetxattr(temporaryFd_, name, value.data(), value.size(), 0) != 0) return false;
     }
     return true;
 }
 
-bool ReplacementFile::readTarget(std::vector<char> *bytes) {
-    bytes->clear();
-    struct stat now;
-    if (::stat(target_.c_str(), &now) != 0) return errno == ENOENT;
-    if (!S_ISREG(now.st_mode)) {
-        errno = S_ISDIR(now.st_mode) ? EISDIR : EINVAL;
-        return false;
-    }
-    int fd = targetReadable_ ? targetFd_ : ::open(target_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool read = true;
-    char block[1 << 16];
-    for (off_t at = 0;;) {
-        ssize_t got = pread(fd, block, sizeof block, at);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            read = got == 0;
-            break;
-        }
-        bytes->insert(bytes->end(), block, block + got);
-        at += got;
-    }
-    if (fd != targetFd_) closeQuietly(&fd);
-    return read;
-}
-
-bool ReplacementFile::replace(const char *data, size_t size) {
-    return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
-}
-
 bool ReplacementFile::replaceByRename(const char *data, size_t size) {
-    if (ftruncate(temporaryFd_, 0) != 0) return false;
-    if (exists_ && fchmod(temporaryFd_, mode_) != 0) return false;
-    size_t written;
-    if (!writeAll(temporaryFd_, data, size, 0, &written) || fsync(temporaryFd_) != 0) return false;
-    // Still under the lock, so no other save can touch the temporary first.
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+    if (!writeAt(temporaryFd_, data, size, 0) || fsync(temporaryFd_) != 0) return false;
+    // Still under the locks, so no other save can touch either file first.
+    const bool renamed = present_.exists ? ::rename(temporary_.c_str(), target_.c_str()) == 0
+                                         : renameNoReplace(temporary_.c_str(), target_.c_str());
+    if (!renamed) return false;
     published_ = true;
-    return syncFolderOf(target_);
+    publishedIdentity_ = identityOfDescriptor(temporaryFd_);
+    if (syncFolderOf(target_) != FolderSync::failed) return true;
+    refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
+               "its folder could not be synced (" + std::strerror(errno) + ")";
+    return false;
 }
 
 bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
-    // Room for the longer content is taken before the first byte changes, so a
-    // full disk or a size limit refuses the save with the file intact.
-    if (size > oldSize_) {
-        int error = posix_fallocate(targetFd_, static_cast<off_t>(oldSize_),
-                                    static_cast<off_t>(size - oldSize_));
-        if (error != 0) {
-            errno = error;
-            restoreLength(targetFd_, oldSize_);
-            return false;
-        }
-    }
-    size_t written;
-    if (!writeAll(targetFd_, data, size, 0, &written)) {
-        if (written == 0) restoreLength(targetFd_, oldSize_);
+    if (!targetReadable_) {
+        refusal_ = "Map file " + target_ +
+                   " cannot be rewritten in place: it cannot be read to keep its pairs meanwhile";
+        errno = EACCES;
         return false;
     }
-    return ftruncate(targetFd_, static_cast<off_t>(size)) == 0 && fsync(targetFd_) == 0;
+    // No load reads the file from here on until the rewrite is done.
+    const Deadline deadline(kLockWaitMilliseconds);
+    if (!takeMapLock(targetFd_, MapLock::content, true, deadline)) return false;
+    // The journal is readable by those who may read the file, and no others.
+    if (fchmod(temporaryFd_, mode_ & 0666) != 0) return false;
+    if (!writeJournal(temporaryFd_, targetFd_, present_.size, present_) ||
+        syncFolderOf(temporary_) == FolderSync::failed) {
+        return false;
+    }
+    // Room for a longer content first, so that a full disk is met before the
+    // file changes; a file system that cannot reserve room says EOPNOTSUPP.
+    bool done = true;
+    if (size > present_.size) {
+        const int error = posix_fallocate(targetFd_, static_cast<off_t>(present_.size),
+                                          static_cast<off_t>(size - present_.size));
+        if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
+            errno = error;
+            done = false;
+        }
+    }
+    done = done && writeAt(targetFd_, data, size, 0) &&
+           ftruncate(targetFd_, static_cast<off_t>(size)) == 0 && fsync(targetFd_) == 0 &&
+           closeJournal(temporaryFd_);
+    if (done) {
+        published_ = true;
+        publishedIdentity_ = identityOfDescriptor(targetFd_);
+        return true;
+    }
+    const int error = errno;
+    JournalHeader header;
+    if (isCompleteJournal(temporaryFd_, present_, &header)) {
+        // Put the old content back now; should that fail too, the journal
+        // stays for the next load or save of the file to do it.
+        if (!restoreFromJournal(temporaryFd_, targetFd_, header) || !closeJournal(temporaryFd_))
+            keepJournal_ = true;
+    } else {
+        // The journal was emptied: the new content stands, synced or not.
+        published_ = true;
+        publishedIdentity_ = identityOfDescriptor(targetFd_);
+        refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable (" +
+                   std::strerror(error) + ")";
+    }
+    errno = error;
+    return false;
 }
 
 void ReplacementFile::release() {
-    // The temporary goes while the lock still keeps other saves away from it.
-    if (temporaryFd_ >= 0 && !published_) {
-        int error = errno;
+    // The temporary goes while its lock still keeps other saves away from it,
+    // unless it became the file, or is a journal still needed.
+    if (temporaryFd_ >= 0 && !(published_ && !inPlace_) && !keepJournal_) {
+        const int error = errno;
         ::unlink(temporary_.c_str());
         errno = error;
     }
     closeQuietly(&temporaryFd_);
     closeQuietly(&targetFd_);
+    readAt_ = 0;
+    inPlace_ = false;
+    keepJournal_ = false;
 }
 
 }  // namespace trel

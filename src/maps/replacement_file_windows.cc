@@ -48,6 +48,10 @@ bool fail() {
 
 }  // namespace
 
+std::string followLinks(const std::string &path) {
+    return path;
+}
+
 ReplacementFile::~ReplacementFile() {
     release();
 }
@@ -55,8 +59,8 @@ ReplacementFile::~ReplacementFile() {
 bool ReplacementFile::lock() {
     target_ = path_;
     const DWORD attributes = GetFileAttributesA(target_.c_str());
-    exists_ = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists_) {
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists) {
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             errno = EISDIR;
             return false;
@@ -77,6 +81,17 @@ bool ReplacementFile::lock() {
                         FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             temporaryHandle_ = handle;
+            // The file as it is now, read through a handle of its own.
+            HANDLE target = CreateFileA(target_.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (target != INVALID_HANDLE_VALUE) {
+                targetHandle_ = target;
+                present_ = identityOfHandle(target);
+            } else if (exists) {
+                present_.exists = true;  // there, but not readable: a changed file
+                present_.inode = ~uint64_t{0};
+            }
             return true;
         }
         const DWORD error = GetLastError();
@@ -88,24 +103,26 @@ bool ReplacementFile::lock() {
     }
 }
 
-bool ReplacementFile::readTarget(std::vector<char> *bytes) {
-    bytes->clear();
-    const DWORD attributes = GetFileAttributesA(target_.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // removed: reads as empty
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        errno = EISDIR;
-        return false;
+ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
+    if (targetHandle_ == nullptr) {
+        errno = EACCES;
+        return {0, false, true};
     }
-    std::FILE *file = std::fopen(target_.c_str(), "rb");
-    if (file == nullptr) return false;
-    char block[1 << 16];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-        bytes->insert(bytes->end(), block, block + got);
-    const bool read = std::ferror(file) == 0;
-    std::fclose(file);
-    if (!read) errno = EIO;
-    return read;
+    size_t got = 0;
+    while (got < room) {
+        const size_t left = room - got;
+        DWORD read = 0;
+        if (!ReadFile(static_cast<HANDLE>(targetHandle_), into + got,
+                      left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left), &read,
+                      nullptr)) {
+            setErrnoFrom(GetLastError());
+            return {0, false, true};
+        }
+        if (read == 0) break;
+        got += read;
+    }
+    readAt_ += got;
+    return {got, got < room, false};
 }
 
 bool ReplacementFile::replace(const char *data, size_t size) {
@@ -126,6 +143,10 @@ bool ReplacementFile::replaceByRename(const char *data, size_t size) {
         size -= written;
     }
     if (!FlushFileBuffers(handle)) return fail();
+    if (targetHandle_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(targetHandle_));
+        targetHandle_ = nullptr;
+    }
     // The handle allows deletion, so the move works while the lock is held;
     // write-through returns only once the new name is on disk.
     if (!MoveFileExA(temporary_.c_str(), target_.c_str(),
@@ -133,6 +154,8 @@ bool ReplacementFile::replaceByRename(const char *data, size_t size) {
         return fail();
     }
     temporary_.clear();
+    published_ = true;
+    publishedIdentity_ = identityOfHandle(handle);
     return true;
 }
 
@@ -141,6 +164,10 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
 }
 
 void ReplacementFile::release() {
+    if (targetHandle_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(targetHandle_));
+        targetHandle_ = nullptr;
+    }
     if (temporaryHandle_ == nullptr) return;
     const int error = errno;
     HANDLE handle = static_cast<HANDLE>(temporaryHandle_);

@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 #if defined(_WIN32)
-#include <io.h>
 #include <windows.h>
 #endif
 
@@ -11,81 +10,48 @@
 #include <cstring>
 
 namespace trel {
-namespace {
 
 #if defined(_WIN32)
 // The C runtime's stat calls disagree between an open file and its path (the
 // device number) and keep whole seconds only, so identities come from the
-// system: volume, file index, size and the write time in 100 ns steps.
-FileIdentity identityFromHandle(HANDLE handle) {
+// system: volume, file index, size and the write time in its 100 ns ticks.
+FileIdentity identityOfHandle(void *handle) {
     FileIdentity identity;
     BY_HANDLE_FILE_INFORMATION info;
-    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        !GetFileInformationByHandle(static_cast<HANDLE>(handle), &info)) {
         return identity;
     }
     identity.exists = true;
     identity.device = info.dwVolumeSerialNumber;
     identity.inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    identity.modifiedNs =
-        static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
-                             info.ftLastWriteTime.dwLowDateTime) *
-        100;
+    identity.modifiedNs = static_cast<int64_t>(
+        (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime);
     return identity;
 }
 #else
-using Status = struct stat;
-int statusOf(std::FILE *file, Status *status) {
-    return fstat(fileno(file), status);
-}
-int statusOfPath(const std::string &path, Status *status) {
-    return ::stat(path.c_str(), status);
-}
-int64_t modifiedNs(const Status &status) {
-    return static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+namespace {
+
+int64_t nanoseconds(const timespec &time) {
+    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-FileIdentity identityFrom(int result, const Status &status) {
+}  // namespace
+
+FileIdentity identityOfDescriptor(int fd) {
     FileIdentity identity;
-    if (result != 0) return identity;
+    struct stat status;
+    if (fstat(fd, &status) != 0) return identity;
     identity.exists = true;
     identity.device = static_cast<uint64_t>(status.st_dev);
     identity.inode = static_cast<uint64_t>(status.st_ino);
     identity.size = static_cast<uint64_t>(status.st_size);
-    identity.modifiedNs = modifiedNs(status);
+    identity.modifiedNs = nanoseconds(status.st_mtim);
+    identity.changedNs = nanoseconds(status.st_ctim);
     return identity;
 }
 #endif
-
-}  // namespace
-
-#if defined(_WIN32)
-FileIdentity identityOf(std::FILE *file) {
-    return identityFromHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))));
-}
-
-FileIdentity identityOfPath(const std::string &path) {
-    HANDLE handle =
-        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    FileIdentity identity = identityFromHandle(handle);
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    return identity;
-}
-#else
-FileIdentity identityOf(std::FILE *file) {
-    Status status;
-    const int result = statusOf(file, &status);
-    return identityFrom(result, status);
-}
-
-FileIdentity identityOfPath(const std::string &path) {
-    Status status;
-    const int result = statusOfPath(path, &status);
-    return identityFrom(result, status);
-}
-#endif
-
 void ContentDigest::mixStep(const char *step) {
     for (size_t lane = 0; lane < kLanes; ++lane) {
         uint64_t word;

@@ -1,6 +1,6 @@
 // What a page map last read in full from its map file or wrote there: the
-// file's identity (device, inode, size, modification time) and a digest of its
-// bytes. A save compares the file with it to learn whether another process
+// file's identity (device, inode, size, modification and change times) and a
+// digest of its bytes. A save compares the file with it to learn whether another process
 // has saved since; the identity is checked first, so an unchanged file is
 // never read, and the digest confirms a change before pairs are merged.
 #pragma once
@@ -17,19 +17,25 @@ struct FileIdentity {
     uint64_t device = 0;
     uint64_t inode = 0;
     uint64_t size = 0;
-    int64_t modifiedNs = 0;
+    int64_t modifiedNs = 0;  // on Windows, in the system's 100 ns ticks
+    // The inode change time, which every write, rename and change of links or
+    // permissions moves and which no writer can set back: a rewrite that
+    // keeps the size and restores the modification time still shows here.
+    int64_t changedNs = 0;
 
     bool operator==(const FileIdentity &other) const {
         return exists == other.exists &&
                (!exists || (device == other.device && inode == other.inode && size == other.size &&
-                            modifiedNs == other.modifiedNs));
+                            modifiedNs == other.modifiedNs && changedNs == other.changedNs));
     }
 };
 
-// The identity of an open file, or of the file at a path (not existing when
-// it cannot be found).
-FileIdentity identityOf(std::FILE *file);
-FileIdentity identityOfPath(const std::string &path);
+// The identity of an open file (not existing when it cannot be told).
+#if defined(_WIN32)
+FileIdentity identityOfHandle(void *handle);
+#else
+FileIdentity identityOfDescriptor(int fd);
+#endif
 
 // A 64-bit digest of a byte stream, the same however the stream is cut.
 class ContentDigest {

@@ -1,0 +1,58 @@
+// The journal that makes a rewrite in place safe against a crash.
+//
+// Before the first byte of a map file changes in place, its old content is
+// copied, synced, into the file's one temporary (see replacement_file.h),
+// behind a header that names the file by device and inode and gives the old
+// content's length and digest. The header is written last, so only a whole
+// copy carries one. Once the new content is synced, the journal is emptied
+// and synced: that is the moment the rewrite counts as done.
+//
+// So a complete journal of a file, found by someone who holds the file's
+// content lock, means a rewrite was cut short: the file may be torn, and
+// its old content is put back before anything reads it. A journal whose
+// header names another file, or whose copy is not whole, means the file
+// itself was never touched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "maps/sync_point.h"
+
+namespace trel {
+
+// The header's size; the old content follows it.
+constexpr size_t kJournalHeaderSize = 128;
+
+struct JournalHeader {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;    // of the old content
+    uint64_t digest = 0;  // ContentDigest of the old content
+};
+
+// The header as kJournalHeaderSize bytes of text: a line that no map file
+// holds ("#" is no number), padded with blanks.
+std::string journalHeaderText(const JournalHeader &header);
+// False when `text` (of `size` bytes) is no header.
+bool parseJournalHeader(const char *text, size_t size, JournalHeader *header);
+// Whether a header names the file of `identity`.
+bool journalNames(const JournalHeader &header, const FileIdentity &identity);
+
+#if !defined(_WIN32)
+// Whether the open temporary `journal` is a complete journal of the file of
+// `identity`; its header then goes to *header.
+bool isCompleteJournal(int journal, const FileIdentity &identity, JournalHeader *header);
+// Copies the first `size` bytes of `file` into `journal` (empty, opened for
+// writing), header last, and syncs it. False with errno.
+bool writeJournal(int journal, int file, uint64_t size, const FileIdentity &identity);
+// Puts the journal's old content back into `file` and syncs it. False with errno.
+bool restoreFromJournal(int journal, int file, const JournalHeader &header);
+// Empties the journal and syncs it: the rewrite is done. False with errno.
+bool closeJournal(int journal);
+// Reads the old content from the journal: for a source of readPairs.
+bool readJournal(int journal, uint64_t at, char *into, size_t room, size_t *got);
+#endif
+
+}  // namespace trel
