@@ -44,7 +44,10 @@ extern "C" {
 #define TREL_CANNOT_READ 4
 /* The map file cannot be written: "Failed to open map file %s for write";
  * or a mode-0 save would lose pairs the file holds (it was damaged, not read
- * in mode 0, or unreadable): a message saying why, the file untouched. */
+ * in mode 0, or unreadable), another process's save held the file's lock for
+ * longer than the wait, or the file cannot be rewritten safely: a message
+ * saying why, the file untouched. The one exception says so: the new pairs
+ * are in place but the folder sync failed ("... may not be durable"). */
 #define TREL_CANNOT_WRITE 5
 /* Unknown unit, null name, or key or path too long:
  * "Wrong lib.cell:view specification (%s.%s:%s)". */
@@ -135,11 +138,15 @@ TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
 /* Saves one registered page map: TREL_NOT_LOADED when the unit has none,
  * TREL_CANNOT_WRITE when it cannot be written (errno then tells the system's
- * reason) or when saving would lose pairs the file holds. In mode 0 the new
- * content replaces page.map only once it is completely written and synced, so
- * a failed save leaves the previous file as it was. A successful mode-0 save
- * clears the modified flag; a save in another mode writes no pairs and leaves
- * the flag set. */
+ * reason) or when saving would lose pairs the file holds. In mode 0 the save
+ * holds the file's lock against other processes' saves, merges what another
+ * process saved since this page map last read or wrote the file (pages
+ * changed here take this map's answer), and the new content replaces
+ * page.map only once it is completely written and synced, or, where the file
+ * is rewritten in place, once its old content is kept to fall back on; so a
+ * failed or killed save leaves the previous pairs. A successful mode-0 save
+ * always leaves the file and clears the modified flag; a save in another mode
+ * writes no pairs and leaves the flag set. */
 TREL_EXPORT int TREL_CALL trelSavePageMap(const char *lib, const char *cell, const char *view);
 
 /* Stores the address of the last-error text (NUL-terminated, at most 1023

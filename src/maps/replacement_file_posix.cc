@@ -146,18 +146,22 @@ bool ReplacementFile::lock() {
 }
 
 bool ReplacementFile::takeTemporary(const Deadline &deadline) {
+    constexpr int kOpen = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     for (;;) {
         closeQuietly(&temporaryFd_);
-        temporaryFd_ =
-            ::open(temporary_.c_str(),
-                   O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+        temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpen, 0666);
         const bool made = temporaryFd_ >= 0;
+        bool writable = made;
         if (!made && errno == EEXIST) {
-            temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+            // Another save's, or one left by a save or rewrite cut short; one
+            // this process may not write is still read, for its journal.
+            temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | kOpen);
+            writable = temporaryFd_ >= 0;
+            if (!writable && errno == EACCES)
+                temporaryFd_ = ::open(temporary_.c_str(), O_RDONLY | kOpen);
             if (temporaryFd_ < 0 && errno == ENOENT) continue;  // gone meanwhile
             if (temporaryFd_ < 0 && errno != ENFILE && errno != EMFILE) {
-                // Another user's, a link or a folder: removed where the
-                // folder allows it, else there is no temporary to be had.
+                // A link or a folder: removed where the folder allows it.
                 if (::unlink(temporary_.c_str()) == 0 || errno == ENOENT) continue;
                 temporaryError_ = errno == EISDIR ? EEXIST : errno;
                 return true;
@@ -168,7 +172,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
             temporaryError_ = errno;
             return true;
         }
-        if (!takeMapLock(temporaryFd_, MapLock::save, true, deadline)) return false;
+        if (!takeMapLock(temporaryFd_, MapLock::save, writable, deadline)) return false;
         struct stat held;
         struct stat named;
         if (fstat(temporaryFd_, &held) != 0 || ::lstat(temporary_.c_str(), &named) != 0 ||
@@ -176,13 +180,15 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
             continue;  // renamed or removed by the save that held it
         }
         if (made) return true;
-        // Left by a save or a rewrite cut short.
+        // A leftover: the journal of a rewrite of this file cut short puts
+        // the old content back; then it goes, whoever made it, where the
+        // folder allows.
         JournalHeader header;
         if (targetFd_ >= 0 &&
             isCompleteJournal(temporaryFd_, identityOfDescriptor(targetFd_), &header)) {
             if (!takeMapLock(targetFd_, MapLock::content, true, deadline) ||
                 !restoreFromJournal(temporaryFd_, targetFd_, header) ||
-                !closeJournal(temporaryFd_)) {
+                (writable && !closeJournal(temporaryFd_))) {
                 return false;
             }
             dropMapLock(targetFd_, MapLock::content);
