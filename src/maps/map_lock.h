@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "maps/native_file.h"
+
 namespace trel {
 
 enum class MapLock { save = 0, content = 1 };
@@ -32,12 +34,12 @@ class Deadline {
     int64_t endNs_;
 };
 
-// Takes the lock on the open file `fd` (opened for writing when exclusive, for
+// Takes the lock on the open `file` (opened for writing when exclusive, for
 // reading when shared), waiting for other processes' locks until `deadline`.
 // False with errno: EAGAIN when the wait ran out, or the system's reason.
-bool takeMapLock(int fd, MapLock which, bool exclusive, const Deadline &deadline);
+bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline);
 // Gives the lock up before the descriptor closes.
-void dropMapLock(int fd, MapLock which);
+void dropMapLock(NativeFile file, MapLock which);
 
 // Whether errno says the file system keeps no record locks at all.
 bool locksUnsupported(int error);

@@ -7,15 +7,15 @@
 
 #include "maps/map_lock.h"
 #include "maps/map_reader.h"
-#include "maps/posix_io.h"
+#include "maps/native_file.h"
 #include "maps/replacement_file.h"
 #include "maps/rewrite_journal.h"
 
 namespace trel {
 
 MapReader::~MapReader() {
-    closeQuietly(&journal_);
-    closeQuietly(&fd_);
+    closeFile(&journal_);
+    closeFile(&fd_);
 }
 
 int MapReader::open() {
@@ -35,15 +35,15 @@ int MapReader::open() {
         // saves there refuse, so reading unlocked is safe.
         if (!takeMapLock(fd_, MapLock::content, false, deadline) && !locksUnsupported(errno)) {
             const int error = errno;
-            closeQuietly(&fd_);
+            closeFile(&fd_);
             return error;
         }
-        identity_ = identityOfDescriptor(fd_);
+        identity_ = identityOfFile(fd_);
         journal_ = ::open(temporaryNameFor(target).c_str(), kOpen | O_NOFOLLOW);
         if (journal_ < 0) return 0;  // no leftover: the usual case
         JournalHeader header;
         if (!isCompleteJournal(journal_, identity_, &header)) {
-            closeQuietly(&journal_);
+            closeFile(&journal_);
             return 0;
         }
         if (round == 1) {
@@ -54,8 +54,8 @@ int MapReader::open() {
             return 0;
         }
         // A rewrite was cut short: a save's lock puts the file back.
-        closeQuietly(&journal_);
-        closeQuietly(&fd_);
+        closeFile(&journal_);
+        closeFile(&fd_);
         ReplacementFile(target).lock();
     }
     return 0;

@@ -23,7 +23,7 @@ MapReader::~MapReader() {
 int MapReader::open() {
     file_ = std::fopen(path_.c_str(), "rb");
     if (file_ == nullptr) return errno;
-    identity_ = identityOfHandle(reinterpret_cast<void *>(_get_osfhandle(_fileno(stream(file_)))));
+    identity_ = identityOfFile(reinterpret_cast<void *>(_get_osfhandle(_fileno(stream(file_)))));
     return 0;
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "maps/map_lock.h"
-#include "maps/posix_io.h"
+#include "maps/native_file.h"
 #include "maps/replacement_file.h"
 #include "maps/rewrite_journal.h"
 
@@ -123,7 +123,7 @@ bool ReplacementFile::lock() {
         // of this file cut short, which changes the file back.
         if (!takeTemporary(deadline)) return false;
         if (fstat(targetFd_, &held) != 0) return false;
-        present_ = identityOfDescriptor(targetFd_);
+        present_ = identityOfFile(targetFd_);
         ownerId_ = held.st_uid;
         groupId_ = held.st_gid;
         mode_ = held.st_mode & 07777;
@@ -148,7 +148,7 @@ bool ReplacementFile::lock() {
 bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     constexpr int kOpen = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     for (;;) {
-        closeQuietly(&temporaryFd_);
+        closeFile(&temporaryFd_);
         temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpen, 0666);
         const bool made = temporaryFd_ >= 0;
         bool writable = made;
@@ -184,8 +184,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         // the old content back; then it goes, whoever made it, where the
         // folder allows.
         JournalHeader header;
-        if (targetFd_ >= 0 &&
-            isCompleteJournal(temporaryFd_, identityOfDescriptor(targetFd_), &header)) {
+        if (targetFd_ >= 0 && isCompleteJournal(temporaryFd_, identityOfFile(targetFd_), &header)) {
             if (!takeMapLock(targetFd_, MapLock::content, true, deadline) ||
                 !restoreFromJournal(temporaryFd_, targetFd_, header) ||
                 (writable && !closeJournal(temporaryFd_))) {
@@ -195,7 +194,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         }
         if (::unlink(temporary_.c_str()) != 0) {
             temporaryError_ = errno;
-            closeQuietly(&temporaryFd_);
+            closeFile(&temporaryFd_);
             return true;
         }
     }
@@ -248,7 +247,7 @@ bool ReplacementFile::replaceByRename(const char *data, size_t size) {
                                          : renameNoReplace(temporary_.c_str(), target_.c_str());
     if (!renamed) return false;
     published_ = true;
-    publishedIdentity_ = identityOfDescriptor(temporaryFd_);
+    publishedIdentity_ = identityOfFile(temporaryFd_);
     if (syncFolderOf(target_) != FolderSync::failed) return true;
     refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
                "its folder could not be synced (" + std::strerror(errno) + ")";
@@ -287,7 +286,7 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
            closeJournal(temporaryFd_);
     if (done) {
         published_ = true;
-        publishedIdentity_ = identityOfDescriptor(targetFd_);
+        publishedIdentity_ = identityOfFile(targetFd_);
         return true;
     }
     const int error = errno;
@@ -300,7 +299,7 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
     } else {
         // The journal was emptied: the new content stands, synced or not.
         published_ = true;
-        publishedIdentity_ = identityOfDescriptor(targetFd_);
+        publishedIdentity_ = identityOfFile(targetFd_);
         refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable (" +
                    std::strerror(error) + ")";
     }
@@ -316,8 +315,8 @@ void ReplacementFile::release() {
         ::unlink(temporary_.c_str());
         errno = error;
     }
-    closeQuietly(&temporaryFd_);
-    closeQuietly(&targetFd_);
+    closeFile(&temporaryFd_);
+    closeFile(&targetFd_);
     readAt_ = 0;
     inPlace_ = false;
     keepJournal_ = false;

@@ -87,7 +87,7 @@ bool ReplacementFile::lock() {
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (target != INVALID_HANDLE_VALUE) {
                 targetHandle_ = target;
-                present_ = identityOfHandle(target);
+                present_ = identityOfFile(target);
             } else if (exists) {
                 present_.exists = true;  // there, but not readable: a changed file
                 present_.inode = ~uint64_t{0};
@@ -155,7 +155,7 @@ bool ReplacementFile::replaceByRename(const char *data, size_t size) {
     }
     temporary_.clear();
     published_ = true;
-    publishedIdentity_ = identityOfHandle(handle);
+    publishedIdentity_ = identityOfFile(handle);
     return true;
 }
 

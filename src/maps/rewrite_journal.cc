@@ -1,14 +1,38 @@
-// The journal header's text form.
+// The journal of a rewrite in place: its header and its operations.
 #include "maps/rewrite_journal.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace trel {
 namespace {
 
 constexpr char kMagic[] = "#page.map journal 1 ";
+constexpr size_t kBlock = size_t{1} << 20;
+
+// Copies `size` bytes from `from` at `fromAt` to `to` at `toAt`; `digest`,
+// when given, gets the bytes copied.
+bool copyBytes(NativeFile from, uint64_t fromAt, NativeFile to, uint64_t toAt, uint64_t size,
+               ContentDigest *digest) {
+    std::vector<char> block(kBlock);
+    for (uint64_t done = 0; done < size;) {
+        const uint64_t left = size - done;
+        const size_t want = left < block.size() ? static_cast<size_t>(left) : block.size();
+        size_t got = 0;
+        if (!readAt(from, block.data(), want, fromAt + done, &got)) return false;
+        if (got < want) {
+            errno = EIO;  // shorter than it was under the lock
+            return false;
+        }
+        if (!writeAt(to, block.data(), got, toAt + done)) return false;
+        if (digest != nullptr) digest->add(block.data(), got);
+        done += got;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -36,6 +60,49 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header) {
 
 bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
     return identity.exists && header.device == identity.device && header.inode == identity.inode;
+}
+
+bool isCompleteJournal(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
+    char text[kJournalHeaderSize];
+    size_t got = 0;
+    if (!readAt(journal, text, sizeof text, 0, &got) || !parseJournalHeader(text, got, header) ||
+        !journalNames(*header, identity)) {
+        return false;
+    }
+    if (identityOfFile(journal).size != kJournalHeaderSize + header->size) return false;
+    ContentDigest digest;
+    std::vector<char> block(kBlock);
+    for (uint64_t at = 0; at < header->size; at += got) {
+        if (!readJournal(journal, at, block.data(), block.size(), &got) || got == 0) return false;
+        digest.add(block.data(), got);
+    }
+    return digest.value() == header->digest;
+}
+
+bool writeJournal(NativeFile journal, NativeFile file, uint64_t size,
+                  const FileIdentity &identity) {
+    JournalHeader header;
+    header.device = identity.device;
+    header.inode = identity.inode;
+    header.size = size;
+    ContentDigest digest;
+    if (!copyBytes(file, 0, journal, kJournalHeaderSize, size, &digest)) return false;
+    header.digest = digest.value();
+    const std::string text = journalHeaderText(header);
+    return writeAt(journal, text.data(), text.size(), 0) && syncFile(journal);
+}
+
+bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header) {
+    return copyBytes(journal, kJournalHeaderSize, file, 0, header.size, nullptr) &&
+           setLength(file, header.size) && syncFile(file);
+}
+
+bool closeJournal(NativeFile journal) {
+    return setLength(journal, 0) && syncFile(journal);
+}
+
+bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_t *got) {
+    return readAt(journal, into, room, kJournalHeaderSize + at, got);
 }
 
 }  // namespace trel

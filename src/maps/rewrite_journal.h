@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "maps/native_file.h"
 #include "maps/sync_point.h"
 
 namespace trel {
@@ -40,19 +41,17 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header);
 // Whether a header names the file of `identity`.
 bool journalNames(const JournalHeader &header, const FileIdentity &identity);
 
-#if !defined(_WIN32)
 // Whether the open temporary `journal` is a complete journal of the file of
 // `identity`; its header then goes to *header.
-bool isCompleteJournal(int journal, const FileIdentity &identity, JournalHeader *header);
-// Copies the first `size` bytes of `file` into `journal` (empty, opened for
-// writing), header last, and syncs it. False with errno.
-bool writeJournal(int journal, int file, uint64_t size, const FileIdentity &identity);
-// Puts the journal's old content back into `file` and syncs it. False with errno.
-bool restoreFromJournal(int journal, int file, const JournalHeader &header);
-// Empties the journal and syncs it: the rewrite is done. False with errno.
-bool closeJournal(int journal);
-// Reads the old content from the journal: for a source of readPairs.
-bool readJournal(int journal, uint64_t at, char *into, size_t room, size_t *got);
-#endif
+bool isCompleteJournal(NativeFile journal, const FileIdentity &identity, JournalHeader *header);
+// Copies the first `size` bytes of `file` into `journal` (empty, open for
+// writing), header last, and syncs it.
+bool writeJournal(NativeFile journal, NativeFile file, uint64_t size, const FileIdentity &identity);
+// Puts the journal's old content back into `file` and syncs it.
+bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header);
+// Empties the journal and syncs it: the rewrite is done.
+bool closeJournal(NativeFile journal);
+// Reads the old content kept in the journal, from `at`.
+bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_t *got);
 
 }  // namespace trel

@@ -15,7 +15,7 @@ namespace trel {
 // The C runtime's stat calls disagree between an open file and its path (the
 // device number) and keep whole seconds only, so identities come from the
 // system: volume, file index, size and the write time in its 100 ns ticks.
-FileIdentity identityOfHandle(void *handle) {
+FileIdentity identityOfFile(NativeFile handle) {
     FileIdentity identity;
     BY_HANDLE_FILE_INFORMATION info;
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
@@ -39,7 +39,7 @@ int64_t nanoseconds(const timespec &time) {
 
 }  // namespace
 
-FileIdentity identityOfDescriptor(int fd) {
+FileIdentity identityOfFile(NativeFile fd) {
     FileIdentity identity;
     struct stat status;
     if (fstat(fd, &status) != 0) return identity;

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "maps/native_file.h"
+
 namespace trel {
 
 struct FileIdentity {
@@ -31,11 +33,7 @@ struct FileIdentity {
 };
 
 // The identity of an open file (not existing when it cannot be told).
-#if defined(_WIN32)
-FileIdentity identityOfHandle(void *handle);
-#else
-FileIdentity identityOfDescriptor(int fd);
-#endif
+FileIdentity identityOfFile(NativeFile file);
 
 // A 64-bit digest of a byte stream, the same however the stream is cut.
 class ContentDigest {
