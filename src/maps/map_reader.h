@@ -1,6 +1,6 @@
 // Opening a map file for a load, so that the load reads one whole version of
-// it: on POSIX systems the file's content lock (see map_lock.h) is held
-// shared while it is read, so a rewrite in place never changes it meanwhile,
+// it: the file's content lock (see map_lock.h) is held shared while it is
+// read, so a rewrite in place never changes it meanwhile,
 // and a rewrite cut short by a crash is put back first (see
 // rewrite_journal.h). A process that may not write the file reads the old
 // content from the journal instead.
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "maps/native_file.h"
 #include "maps/pair_reader.h"
 #include "maps/sync_point.h"
 
@@ -33,18 +34,14 @@ class MapReader {
     uint64_t lineAt(uint64_t offset);
 
   private:
+    bool readAt(uint64_t at, char *into, size_t room, size_t *got);
+
     std::string path_;
     FileIdentity identity_;
     uint64_t at_ = 0;
-#if defined(_WIN32)
-    void *file_ = nullptr;  // the open std::FILE
-#else
-    bool readAt(uint64_t at, char *into, size_t room, size_t *got);
-
-    int fd_ = -1;
-    int journal_ = -1;  // the journal read instead of the file, or -1
+    NativeFile file_ = kNoFile;
+    NativeFile journal_ = kNoFile;  // read instead of the file when open
     uint64_t journalSize_ = 0;
-#endif
 };
 
 }  // namespace trel

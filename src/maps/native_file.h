@@ -18,6 +18,11 @@ using NativeFile = int;
 constexpr NativeFile kNoFile = -1;
 #endif
 
+// Opens a file for reading, sharing it with every other reader and writer.
+// Without `followLink`, a symbolic link as the last part of the path is
+// refused with ELOOP where the platform tells links apart.
+NativeFile openToRead(const std::string &path, bool followLink);
+
 // Writes all of [data, data + size) at `at`.
 bool writeAt(NativeFile file, const char *data, size_t size, uint64_t at);
 // Reads up to `room` bytes at `at`, fewer only at the end of the file; *got
@@ -27,6 +32,10 @@ bool readAt(NativeFile file, char *into, size_t room, uint64_t at, size_t *got);
 bool syncFile(NativeFile file);
 // Makes the file `size` bytes long.
 bool setLength(NativeFile file, uint64_t size);
+// Takes room for a file growing from `size` to `newSize` bytes, so that a
+// full disk is met before its content changes; a file system that cannot
+// reserve room leaves it to the writes.
+bool reserveRoom(NativeFile file, uint64_t size, uint64_t newSize);
 // Closes *file if open and sets it to kNoFile, keeping errno.
 void closeFile(NativeFile *file);
 

@@ -8,6 +8,11 @@
 
 namespace trel {
 
+NativeFile openToRead(const std::string &path, bool followLink) {
+    return ::open(path.c_str(),
+                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW));
+}
+
 bool writeAt(NativeFile file, const char *data, size_t size, uint64_t at) {
     size_t written = 0;
     while (written < size) {
@@ -46,6 +51,15 @@ bool syncFile(NativeFile file) {
 
 bool setLength(NativeFile file, uint64_t size) {
     return ftruncate(file, static_cast<off_t>(size)) == 0;
+}
+
+bool reserveRoom(NativeFile file, uint64_t size, uint64_t newSize) {
+    if (newSize <= size) return true;
+    const int error =
+        posix_fallocate(file, static_cast<off_t>(size), static_cast<off_t>(newSize - size));
+    if (error == 0 || error == EOPNOTSUPP || error == EINVAL) return true;
+    errno = error;
+    return false;
 }
 
 void closeFile(NativeFile *file) {

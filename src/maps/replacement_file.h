@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <string>
 
+#include "maps/native_file.h"
 #include "maps/pair_reader.h"
 #include "maps/sync_point.h"
 
@@ -86,6 +87,7 @@ class ReplacementFile {
     const std::string &refusal() const { return refusal_; }
 
   private:
+    bool takeTemporary(const Deadline &deadline);
     bool replaceByRename(const char *data, size_t size);
     bool replaceInPlace(const char *data, size_t size);
     void release();
@@ -97,20 +99,16 @@ class ReplacementFile {
     bool published_ = false;
     FileIdentity publishedIdentity_;
     std::string refusal_;
-    uint64_t readAt_ = 0;  // readPresent's position
-#if defined(_WIN32)
-    void *temporaryHandle_ = nullptr;
-    void *targetHandle_ = nullptr;
-#else
-    bool takeTemporary(const Deadline &deadline);
-    bool keepsProtections();
-
-    int targetFd_ = -1;     // the present file, locked
-    int temporaryFd_ = -1;  // the temporary, locked, fresh; -1 when none could be made
-    int temporaryError_ = 0;
+    uint64_t readAt_ = 0;                 // readPresent's position
+    NativeFile targetFile_ = kNoFile;     // the present file, locked
+    NativeFile temporaryFile_ = kNoFile;  // the temporary, locked; none when none could be made
+    int temporaryError_ = 0;              // why there is none
     bool targetReadable_ = false;
     bool inPlace_ = false;
     bool keepJournal_ = false;  // a failed rewrite's journal, for the next save or load
+#if !defined(_WIN32)
+    bool keepsProtections();
+
     unsigned ownerId_ = 0;
     unsigned groupId_ = 0;
     unsigned mode_ = 0;

@@ -88,15 +88,16 @@ bool ReplacementFile::lock() {
     for (;;) {
         release();  // what an earlier round held, when the path moved on
         constexpr int kOpen = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-        targetFd_ = ::open(target_.c_str(), O_RDWR | kOpen);
-        targetReadable_ = targetFd_ >= 0;
-        if (targetFd_ < 0 && errno == EACCES) targetFd_ = ::open(target_.c_str(), O_WRONLY | kOpen);
-        if (targetFd_ < 0) {
+        targetFile_ = ::open(target_.c_str(), O_RDWR | kOpen);
+        targetReadable_ = targetFile_ != kNoFile;
+        if (targetFile_ == kNoFile && errno == EACCES)
+            targetFile_ = ::open(target_.c_str(), O_WRONLY | kOpen);
+        if (targetFile_ == kNoFile) {
             if (errno != ENOENT) return false;
             // No file yet: the temporary that is to become it is locked.
             present_ = {};
             if (!takeTemporary(deadline)) return false;
-            if (temporaryFd_ < 0) {
+            if (temporaryFile_ == kNoFile) {
                 errno = temporaryError_;
                 return false;
             }
@@ -105,12 +106,12 @@ bool ReplacementFile::lock() {
             return true;
         }
         struct stat held;
-        if (fstat(targetFd_, &held) != 0) return false;
+        if (fstat(targetFile_, &held) != 0) return false;
         if (!S_ISREG(held.st_mode)) {
             errno = S_ISDIR(held.st_mode) ? EISDIR : EINVAL;
             return false;
         }
-        if (!takeMapLock(targetFd_, MapLock::save, true, deadline)) {
+        if (!takeMapLock(targetFile_, MapLock::save, true, deadline)) {
             if (errno == EAGAIN) {
                 refusal_ = "Map file " + target_ +
                            " is being saved by another process; gave up waiting for it";
@@ -122,13 +123,13 @@ bool ReplacementFile::lock() {
         // A leftover is dealt with first: it may be the journal of a rewrite
         // of this file cut short, which changes the file back.
         if (!takeTemporary(deadline)) return false;
-        if (fstat(targetFd_, &held) != 0) return false;
-        present_ = identityOfFile(targetFd_);
+        if (fstat(targetFile_, &held) != 0) return false;
+        present_ = identityOfFile(targetFile_);
         ownerId_ = held.st_uid;
         groupId_ = held.st_gid;
         mode_ = held.st_mode & 07777;
         links_ = static_cast<unsigned>(held.st_nlink);
-        if (temporaryFd_ < 0) {
+        if (temporaryFile_ == kNoFile) {
             refusal_ = "Map file " + target_ + " cannot be saved: no file can be made beside it (" +
                        std::strerror(temporaryError_) +
                        ") to replace it, or to keep its pairs while it is rewritten";
@@ -138,7 +139,7 @@ bool ReplacementFile::lock() {
         if (links_ > 1) {
             inPlace_ = true;
         } else if ((ownerId_ != geteuid() || groupId_ != getegid()) &&
-                   fchown(temporaryFd_, ownerId_, groupId_) != 0) {
+                   fchown(temporaryFile_, ownerId_, groupId_) != 0) {
             inPlace_ = true;
         }
         return true;
@@ -148,34 +149,34 @@ bool ReplacementFile::lock() {
 bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     constexpr int kOpen = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     for (;;) {
-        closeFile(&temporaryFd_);
-        temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpen, 0666);
-        const bool made = temporaryFd_ >= 0;
+        closeFile(&temporaryFile_);
+        temporaryFile_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpen, 0666);
+        const bool made = temporaryFile_ != kNoFile;
         bool writable = made;
         if (!made && errno == EEXIST) {
             // Another save's, or one left by a save or rewrite cut short; one
             // this process may not write is still read, for its journal.
-            temporaryFd_ = ::open(temporary_.c_str(), O_RDWR | kOpen);
-            writable = temporaryFd_ >= 0;
+            temporaryFile_ = ::open(temporary_.c_str(), O_RDWR | kOpen);
+            writable = temporaryFile_ != kNoFile;
             if (!writable && errno == EACCES)
-                temporaryFd_ = ::open(temporary_.c_str(), O_RDONLY | kOpen);
-            if (temporaryFd_ < 0 && errno == ENOENT) continue;  // gone meanwhile
-            if (temporaryFd_ < 0 && errno != ENFILE && errno != EMFILE) {
+                temporaryFile_ = ::open(temporary_.c_str(), O_RDONLY | kOpen);
+            if (temporaryFile_ == kNoFile && errno == ENOENT) continue;  // gone meanwhile
+            if (temporaryFile_ == kNoFile && errno != ENFILE && errno != EMFILE) {
                 // A link or a folder: removed where the folder allows it.
                 if (::unlink(temporary_.c_str()) == 0 || errno == ENOENT) continue;
                 temporaryError_ = errno == EISDIR ? EEXIST : errno;
                 return true;
             }
         }
-        if (temporaryFd_ < 0) {
+        if (temporaryFile_ == kNoFile) {
             if (!cannotMakeFile(errno)) return false;
             temporaryError_ = errno;
             return true;
         }
-        if (!takeMapLock(temporaryFd_, MapLock::save, writable, deadline)) return false;
+        if (!takeMapLock(temporaryFile_, MapLock::save, writable, deadline)) return false;
         struct stat held;
         struct stat named;
-        if (fstat(temporaryFd_, &held) != 0 || ::lstat(temporary_.c_str(), &named) != 0 ||
+        if (fstat(temporaryFile_, &held) != 0 || ::lstat(temporary_.c_str(), &named) != 0 ||
             !sameFile(held, named)) {
             continue;  // renamed or removed by the save that held it
         }
@@ -184,17 +185,18 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         // the old content back; then it goes, whoever made it, where the
         // folder allows.
         JournalHeader header;
-        if (targetFd_ >= 0 && isCompleteJournal(temporaryFd_, identityOfFile(targetFd_), &header)) {
-            if (!takeMapLock(targetFd_, MapLock::content, true, deadline) ||
-                !restoreFromJournal(temporaryFd_, targetFd_, header) ||
-                (writable && !closeJournal(temporaryFd_))) {
+        if (targetFile_ != kNoFile &&
+            isCompleteJournal(temporaryFile_, identityOfFile(targetFile_), &header)) {
+            if (!takeMapLock(targetFile_, MapLock::content, true, deadline) ||
+                !restoreFromJournal(temporaryFile_, targetFile_, header) ||
+                (writable && !closeJournal(temporaryFile_))) {
                 return false;
             }
-            dropMapLock(targetFd_, MapLock::content);
+            dropMapLock(targetFile_, MapLock::content);
         }
         if (::unlink(temporary_.c_str()) != 0) {
             temporaryError_ = errno;
-            closeFile(&temporaryFd_);
+            closeFile(&temporaryFile_);
             return true;
         }
     }
@@ -206,48 +208,48 @@ ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
         return {0, false, true};
     }
     size_t got = 0;
-    if (!readAt(targetFd_, into, room, readAt_, &got)) return {0, false, true};
+    if (!readAt(targetFile_, into, room, readAt_, &got)) return {0, false, true};
     readAt_ += got;
     return {got, got < room, false};
 }
 
 bool ReplacementFile::replace(const char *data, size_t size) {
     if (!inPlace_ && present_.exists) {
-        if (fchmod(temporaryFd_, mode_) != 0) return false;
+        if (fchmod(temporaryFile_, mode_) != 0) return false;
         inPlace_ = !keepsProtections();
     }
     return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
 }
 
 bool ReplacementFile::keepsProtections() {
-    ssize_t length = flistxattr(targetFd_, nullptr, 0);
+    ssize_t length = flistxattr(targetFile_, nullptr, 0);
     if (length < 0) return errno == ENOTSUP;  // a file system without them
     std::vector<char> names(static_cast<size_t>(length) + 1);
-    length = flistxattr(targetFd_, names.data(), names.size());
+    length = flistxattr(targetFile_, names.data(), names.size());
     if (length < 0) return false;
     std::vector<char> value;
     std::vector<char> given;
     for (const char *name = names.data(); name < names.data() + length;
          name += std::strlen(name) + 1) {
-        if (!attributeValue(targetFd_, name, &value)) {
+        if (!attributeValue(targetFile_, name, &value)) {
             if (errno == ENODATA) continue;  // removed meanwhile
             return false;
         }
         // A new file may have some already, such as a security label.
-        if (attributeValue(temporaryFd_, name, &given) && given == value) continue;
-        if (fsetxattr(temporaryFd_, name, value.data(), value.size(), 0) != 0) return false;
+        if (attributeValue(temporaryFile_, name, &given) && given == value) continue;
+        if (fsetxattr(temporaryFile_, name, value.data(), value.size(), 0) != 0) return false;
     }
     return true;
 }
 
 bool ReplacementFile::replaceByRename(const char *data, size_t size) {
-    if (!writeAt(temporaryFd_, data, size, 0) || fsync(temporaryFd_) != 0) return false;
+    if (!writeAt(temporaryFile_, data, size, 0) || fsync(temporaryFile_) != 0) return false;
     // Still under the locks, so no other save can touch either file first.
     const bool renamed = present_.exists ? ::rename(temporary_.c_str(), target_.c_str()) == 0
                                          : renameNoReplace(temporary_.c_str(), target_.c_str());
     if (!renamed) return false;
     published_ = true;
-    publishedIdentity_ = identityOfFile(temporaryFd_);
+    publishedIdentity_ = identityOfFile(temporaryFile_);
     if (syncFolderOf(target_) != FolderSync::failed) return true;
     refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
                "its folder could not be synced (" + std::strerror(errno) + ")";
@@ -263,60 +265,41 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
     }
     // No load reads the file from here on until the rewrite is done.
     const Deadline deadline(kLockWaitMilliseconds);
-    if (!takeMapLock(targetFd_, MapLock::content, true, deadline)) return false;
+    if (!takeMapLock(targetFile_, MapLock::content, true, deadline)) return false;
     // The journal is readable by those who may read the file, and no others.
-    if (fchmod(temporaryFd_, mode_ & 0666) != 0) return false;
-    if (!writeJournal(temporaryFd_, targetFd_, present_.size, present_) ||
-        syncFolderOf(temporary_) == FolderSync::failed) {
-        return false;
-    }
-    // Room for a longer content first, so that a full disk is met before the
-    // file changes; a file system that cannot reserve room says EOPNOTSUPP.
-    bool done = true;
-    if (size > present_.size) {
-        const int error = posix_fallocate(targetFd_, static_cast<off_t>(present_.size),
-                                          static_cast<off_t>(size - present_.size));
-        if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
+    if (fchmod(temporaryFile_, mode_ & 0666) != 0) return false;
+    switch (rewriteInPlace(targetFile_, temporaryFile_, temporary_, present_, data, size,
+                           &keepJournal_)) {
+        case Rewrite::done:
+            published_ = true;
+            publishedIdentity_ = identityOfFile(targetFile_);
+            return true;
+        case Rewrite::notDurable: {
+            const int error = errno;
+            published_ = true;
+            publishedIdentity_ = identityOfFile(targetFile_);
+            refusal_ = "Map file " + target_ +
+                       " holds the new pairs, but they may not be durable (" +
+                       std::strerror(error) + ")";
             errno = error;
-            done = false;
+            return false;
         }
+        case Rewrite::failed:
+            break;
     }
-    done = done && writeAt(targetFd_, data, size, 0) &&
-           ftruncate(targetFd_, static_cast<off_t>(size)) == 0 && fsync(targetFd_) == 0 &&
-           closeJournal(temporaryFd_);
-    if (done) {
-        published_ = true;
-        publishedIdentity_ = identityOfFile(targetFd_);
-        return true;
-    }
-    const int error = errno;
-    JournalHeader header;
-    if (isCompleteJournal(temporaryFd_, present_, &header)) {
-        // Put the old content back now; should that fail too, the journal
-        // stays for the next load or save of the file to do it.
-        if (!restoreFromJournal(temporaryFd_, targetFd_, header) || !closeJournal(temporaryFd_))
-            keepJournal_ = true;
-    } else {
-        // The journal was emptied: the new content stands, synced or not.
-        published_ = true;
-        publishedIdentity_ = identityOfFile(targetFd_);
-        refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable (" +
-                   std::strerror(error) + ")";
-    }
-    errno = error;
     return false;
 }
 
 void ReplacementFile::release() {
     // The temporary goes while its lock still keeps other saves away from it,
     // unless it became the file, or is a journal still needed.
-    if (temporaryFd_ >= 0 && !(published_ && !inPlace_) && !keepJournal_) {
+    if (temporaryFile_ != kNoFile && !(published_ && !inPlace_) && !keepJournal_) {
         const int error = errno;
         ::unlink(temporary_.c_str());
         errno = error;
     }
-    closeFile(&temporaryFd_);
-    closeFile(&targetFd_);
+    closeFile(&temporaryFile_);
+    closeFile(&targetFile_);
     readAt_ = 0;
     inPlace_ = false;
     keepJournal_ = false;

@@ -105,4 +105,30 @@ bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_
     return readAt(journal, into, room, kJournalHeaderSize + at, got);
 }
 
+Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &journalPath,
+                       const FileIdentity &present, const char *data, size_t size,
+                       bool *keepJournal) {
+    *keepJournal = false;
+    if (!writeJournal(journal, file, present.size, present) ||
+        syncFolderOf(journalPath) == FolderSync::failed) {
+        return Rewrite::failed;  // the file is untouched
+    }
+    if (reserveRoom(file, present.size, size) && writeAt(file, data, size, 0) &&
+        setLength(file, size) && syncFile(file) && closeJournal(journal)) {
+        return Rewrite::done;
+    }
+    const int error = errno;
+    JournalHeader header;
+    Rewrite outcome = Rewrite::failed;
+    if (isCompleteJournal(journal, present, &header)) {
+        // The old content goes back now; should that fail too, the journal
+        // stays for the next load or save of the file to do it.
+        *keepJournal = !restoreFromJournal(journal, file, header) || !closeJournal(journal);
+    } else {
+        outcome = Rewrite::notDurable;  // emptied: the new content stands
+    }
+    errno = error;
+    return outcome;
+}
+
 }  // namespace trel

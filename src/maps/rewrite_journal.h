@@ -51,6 +51,23 @@ bool writeJournal(NativeFile journal, NativeFile file, uint64_t size, const File
 bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header);
 // Empties the journal and syncs it: the rewrite is done.
 bool closeJournal(NativeFile journal);
+// How a rewrite in place ended.
+enum class Rewrite {
+    done,        // the new content is in place and synced
+    failed,      // the old content is in place again, or the journal is kept
+                 // for the next load or save to put it back (*keepJournal)
+    notDurable,  // the new content is in place, but its sync failed
+};
+// Rewrites `file`, whose present content is `present`, in place with
+// [data, data + size): the old content first into `journal` (the file's
+// fresh temporary, at `journalPath`) and synced, room for the new content
+// taken, the new content written and synced, the journal emptied. The caller
+// holds the file's save lock and its content lock, exclusively. errno tells
+// why a rewrite did not end `done`.
+Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &journalPath,
+                       const FileIdentity &present, const char *data, size_t size,
+                       bool *keepJournal);
+
 // Reads the old content kept in the journal, from `at`.
 bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_t *got);
 

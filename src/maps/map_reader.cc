@@ -1,12 +1,10 @@
-// Opening a map file for a load on POSIX systems.
-#include <fcntl.h>
-#include <unistd.h>
-
+// Opening a map file for a load.
 #include <cerrno>
 #include <vector>
 
-#include "maps/map_lock.h"
 #include "maps/map_reader.h"
+
+#include "maps/map_lock.h"
 #include "maps/native_file.h"
 #include "maps/replacement_file.h"
 #include "maps/rewrite_journal.h"
@@ -15,32 +13,31 @@ namespace trel {
 
 MapReader::~MapReader() {
     closeFile(&journal_);
-    closeFile(&fd_);
+    closeFile(&file_);
 }
 
 int MapReader::open() {
-    constexpr int kOpen = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     std::string target = path_;
     const Deadline deadline(kLockWaitMilliseconds);
     for (int round = 0; round < 2; ++round) {
         // Most map files are no links: the links are followed only for one
         // that is, so that its journal is looked for beside the file itself.
-        fd_ = ::open(target.c_str(), kOpen | O_NOFOLLOW);
-        if (fd_ < 0 && errno == ELOOP) {
+        file_ = openToRead(target, false);
+        if (file_ == kNoFile && errno == ELOOP) {
             target = followLinks(path_);
-            fd_ = ::open(target.c_str(), kOpen);
+            file_ = openToRead(target, true);
         }
-        if (fd_ < 0) return errno;
+        if (file_ == kNoFile) return errno;
         // A file system without record locks has no rewrites in place either:
         // saves there refuse, so reading unlocked is safe.
-        if (!takeMapLock(fd_, MapLock::content, false, deadline) && !locksUnsupported(errno)) {
+        if (!takeMapLock(file_, MapLock::content, false, deadline) && !locksUnsupported(errno)) {
             const int error = errno;
-            closeFile(&fd_);
+            closeFile(&file_);
             return error;
         }
-        identity_ = identityOfFile(fd_);
-        journal_ = ::open(temporaryNameFor(target).c_str(), kOpen | O_NOFOLLOW);
-        if (journal_ < 0) return 0;  // no leftover: the usual case
+        identity_ = identityOfFile(file_);
+        journal_ = openToRead(temporaryNameFor(target), false);
+        if (journal_ == kNoFile) return 0;  // no leftover: the usual case
         JournalHeader header;
         if (!isCompleteJournal(journal_, identity_, &header)) {
             closeFile(&journal_);
@@ -55,14 +52,14 @@ int MapReader::open() {
         }
         // A rewrite was cut short: a save's lock puts the file back.
         closeFile(&journal_);
-        closeFile(&fd_);
+        closeFile(&file_);
         ReplacementFile(target).lock();
     }
     return 0;
 }
 
 bool MapReader::readAt(uint64_t at, char *into, size_t room, size_t *got) {
-    if (journal_ < 0) return trel::readAt(fd_, into, room, at, got);
+    if (journal_ == kNoFile) return trel::readAt(file_, into, room, at, got);
     if (at >= journalSize_) {
         *got = 0;
         return true;
