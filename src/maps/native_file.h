@@ -11,8 +11,10 @@
 namespace trel {
 
 #if defined(_WIN32)
-using NativeFile = void *;
+using NativeFile = void *;  // a HANDLE
 constexpr NativeFile kNoFile = nullptr;
+// The errno value that says what a system error code says.
+int errnoFromWindows(unsigned long error);
 #else
 using NativeFile = int;
 constexpr NativeFile kNoFile = -1;

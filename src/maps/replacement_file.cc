@@ -1,5 +1,12 @@
-// What the platforms share: the temporary's name.
+// What the platforms share: the temporary's name, reading the present file,
+// and the end of a rewrite in place.
 #include "maps/replacement_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "maps/map_lock.h"
+#include "maps/rewrite_journal.h"
 
 namespace trel {
 
@@ -7,6 +14,43 @@ std::string temporaryNameFor(const std::string &file) {
     std::string name = file;
     if (!name.empty()) name.back() = name.back() == '~' ? '#' : '~';
     return name;
+}
+
+ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
+    if (!targetReadable_) {
+        errno = EACCES;
+        return {0, false, true};
+    }
+    size_t got = 0;
+    if (!readAt(targetFile_, into, room, readAt_, &got)) return {0, false, true};
+    readAt_ += got;
+    return {got, got < room, false};
+}
+
+bool ReplacementFile::rewriteLocked(const char *data, size_t size) {
+    // No load reads the file from here on until the rewrite is done.
+    const Deadline deadline(kLockWaitMilliseconds);
+    if (!takeMapLock(targetFile_, MapLock::content, true, deadline)) return false;
+    switch (rewriteInPlace(targetFile_, temporaryFile_, temporary_, present_, data, size,
+                           &keepJournal_)) {
+        case Rewrite::done:
+            published_ = true;
+            publishedIdentity_ = identityOfFile(targetFile_);
+            return true;
+        case Rewrite::notDurable: {
+            const int error = errno;
+            published_ = true;
+            publishedIdentity_ = identityOfFile(targetFile_);
+            refusal_ = "Map file " + target_ +
+                       " holds the new pairs, but they may not be durable (" +
+                       std::strerror(error) + ")";
+            errno = error;
+            return false;
+        }
+        case Rewrite::failed:
+            break;
+    }
+    return false;
 }
 
 }  // namespace trel

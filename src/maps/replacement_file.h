@@ -90,6 +90,8 @@ class ReplacementFile {
     bool takeTemporary(const Deadline &deadline);
     bool replaceByRename(const char *data, size_t size);
     bool replaceInPlace(const char *data, size_t size);
+    // Under the content lock, the journalled rewrite of the locked file.
+    bool rewriteLocked(const char *data, size_t size);
     void release();
 
     std::string path_;

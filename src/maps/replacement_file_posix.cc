@@ -202,17 +202,6 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     }
 }
 
-ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
-    if (!targetReadable_) {
-        errno = EACCES;
-        return {0, false, true};
-    }
-    size_t got = 0;
-    if (!readAt(targetFile_, into, room, readAt_, &got)) return {0, false, true};
-    readAt_ += got;
-    return {got, got < room, false};
-}
-
 bool ReplacementFile::replace(const char *data, size_t size) {
     if (!inPlace_ && present_.exists) {
         if (fchmod(temporaryFile_, mode_) != 0) return false;
@@ -263,31 +252,9 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
         errno = EACCES;
         return false;
     }
-    // No load reads the file from here on until the rewrite is done.
-    const Deadline deadline(kLockWaitMilliseconds);
-    if (!takeMapLock(targetFile_, MapLock::content, true, deadline)) return false;
     // The journal is readable by those who may read the file, and no others.
     if (fchmod(temporaryFile_, mode_ & 0666) != 0) return false;
-    switch (rewriteInPlace(targetFile_, temporaryFile_, temporary_, present_, data, size,
-                           &keepJournal_)) {
-        case Rewrite::done:
-            published_ = true;
-            publishedIdentity_ = identityOfFile(targetFile_);
-            return true;
-        case Rewrite::notDurable: {
-            const int error = errno;
-            published_ = true;
-            publishedIdentity_ = identityOfFile(targetFile_);
-            refusal_ = "Map file " + target_ +
-                       " holds the new pairs, but they may not be durable (" +
-                       std::strerror(error) + ")";
-            errno = error;
-            return false;
-        }
-        case Rewrite::failed:
-            break;
-    }
-    return false;
+    return rewriteLocked(data, size);
 }
 
 void ReplacementFile::release() {

@@ -3,6 +3,10 @@
 
 #include <sys/stat.h>
 #if defined(_WIN32)
+#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600  // GetFileInformationByHandleEx
+#endif
 #include <windows.h>
 #endif
 
@@ -14,7 +18,8 @@ namespace trel {
 #if defined(_WIN32)
 // The C runtime's stat calls disagree between an open file and its path (the
 // device number) and keep whole seconds only, so identities come from the
-// system: volume, file index, size and the write time in its 100 ns ticks.
+// system: volume, file index, size, and the write and change times in its
+// 100 ns ticks.
 FileIdentity identityOfFile(NativeFile handle) {
     FileIdentity identity;
     BY_HANDLE_FILE_INFORMATION info;
@@ -28,6 +33,11 @@ FileIdentity identityOfFile(NativeFile handle) {
     identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     identity.modifiedNs = static_cast<int64_t>(
         (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime);
+    FILE_BASIC_INFO times;
+    if (GetFileInformationByHandleEx(static_cast<HANDLE>(handle), FileBasicInfo, &times,
+                                     sizeof times)) {
+        identity.changedNs = times.ChangeTime.QuadPart;
+    }
     return identity;
 }
 #else
