@@ -21,41 +21,21 @@
 #include <vector>
 
 #include "api/design_fixture.h"
+#include "api/save_fixture.h"
 #include "trel.h"
 
 namespace {
 
+using testing_design::asOrdinaryUser;
 using testing_design::DesignTest;
+using testing_design::exitStatusOf;
+using testing_design::inChild;
+using testing_design::kOrdinaryUser;
 using testing_design::listDirectory;
 using testing_design::readFile;
+using testing_design::startChild;
+using testing_design::statOf;
 using testing_design::writeFile;
-
-constexpr uid_t kOrdinaryUser = 65534;  // nobody
-
-// Runs `body` in a child process and returns its exit status, or -1 when it
-// did not exit (a signal ended it).
-int inChild(const std::function<int()> &body) {
-    std::fflush(nullptr);
-    pid_t child = fork();
-    if (child == 0) _exit(body());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The same, as an ordinary user: root passes every permission check.
-int asOrdinaryUser(const std::function<int()> &body) {
-    return inChild([&] {
-        if (setgid(kOrdinaryUser) != 0 || setuid(kOrdinaryUser) != 0) return 99;
-        return body();
-    });
-}
-
-struct stat statOf(const std::string &path) {
-    struct stat info = {};
-    ::lstat(path.c_str(), &info);
-    return info;
-}
 
 void limitMemoryTo(size_t extra);
 
@@ -97,12 +77,7 @@ class SaveSafetyTest : public DesignTest {
         path_ = mapPath("work", "alu", "sch");
     }
     // Opens the tree to the ordinary user and gives them the unit's folder.
-    bool shareWithOrdinaryUser() {
-        if (geteuid() != 0) return false;
-        for (std::string at = dir_; at.size() >= root_.size(); at = at.substr(0, at.rfind('/')))
-            ::chmod(at.c_str(), 0755);
-        return ::chown(dir_.c_str(), kOrdinaryUser, kOrdinaryUser) == 0;
-    }
+    bool shareWithOrdinaryUser() { return testing_design::shareWithOrdinaryUser(root_, dir_); }
     void setPairs(int count, int mapped) {
         for (int page = 1; page <= count; ++page)
             trelSetPageMapping("work", "alu", "sch", page, mapped);
