@@ -1,6 +1,6 @@
-// Saves killed, or failed by an I/O error, at each system call they make in
-// turn, by rename and in place. Whatever the moment, the next load answers 0
-// with the old pairs or the new ones, whole; a failure reports 5 and leaves
+// Saves killed (before a call, or halfway through a write), or failed by an
+// I/O error, at each system call they make in turn, by rename and in place. Whatever the moment,
+// the next load answers 0 with the old pairs or the new ones, whole; a failure reports 5 and leaves
 // the old pairs (the new ones only when the folder sync failed after the
 // rename, which the message says); and the next save leaves the folder as
 // it was.
@@ -187,14 +187,23 @@ TEST_F(CrashPointTest, EveryCallOfASaveKilledOrFailedLeavesOneWholeVersion) {
         {"in place, shorter", true, 1, 200, 280, 290},
     };
     const std::string oldText = textOf(oldPairs());
-    for (bool kill : {true, false}) {
+    // Killed before each call, killed halfway through each write, failed at
+    // each call.
+    const seam::Plan plans[] = {{seam::Call::any, 0, true},
+                                {seam::Call::write, 0, true, false, true},
+                                {seam::Call::any, 0, false}};
+    const char *const names[] = {"killed", "torn", "failed"};
+    for (int mode = 0; mode < 3; ++mode) {
+        const bool kill = plans[mode].kill;
         for (const Case &c : cases) {
             const std::string newText = textOf(newPairs(c));
             bool sawNotDurable = false;
             std::vector<std::string> calls;
             for (int n = 0;; ++n) {
                 prepare(c);
-                const int result = saveInChild(c, {seam::Call::any, n, kill}, &calls);
+                seam::Plan plan = plans[mode];
+                plan.skip = n;
+                const int result = saveInChild(c, plan, &calls);
                 std::string acted;  // the line marked '!'
                 for (const std::string &call : calls)
                     if (call[0] == '!') acted = call.substr(1);
@@ -202,18 +211,18 @@ TEST_F(CrashPointTest, EveryCallOfASaveKilledOrFailedLeavesOneWholeVersion) {
                 const std::string version = loadedVersion(c, &fault);
                 if (fault.empty()) fault = judge(kill, acted, result, version, oldText, newText);
                 if (!fault.empty()) {
-                    ADD_FAILURE() << c.name << ", " << (kill ? "killed" : "failed") << " at call "
-                                  << n << " (" << acted << "): " << fault << "; loaded "
+                    ADD_FAILURE() << c.name << ", " << names[mode] << " at call " << n << " ("
+                                  << acted << "): " << fault << "; loaded "
                                   << describe(version, oldText, newText);
                     break;
                 }
                 sawNotDurable = sawNotDurable || result == TREL_CANNOT_WRITE + kNotDurable;
                 if (acted.empty()) {
-                    std::string names;
+                    std::string calledNames;
                     for (const std::string &call : calls)
-                        names += " " + call.substr(call.find(' ') + 1);
-                    std::printf("%s, %s at each of %d calls:%s\n", c.name,
-                                kill ? "killed" : "failed", n, names.c_str());
+                        calledNames += " " + call.substr(call.find(' ') + 1);
+                    std::printf("%s, %s at each of %d %s:%s\n", c.name, names[mode], n,
+                                mode == 1 ? "writes" : "calls", calledNames.c_str());
                     break;
                 }
                 if (n == kMostCalls) {

@@ -45,18 +45,22 @@ void trace(Call kind, const char *name, bool acts) {
     if (syscall(SYS_write, state.traceFd, line, static_cast<size_t>(size)) < 0) state.traceFd = -1;
 }
 
-// Whether the call must fail; errno is then set. Kills the process instead
-// when the plan says so.
-bool acts(Call kind, const char *name) {
-    if (!state.armed || (state.plan.call != Call::any && state.plan.call != kind)) return false;
+enum class Action { proceed, fail, tear };
+
+// What the call must do: go through, fail (errno is then set), or write half
+// its bytes and end the process. Ends the process itself for any other kill.
+Action acts(Call kind, const char *name) {
+    if (!state.armed || (state.plan.call != Call::any && state.plan.call != kind))
+        return Action::proceed;
     const int index = state.seen++;
     const bool now = state.plan.every ? index >= state.plan.skip : index == state.plan.skip;
     trace(kind, name, now);
-    if (!now) return false;
+    if (!now) return Action::proceed;
     state.fired = true;
+    if (state.plan.kill && state.plan.tear && kind == Call::write) return Action::tear;
     if (state.plan.kill) raise(SIGKILL);
     errno = kErrors[static_cast<int>(kind)];
-    return true;
+    return Action::fail;
 }
 
 // The C library's definition of `name`.
@@ -73,11 +77,24 @@ Function cached(Function *slot, const char *name) {
 
 // Defines `name` with `params` as the C library declares it (`spec`: its
 // exception specification); `pass` names the arguments handed on.
-#define SEAM_CALL(result, name, kind, failure, params, pass, spec) \
-    result name params spec {                                      \
-        if (acts(Call::kind, #name)) return failure;               \
-        static result(*real) params = nullptr;                     \
-        return cached(&real, #name) pass;                          \
+#define SEAM_CALL(result, name, kind, failure, params, pass, spec)      \
+    result name params spec {                                           \
+        if (acts(Call::kind, #name) != Action::proceed) return failure; \
+        static result(*real) params = nullptr;                          \
+        return cached(&real, #name) pass;                               \
+    }
+
+// The same for a write, which `half` hands on with half its bytes.
+#define SEAM_WRITE(name, params, pass, half, spec)      \
+    ssize_t name params spec {                          \
+        static ssize_t(*real) params = nullptr;         \
+        const Action action = acts(Call::write, #name); \
+        if (action == Action::fail) return -1;          \
+        if (action == Action::tear) {                   \
+            cached(&real, #name) half;                  \
+            raise(SIGKILL);                             \
+        }                                               \
+        return cached(&real, #name) pass;               \
     }
 
 // The mode of open and openat, present when a file may be created.
@@ -91,7 +108,7 @@ mode_t modeArgument(int flags, va_list args) {
         va_start(args, flags);                                                  \
         const mode_t mode = modeArgument(flags, args);                          \
         va_end(args);                                                           \
-        if (acts(Call::open, #name)) return -1;                                 \
+        if (acts(Call::open, #name) != Action::proceed) return -1;              \
         return next<int (*)(const char *, int, ...)>(#name)(path, flags, mode); \
     }
 
@@ -101,7 +118,7 @@ mode_t modeArgument(int flags, va_list args) {
         va_start(args, flags);                                                            \
         const mode_t mode = modeArgument(flags, args);                                    \
         va_end(args);                                                                     \
-        if (acts(Call::open, #name)) return -1;                                           \
+        if (acts(Call::open, #name) != Action::proceed) return -1;                        \
         return next<int (*)(int, const char *, int, ...)>(#name)(dir, path, flags, mode); \
     }
 
@@ -150,19 +167,20 @@ SEAM_CALL(ssize_t, pread, read, -1, (int fd, void *data, size_t size, off_t at),
 SEAM_CALL(ssize_t, pread64, read, -1, (int fd, void *data, size_t size, off64_t at),
           (fd, data, size, at), noexcept(false))
 
-SEAM_CALL(ssize_t, write, write, -1, (int fd, const void *data, size_t size), (fd, data, size),
-          noexcept(false))
-SEAM_CALL(ssize_t, pwrite, write, -1, (int fd, const void *data, size_t size, off_t at),
-          (fd, data, size, at), noexcept(false))
-SEAM_CALL(ssize_t, pwrite64, write, -1, (int fd, const void *data, size_t size, off64_t at),
-          (fd, data, size, at), noexcept(false))
-SEAM_CALL(ssize_t, copy_file_range, write, -1,
-          (int from, off64_t *fromAt, int to, off64_t *toAt, size_t size, unsigned flags),
-          (from, fromAt, to, toAt, size, flags), noexcept(false))
-SEAM_CALL(ssize_t, sendfile, write, -1, (int to, int from, off_t *at, size_t size),
-          (to, from, at, size), noexcept)
-SEAM_CALL(ssize_t, sendfile64, write, -1, (int to, int from, off64_t *at, size_t size),
-          (to, from, at, size), noexcept)
+SEAM_WRITE(write, (int fd, const void *data, size_t size), (fd, data, size), (fd, data, size / 2),
+           noexcept(false))
+SEAM_WRITE(pwrite, (int fd, const void *data, size_t size, off_t at), (fd, data, size, at),
+           (fd, data, size / 2, at), noexcept(false))
+SEAM_WRITE(pwrite64, (int fd, const void *data, size_t size, off64_t at), (fd, data, size, at),
+           (fd, data, size / 2, at), noexcept(false))
+SEAM_WRITE(copy_file_range,
+           (int from, off64_t *fromAt, int to, off64_t *toAt, size_t size, unsigned flags),
+           (from, fromAt, to, toAt, size, flags), (from, fromAt, to, toAt, size / 2, flags),
+           noexcept(false))
+SEAM_WRITE(sendfile, (int to, int from, off_t *at, size_t size), (to, from, at, size),
+           (to, from, at, size / 2), noexcept)
+SEAM_WRITE(sendfile64, (int to, int from, off64_t *at, size_t size), (to, from, at, size),
+           (to, from, at, size / 2), noexcept)
 
 SEAM_CALL(int, fsync, sync, -1, (int fd), (fd), noexcept(false))
 SEAM_CALL(int, fdatasync, sync, -1, (int fd), (fd), noexcept(false))

@@ -3,7 +3,8 @@
 // file's definitions of open, pwrite, fsync, rename and the rest instead of
 // the C library's. Each hands on to the C library until an armed plan acts
 // on it: the call then fails with the errno its kind gives, or the process
-// is killed just before it is made.
+// is killed just before it is made (or, for a write, once half of its bytes
+// are written, as a write cut short by a crash leaves them).
 //
 // Kinds, their calls (plain and 64-bit names) and the errno of a failure:
 //   open      open openat fopen                                EACCES
@@ -44,6 +45,7 @@ struct Plan {
     int skip = 0;           // calls of that kind let through first
     bool kill = false;      // SIGKILL just before the call instead of failing it
     bool every = false;     // fail every call of the kind after the skipped ones
+    bool tear = false;      // with kill: a write hands on half its bytes first
 };
 
 // Counting starts afresh. With `traceFd` >= 0, every call of the planned
