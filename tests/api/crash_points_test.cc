@@ -1,9 +1,9 @@
-// Saves killed (before a call, or halfway through a write), or failed by an
-// I/O error, at each system call they make in turn, by rename and in place. Whatever the moment,
-// the next load answers 0 with the old pairs or the new ones, whole; a failure reports 5 and leaves
-// the old pairs (the new ones only when the folder sync failed after the
-// rename, which the message says); and the next save leaves the folder as
-// it was.
+// Saves killed (before a call, or halfway through a write) or failed by an
+// I/O error at each system call they make in turn, by rename and in place.
+// Whatever the moment, the next use (a load, or a save from a page map loaded
+// before) finds the old pairs or the new ones, whole; a failure reports 5 and
+// leaves the old pairs (the new ones only after a failed folder sync, which
+// the message says); and the next save leaves the folder as it was.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -31,6 +31,7 @@ using testing_design::writeFile;
 
 constexpr int kMostCalls = 300;  // a save makes far fewer
 constexpr int kNotDurable = 64;  // added to a child's status: the message says so
+constexpr int kLatePage = 999;   // saved by the parent after the child's save
 
 // Pages 1 to 300 map to their negatives; a save removes some pairs and sets
 // others (changing some, adding some).
@@ -77,12 +78,14 @@ class CrashPointTest : public DesignTest {
         path_ = mapPath("work", "alu", "sch");
     }
 
+    // Lays out the old file and loads it here too.
     void prepare(const Case &c) {
         trelReset();
         for (const std::string &name : listDirectory(dir_))
             ::unlink((dir_ + "/" + name).c_str());
         writeFile(path_, textOf(oldPairs()));
         if (c.inPlace) ::link(path_.c_str(), (dir_ + "/other.map").c_str());
+        trelloadMapFile("work", "alu", "sch", 0);
     }
 
     // Loads the old pairs in a child, edits them and saves under `plan`.
@@ -93,7 +96,7 @@ class CrashPointTest : public DesignTest {
         if (::pipe(trace) != 0) return -2;
         const pid_t child = startChild([&] {
             ::close(trace[0]);
-            if (trelloadMapFile("work", "alu", "sch", 0) != TREL_OK) return 90;
+            if (trelloadMapFile("work", "alu", "sch", 1) != TREL_OK) return 90;
             for (int page = c.firstRemoved; page <= c.lastRemoved; ++page)
                 trelDeletePageMapping("work", "alu", "sch", page);
             for (int page = c.firstSet; page <= c.lastSet; ++page)
@@ -117,10 +120,17 @@ class CrashPointTest : public DesignTest {
         return exitStatusOf(child);
     }
 
-    // What a fresh load finds now; empty, with the fault in *fault, when it
-    // does not load with 0, or when a save of it afterwards does not leave
-    // page.map (and its other name) alone in the folder with those pairs.
-    std::string loadedVersion(const Case &c, std::string *fault) {
+    // What a fresh load finds now, after a save of kLatePage from the page
+    // map loaded before the child's save when `saveFirst`. Empty, with the
+    // fault in *fault, when that save or the load fails, or when a save
+    // afterwards does not leave page.map (and its other name) alone in the
+    // folder with those pairs.
+    std::string loadedVersion(const Case &c, bool saveFirst, std::string *fault) {
+        if (saveFirst) {
+            trelSetPageMapping("work", "alu", "sch", kLatePage, -kLatePage);
+            if (trelSavePageMap("work", "alu", "sch") != TREL_OK)
+                return *fault = "a save from before fails: " + lastError(), "";
+        }
         trelReset();
         if (trelloadMapFile("work", "alu", "sch", 0) != TREL_OK)
             return *fault = "the load fails: " + lastError(), "";
@@ -207,13 +217,21 @@ TEST_F(CrashPointTest, EveryCallOfASaveKilledOrFailedLeavesOneWholeVersion) {
                 std::string acted;  // the line marked '!'
                 for (const std::string &call : calls)
                     if (call[0] == '!') acted = call.substr(1);
+                // Alternately the next use is a load, or a save of a page
+                // map loaded before, which merges with whatever is there.
+                const bool saveFirst = n % 2 == 1;
+                const std::string late =
+                    saveFirst ? std::to_string(kLatePage) + " " + std::to_string(-kLatePage) + "\n"
+                              : "";
                 std::string fault;
-                const std::string version = loadedVersion(c, &fault);
-                if (fault.empty()) fault = judge(kill, acted, result, version, oldText, newText);
+                const std::string version = loadedVersion(c, saveFirst, &fault);
+                if (fault.empty())
+                    fault = judge(kill, acted, result, version, oldText + late, newText + late);
                 if (!fault.empty()) {
                     ADD_FAILURE() << c.name << ", " << names[mode] << " at call " << n << " ("
                                   << acted << "): " << fault << "; loaded "
-                                  << describe(version, oldText, newText);
+                                  << describe(version, oldText + late, newText + late)
+                                  << (saveFirst ? " (after a save from before)" : "");
                     break;
                 }
                 sawNotDurable = sawNotDurable || result == TREL_CANNOT_WRITE + kNotDurable;
