@@ -1,6 +1,7 @@
 // Saves that must not lose a map file: bulk saves that report failures, links,
-// owners and permissions (as an ordinary user, for whom they bite), saves
-// killed midway or racing each other, and memory running out.
+// owners, permissions and attributes (as an ordinary user, for whom they
+// bite), saves killed midway, racing each other or waiting for the lock,
+// files changed behind a page map's back, and memory running out.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,41 +23,21 @@
 #include <vector>
 
 #include "api/design_fixture.h"
+#include "api/save_fixture.h"
 #include "trel.h"
 
 namespace {
 
+using testing_design::asOrdinaryUser;
 using testing_design::DesignTest;
+using testing_design::exitStatusOf;
+using testing_design::inChild;
+using testing_design::kOrdinaryUser;
 using testing_design::listDirectory;
 using testing_design::readFile;
+using testing_design::startChild;
+using testing_design::statOf;
 using testing_design::writeFile;
-
-constexpr uid_t kOrdinaryUser = 65534;  // nobody
-
-// Runs `body` in a child process and returns its exit status, or -1 when it
-// did not exit (a signal ended it).
-int inChild(const std::function<int()> &body) {
-    std::fflush(nullptr);
-    pid_t child = fork();
-    if (child == 0) _exit(body());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The same, as an ordinary user: root passes every permission check.
-int asOrdinaryUser(const std::function<int()> &body) {
-    return inChild([&] {
-        if (setgid(kOrdinaryUser) != 0 || setuid(kOrdinaryUser) != 0) return 99;
-        return body();
-    });
-}
-
-struct stat statOf(const std::string &path) {
-    struct stat info = {};
-    ::lstat(path.c_str(), &info);
-    return info;
-}
 
 void limitMemoryTo(size_t extra);
 
@@ -97,12 +79,7 @@ class SaveSafetyTest : public DesignTest {
         path_ = mapPath("work", "alu", "sch");
     }
     // Opens the tree to the ordinary user and gives them the unit's folder.
-    bool shareWithOrdinaryUser() {
-        if (geteuid() != 0) return false;
-        for (std::string at = dir_; at.size() >= root_.size(); at = at.substr(0, at.rfind('/')))
-            ::chmod(at.c_str(), 0755);
-        return ::chown(dir_.c_str(), kOrdinaryUser, kOrdinaryUser) == 0;
-    }
+    bool shareWithOrdinaryUser() { return testing_design::shareWithOrdinaryUser(root_, dir_); }
     void setPairs(int count, int mapped) {
         for (int page = 1; page <= count; ++page)
             trelSetPageMapping("work", "alu", "sch", page, mapped);
@@ -233,12 +210,14 @@ TEST_F(SaveSafetyTest, PermissionsAndOwnersAreKeptForAnOrdinaryUser) {
     EXPECT_EQ(statOf(path_).st_uid, 0u);
     EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
 
-    // A write-protected folder with a writable file: rewritten in place.
+    // A write-protected folder with a writable file: there is no room beside
+    // it for the old content a rewrite in place keeps, so nothing is saved.
     ASSERT_EQ(::chown(path_.c_str(), kOrdinaryUser, kOrdinaryUser), 0);
     ::chmod(dir_.c_str(), 0555);
     trelSetPageMapping("work", "alu", "sch", 3, 4);
-    EXPECT_EQ(asOrdinaryUser([] { return trelSavePageMap("work", "alu", "sch"); }), TREL_OK);
-    EXPECT_EQ(readFile(path_), "1 2\n3 4\n9 9\n");
+    EXPECT_EQ(asOrdinaryUser([] { return trelSavePageMap("work", "alu", "sch"); }),
+              TREL_CANNOT_WRITE);
+    EXPECT_EQ(readFile(path_), "1 2\n9 9\n");
     EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
     // Without a file to rewrite, nothing can be saved there.
     ::unlink(path_.c_str());
@@ -322,22 +301,25 @@ TEST_F(SaveSafetyTest, RunningOutOfMemoryEndsTheProcessLikeThePool) {
         ::testing::ExitedWithCode(255), "malloc: Cannot allocate memory");
 }
 
+// A valid map file of 192 MiB: the pair -12 34 among runs of blanks and zeros.
+void writeHugeFile(const std::string &path) {
+    std::ofstream out(path, std::ios::binary);
+    const std::string blanks(1 << 20, ' ');
+    const std::string zeros(1 << 20, '0');
+    for (int i = 0; i < 64; ++i)
+        out << blanks;
+    out << '-';
+    for (int i = 0; i < 64; ++i)
+        out << zeros;
+    out << "12\n";
+    for (int i = 0; i < 64; ++i)
+        out << blanks;
+    out << "34";
+}
+
 TEST_F(SaveSafetyTest, HugeRunsOfBlanksAndZerosLoadInFixedMemory) {
     if (!memoryLimitsWork()) GTEST_SKIP() << "address-space limits do not bite here";
-    {
-        std::ofstream out(path_, std::ios::binary);
-        const std::string blanks(1 << 20, ' ');
-        const std::string zeros(1 << 20, '0');
-        for (int i = 0; i < 64; ++i)
-            out << blanks;
-        out << '-';
-        for (int i = 0; i < 64; ++i)
-            out << zeros;
-        out << "12\n";
-        for (int i = 0; i < 64; ++i)
-            out << blanks;
-        out << "34";
-    }
+    writeHugeFile(path_);
     ASSERT_EQ(statOf(path_).st_size, (192 << 20) + 6);
     int status = inChild([] {
         limitMemoryTo(size_t{8} << 20);
@@ -348,6 +330,200 @@ TEST_F(SaveSafetyTest, HugeRunsOfBlanksAndZerosLoadInFixedMemory) {
                    : 2;
     });
     EXPECT_EQ(status, 0);
+}
+
+// A merge reads the file another process saved in the same fixed block.
+TEST_F(SaveSafetyTest, AMergeWithAHugeFileTakesFixedMemory) {
+    if (!memoryLimitsWork()) GTEST_SKIP() << "address-space limits do not bite here";
+    writeFile(path_, "5 6\n");
+    const std::string path = path_;
+    const int status = inChild([&] {
+        if (trelloadMapFile("work", "alu", "sch", 0) != TREL_OK) return 1;
+        trelSetPageMapping("work", "alu", "sch", 7, 8);
+        writeHugeFile(path);  // as another process's save would
+        limitMemoryTo(size_t{8} << 20);
+        return trelSavePageMap("work", "alu", "sch");
+    });
+    ASSERT_EQ(status, TREL_OK);
+    ASSERT_LT(statOf(path_).st_size, 100);
+    EXPECT_EQ(readFile(path_), "7 8\n-12 34\n");
+}
+
+// Another process holds the save lock (byte 0 of page.map) past the wait:
+// the save gives up, and leaves the file and the folder as they were.
+TEST_F(SaveSafetyTest, ASaveGivesUpWhenAnotherProcessHoldsTheLockTooLong) {
+    writeFile(path_, "1 1\n");
+    trelSetPageMapping("work", "alu", "sch", 2, 3);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const std::string path = path_;
+    const pid_t holder = startChild([&] {
+        alarm(60);  // never outlives the test
+        const int fd = ::open(path.c_str(), O_RDWR);
+        struct flock first = {};
+        first.l_type = F_WRLCK;
+        first.l_whence = SEEK_SET;
+        first.l_len = 1;
+        const char held = fd >= 0 && fcntl(fd, F_SETLK, &first) == 0 ? 'y' : 'n';
+        if (::write(ready[1], &held, 1) != 1) return 1;
+        pause();
+        return 0;
+    });
+    ::close(ready[1]);
+    char held = 'n';
+    EXPECT_EQ(::read(ready[0], &held, 1), 1);
+    ::close(ready[0]);
+    EXPECT_EQ(held, 'y');
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
+    ::kill(holder, SIGKILL);
+    exitStatusOf(holder);
+    EXPECT_EQ(readFile(path_), "1 1\n");
+    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(path_), "1 1\n2 3\n");
+}
+
+// A temporary another user left is removed where the folder allows it, and
+// never makes the ordinary user's save fail: without page.map, with one of
+// their own (saved by rename), and with one owned by root (rewritten in place).
+TEST_F(SaveSafetyTest, AnotherUsersLeftoverTemporaryIsRemoved) {
+    if (!shareWithOrdinaryUser()) GTEST_SKIP() << "needs root to switch to an ordinary user";
+    const std::string leftover = dir_ + "/page.ma~";
+    const uid_t noFile = 1;
+    for (uid_t owner : {noFile, kOrdinaryUser, uid_t{0}}) {
+        SCOPED_TRACE(testing::Message() << "page.map owner " << owner);
+        ::unlink(path_.c_str());
+        if (owner != noFile) {
+            writeFile(path_, "7 7\n");
+            ASSERT_EQ(::chown(path_.c_str(), owner, owner), 0);
+            ::chmod(path_.c_str(), 0666);
+        }
+        writeFile(leftover, "half a sa");
+        ::chmod(leftover.c_str(), 0600);
+        EXPECT_EQ(asOrdinaryUser([] {
+                      trelSetPageMapping("work", "alu", "sch", 3, 4);
+                      return trelSavePageMap("work", "alu", "sch");
+                  }),
+                  TREL_OK);
+        EXPECT_EQ(readFile(path_), owner == noFile ? "3 4\n" : "3 4\n7 7\n");
+        EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+        if (owner != noFile) {
+            EXPECT_EQ(statOf(path_).st_uid, owner);
+        }
+    }
+}
+
+// A folder the user may write but not list: its sync after the rename
+// cannot be had, and the save, whose new file is in place, succeeds.
+TEST_F(SaveSafetyTest, AFolderThatCannotBeListedTakesASave) {
+    if (!shareWithOrdinaryUser()) GTEST_SKIP() << "needs root to switch to an ordinary user";
+    writeFile(path_, "1 1\n");
+    ASSERT_EQ(::chown(path_.c_str(), kOrdinaryUser, kOrdinaryUser), 0);
+    ::chmod(dir_.c_str(), 0333);
+    EXPECT_EQ(asOrdinaryUser([] {
+                  trelSetPageMapping("work", "alu", "sch", 2, 3);
+                  return trelSavePageMap("work", "alu", "sch");
+              }),
+              TREL_OK);
+    EXPECT_EQ(readFile(path_), "1 1\n2 3\n");
+    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+}
+
+// A POSIX access list as the kernel stores it: the owner and `user` may read
+// and write, the group and others read.
+std::string accessList(uint32_t user) {
+    const uint32_t anyone = 0xFFFFFFFF;
+    const uint32_t entries[][3] = {{0x01, 6, anyone},
+                                   {0x02, 6, user},
+                                   {0x04, 4, anyone},
+                                   {0x10, 6, anyone},
+                                   {0x20, 4, anyone}};
+    std::string list;
+    auto add = [&list](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            list += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    add(2, 4);  // the format's version
+    for (const auto &entry : entries) {
+        add(entry[0], 2);
+        add(entry[1], 2);
+        add(entry[2], 4);
+    }
+    return list;
+}
+
+std::string attribute(const std::string &path, const char *name) {
+    char value[256];
+    const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+    return size < 0 ? "<none>" : std::string(value, static_cast<size_t>(size));
+}
+
+// A save by rename gives the new file the old one's extended attributes and
+// access list, so that no one gains or loses a right to it.
+TEST_F(SaveSafetyTest, ExtendedAttributesAndTheAccessListAreKept) {
+    writeFile(path_, "1 1\n");
+    const std::string note = "kept";
+    if (::setxattr(path_.c_str(), "user.trel.note", note.data(), note.size(), 0) != 0)
+        GTEST_SKIP() << "no user attributes on this file system";
+    const std::string list = accessList(kOrdinaryUser);
+    const char *const kAccess = "system.posix_acl_access";
+    const bool listSet = ::setxattr(path_.c_str(), kAccess, list.data(), list.size(), 0) == 0 &&
+                         attribute(path_, kAccess) == list;
+    trelSetPageMapping("work", "alu", "sch", 2, 3);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(path_), "1 1\n2 3\n");
+    EXPECT_EQ(attribute(path_, "user.trel.note"), note);
+    if (listSet) {
+        EXPECT_EQ(attribute(path_, kAccess), list);
+    }
+    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+}
+
+// Another process rewrites the file to the same size and sets its times
+// back: only the inode change time tells, and the merge keeps its pair.
+TEST_F(SaveSafetyTest, ARewriteThatSetsTheTimeBackIsStillSeen) {
+    writeFile(path_, "1 2\n");
+    ASSERT_EQ(trelloadMapFile("work", "alu", "sch", 0), TREL_OK);
+    const struct stat before = statOf(path_);
+    const std::string path = path_;
+    ASSERT_EQ(inChild([&] {
+                  for (;;) {
+                      writeFile(path, "1 3\n");
+                      const timespec times[2] = {before.st_atim, before.st_mtim};
+                      if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return 1;
+                      const struct stat after = statOf(path);
+                      if (after.st_ctim.tv_sec != before.st_ctim.tv_sec ||
+                          after.st_ctim.tv_nsec != before.st_ctim.tv_nsec)
+                          return 0;
+                      usleep(1000);  // the clock has not moved on since the load yet
+                  }
+              }),
+              0);
+    const struct stat after = statOf(path_);
+    ASSERT_TRUE(after.st_mtim.tv_sec == before.st_mtim.tv_sec &&
+                after.st_mtim.tv_nsec == before.st_mtim.tv_nsec && after.st_size == 4 &&
+                after.st_ino == before.st_ino);
+    trelSetPageMapping("work", "alu", "sch", 5, 6);
+    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+    EXPECT_EQ(readFile(path_), "1 3\n5 6\n");
+}
+
+// A mode-0 save with nothing changed here leaves a file too: after another
+// process removed the one it read, and where there never was one.
+TEST_F(SaveSafetyTest, ASaveInModeZeroAlwaysLeavesTheFile) {
+    const std::string path = path_;
+    for (bool hadFile : {true, false}) {
+        SCOPED_TRACE(hadFile ? "removed" : "never there");
+        trelReset();
+        if (hadFile) writeFile(path_, "1 2\n");
+        trelloadMapFile("work", "alu", "sch", 0);
+        if (hadFile) {
+            ASSERT_EQ(inChild([&] { return ::unlink(path.c_str()); }), 0);
+        }
+        EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+        EXPECT_EQ(readFile(path_), "");
+        EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+    }
 }
 
 }  // namespace
