@@ -1,0 +1,276 @@
+/*
+ * Saves of one unit by several Windows processes at once, and the cases where
+ * a save must wait or refuse. The program is its own helper: run without
+ * arguments it makes a design folder, starts copies of itself as savers and
+ * as a process that holds the save lock, and checks what they leave; run as
+ * "save N FOLDER" it sets its own pages of work.alu:sch and saves after each,
+ * reloading now and then; run as "hold FOLDER" it holds the save lock of
+ * work.alu:sch/page.map for longer than a save waits.
+ *
+ * Prints each failed check and "N passed, N failed".
+ */
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#include "dree.h"
+#include "trel.h"
+
+enum { kSavers = 3, kPages = 40, kShared = 5 };
+
+static int passed, failed;
+
+static void check(int ok, const char *what) {
+    if (ok) {
+        ++passed;
+    } else {
+        ++failed;
+        printf("FAILED: %s\n", what);
+    }
+}
+
+static const char *lastError(void) {
+    char *text = NULL;
+    trelGetLastError(&text);
+    return text;
+}
+
+static void pathOf(char *path, const char *folder, const char *name) {
+    snprintf(path, MAX_PATH, "%s\\work\\%s", folder, name);
+}
+
+/* The number of names in a folder, "." and ".." aside. */
+static int namesIn(const char *folder) {
+    char pattern[MAX_PATH];
+    WIN32_FIND_DATAA found;
+    int count = 0;
+    snprintf(pattern, sizeof pattern, "%s\\*", folder);
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) ++count;
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+static void defineLibrary(const char *folder) {
+    char work[MAX_PATH];
+    snprintf(work, sizeof work, "%s\\work", folder);
+    dreeDefineLibrary("work", work);
+    trelSetFileMode(0);
+}
+
+/* A saver: pages N*100+1.. of its own, and the shared pages 1..kShared. */
+static int saver(int n, const char *folder) {
+    defineLibrary(folder);
+    for (int i = 1; i <= kPages; ++i) {
+        trelSetPageMapping("work", "alu", "sch", n * 100 + i, -i);
+        if (i <= kShared) trelSetPageMapping("work", "alu", "sch", i, -(n * 100 + i));
+        if (trelSavePageMap("work", "alu", "sch") != TREL_OK) {
+            printf("saver %d: save %d failed: %s (%s)\n", n, i, lastError(), strerror(errno));
+            return 1;
+        }
+        if (i % 4 == 0) {
+            /* A whole version holds every page this saver saved so far. */
+            if (trelloadMapFile("work", "alu", "sch", 1) != TREL_OK) {
+                printf("saver %d: load failed: %s\n", n, lastError());
+                return 2;
+            }
+            for (int j = 1; j <= i; ++j) {
+                int mapped = 0;
+                if (trelGetPageMapping("work", "alu", "sch", n * 100 + j, &mapped) != TREL_OK ||
+                    mapped != -j) {
+                    printf("saver %d: page %d lost after save %d\n", n, n * 100 + j, i);
+                    return 3;
+                }
+            }
+        }
+    }
+    return 0;
+}
+
+static HANDLE start(const char *arguments) {
+    char self[MAX_PATH];
+    char command[3 * MAX_PATH];
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    GetModuleFileNameA(NULL, self, sizeof self);
+    snprintf(command, sizeof command, "\"%s\" %s", self, arguments);
+    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return NULL;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+static DWORD finish(HANDLE process) {
+    DWORD code = 99;
+    WaitForSingleObject(process, INFINITE);
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+}
+
+/* Holds the save lock (the byte the library locks, far past the end of the
+ * file) until the parent's waits are over. */
+static int holder(const char *folder) {
+    char path[MAX_PATH];
+    char ready[MAX_PATH];
+    pathOf(path, folder, "alu\\sch\\page.map");
+    HANDLE map = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    OVERLAPPED range;
+    memset(&range, 0, sizeof range);
+    range.OffsetHigh = 0x40000000u; /* 1 << 62 */
+    if (map == INVALID_HANDLE_VALUE || !LockFileEx(map, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range))
+        return 1;
+    snprintf(ready, sizeof ready, "%s\\ready", folder);
+    CloseHandle(CreateFileA(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
+    Sleep(14000);
+    return 0;
+}
+
+static double secondsSince(ULONGLONG started) {
+    return (double)(GetTickCount64() - started) / 1000.0;
+}
+
+int main(int argc, char **argv) {
+    if (argc == 4 && strcmp(argv[1], "save") == 0) return saver(atoi(argv[2]), argv[3]);
+    if (argc == 3 && strcmp(argv[1], "hold") == 0) return holder(argv[2]);
+
+    char temp[MAX_PATH];
+    char folder[MAX_PATH];
+    char unit[MAX_PATH];
+    char path[MAX_PATH];
+    char link[MAX_PATH];
+    char arguments[2 * MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    snprintf(folder, sizeof folder, "%strel-contention-%lu", temp, GetCurrentProcessId());
+    CreateDirectoryA(folder, NULL);
+    pathOf(path, folder, "");
+    CreateDirectoryA(path, NULL);
+    pathOf(path, folder, "alu");
+    CreateDirectoryA(path, NULL);
+    pathOf(unit, folder, "alu\\sch");
+    CreateDirectoryA(unit, NULL);
+    pathOf(path, folder, "alu\\sch\\page.map");
+    defineLibrary(folder);
+
+    /* Three savers side by side, and a second name for the file, so that
+     * every name must see every save. */
+    FILE *seed = fopen(path, "wb");
+    fputs("9999 1\n", seed);
+    fclose(seed);
+    pathOf(link, folder, "alu\\other.map");
+    check(CreateHardLinkA(link, path, NULL) != 0, "a second name for page.map");
+    ULONGLONG started = GetTickCount64();
+    HANDLE savers[kSavers];
+    for (int n = 0; n < kSavers; ++n) {
+        snprintf(arguments, sizeof arguments, "save %d \"%s\"", n + 1, folder);
+        savers[n] = start(arguments);
+        check(savers[n] != NULL, "a saver starts");
+    }
+    int allSaved = 1;
+    for (int n = 0; n < kSavers; ++n)
+        if (savers[n] != NULL) allSaved = finish(savers[n]) == 0 && allSaved;
+    check(allSaved, "every save and load of every saver succeeded");
+    double seconds = secondsSince(started);
+    int lost = 0;
+    trelloadMapFile("work", "alu", "sch", 1);
+    for (int n = 1; n <= kSavers; ++n) {
+        for (int i = 1; i <= kPages; ++i) {
+            int mapped = 0;
+            if (trelGetPageMapping("work", "alu", "sch", n * 100 + i, &mapped) != TREL_OK ||
+                mapped != -i)
+                ++lost;
+        }
+    }
+    for (int i = 1; i <= kShared; ++i) {
+        int mapped = 0;
+        trelGetPageMapping("work", "alu", "sch", i, &mapped);
+        check(mapped == -(100 + i) || mapped == -(200 + i) || mapped == -(300 + i),
+              "a shared page holds what one saver set");
+    }
+    printf("%d savers, %d saves in %.1f s, %d pages lost\n", kSavers, kSavers * kPages, seconds,
+           lost);
+    check(lost == 0, "no page lost");
+    check(namesIn(unit) == 1, "the folder holds page.map alone");
+    {
+        FILE *a = fopen(path, "rb");
+        FILE *b = fopen(link, "rb");
+        char one[64] = "", two[64] = "";
+        fread(one, 1, sizeof one - 1, a);
+        fread(two, 1, sizeof two - 1, b);
+        fclose(a);
+        fclose(b);
+        check(strcmp(one, two) == 0, "both names of the file see the same pairs");
+    }
+
+    /* Another program reads page.map without letting others write it: the
+     * save waits, then refuses, the file unchanged and no temporary left. */
+    trelSetPageMapping("work", "alu", "sch", 7777, 1);
+    HANDLE reader = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, NULL);
+    started = GetTickCount64();
+    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE,
+          "a save over a file held open by another program fails");
+    printf("held open by another program: gave up after %.1f s: %s\n", secondsSince(started),
+           lastError());
+    check(strstr(lastError(), "held open by another program") != NULL, "the message says why");
+    CloseHandle(reader);
+    check(namesIn(unit) == 1, "no temporary left behind");
+
+    /* Another process holds the save lock past the wait. */
+    char ready[MAX_PATH];
+    snprintf(ready, sizeof ready, "%s\\ready", folder);
+    snprintf(arguments, sizeof arguments, "hold \"%s\"", folder);
+    HANDLE holding = start(arguments);
+    for (int i = 0; i < 1000 && GetFileAttributesA(ready) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(10);
+    started = GetTickCount64();
+    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE,
+          "a save waits for another's lock, then fails");
+    printf("lock held by another process: gave up after %.1f s: %s\n", secondsSince(started),
+           lastError());
+    check(strstr(lastError(), "being saved by another process") != NULL, "the message says why");
+    check(holding != NULL && finish(holding) == 0, "the lock holder ran");
+    DeleteFileA(ready);
+    check(trelSavePageMap("work", "alu", "sch") == TREL_OK, "the save goes through afterwards");
+
+    /* A read-only file is refused with the reason; a folder in place of
+     * page.map is refused as what it is. */
+    SetFileAttributesA(path, FILE_ATTRIBUTE_READONLY);
+    trelSetPageMapping("work", "alu", "sch", 7778, 2);
+    HANDLE writer = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (writer == INVALID_HANDLE_VALUE) {
+        check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE && errno == EACCES,
+              "a read-only page.map is refused with EACCES");
+    } else {
+        /* Wine run by root opens it for writing all the same. */
+        CloseHandle(writer);
+        printf("read-only page.map: not checked, the system lets this process write it\n");
+    }
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(link);
+    DeleteFileA(path);
+    CreateDirectoryA(path, NULL);
+    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE && errno == EISDIR,
+          "a folder named page.map is refused with EISDIR");
+    RemoveDirectoryA(path);
+
+    pathOf(path, folder, "alu\\sch");
+    RemoveDirectoryA(path);
+    pathOf(path, folder, "alu");
+    RemoveDirectoryA(path);
+    pathOf(path, folder, "");
+    RemoveDirectoryA(path);
+    RemoveDirectoryA(folder);
+    printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
