@@ -84,8 +84,8 @@ std::string checkVersion(const char *cell, int held[kProcesses]) {
     const trel::PageMap *map = trel::Registry::instance().lookup({"work", cell, "sch"});
     if (map == nullptr) return "no page map";
     map->forEachPair([&](int32_t page, int32_t mapped) {
-        const std::string pair = std::to_string(page) + " " + std::to_string(mapped);
         if (!fault.empty()) return;
+        const std::string pair = std::to_string(page) + " " + std::to_string(mapped);
         if (page >= 1 && page <= kShared) {
             const int n = -mapped - 2000000;
             const int p = n / 10000;
