@@ -71,8 +71,12 @@ std::string followLinks(const std::string &path) {
         char text[PATH_MAX];
         const ssize_t length = ::readlink(at.c_str(), text, sizeof text);
         if (length <= 0 || static_cast<size_t>(length) >= sizeof text) return at;
-        std::string next(text, static_cast<size_t>(length));
-        at = next[0] == '/' ? next : folderOf(at) + "/" + next;
+        const std::string next(text, static_cast<size_t>(length));
+        if (next[0] == '/') {
+            at = next;
+        } else {
+            at = folderOf(at).append(1, '/').append(next);
+        }
     }
     return at;  // a loop of links: opening it reports ELOOP
 }
@@ -136,12 +140,11 @@ bool ReplacementFile::lock() {
             errno = temporaryError_;
             return false;
         }
-        if (links_ > 1) {
-            inPlace_ = true;
-        } else if ((ownerId_ != geteuid() || groupId_ != getegid()) &&
-                   fchown(temporaryFile_, ownerId_, groupId_) != 0) {
-            inPlace_ = true;
-        }
+        // A new file would leave the old one's other names with the old
+        // pairs, or could not be given its owner and group.
+        const bool ownerKept = (ownerId_ == geteuid() && groupId_ == getegid()) ||
+                               fchown(temporaryFile_, ownerId_, groupId_) == 0;
+        inPlace_ = links_ > 1 || !ownerKept;
         return true;
     }
 }
