@@ -1,10 +1,6 @@
 // Record locks on Windows. The system's locks are mandatory: a locked range
 // cannot be read or written through another handle. So the lock bytes lie
 // far past the end of any map file, where they hold up no read or write.
-#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600  // GetTickCount64
-#endif
 #include <windows.h>
 
 #include <cerrno>

@@ -1,8 +1,4 @@
 // File operations on Windows, and the system's errors as errno values.
-#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600  // SetFileInformationByHandle
-#endif
 #include <errno.h>
 #include <windows.h>
 

@@ -27,6 +27,30 @@ ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
     return {got, got < room, false};
 }
 
+bool ReplacementFile::lockPresent(const Deadline &deadline) {
+    if (takeMapLock(targetFile_, MapLock::save, true, deadline)) return true;
+    if (errno == EAGAIN) {
+        refusal_ =
+            "Map file " + target_ + " is being saved by another process; gave up waiting for it";
+    }
+    return false;
+}
+
+bool ReplacementFile::restoreFromLeftover(bool writable, const Deadline &deadline) {
+    JournalHeader header;
+    if (targetFile_ == kNoFile ||
+        !isCompleteJournal(temporaryFile_, identityOfFile(targetFile_), &header)) {
+        return true;  // no journal of this file: the file is whole
+    }
+    if (!takeMapLock(targetFile_, MapLock::content, true, deadline) ||
+        !restoreFromJournal(temporaryFile_, targetFile_, header) ||
+        (writable && !closeJournal(temporaryFile_))) {
+        return false;
+    }
+    dropMapLock(targetFile_, MapLock::content);
+    return true;
+}
+
 bool ReplacementFile::rewriteLocked(const char *data, size_t size) {
     // No load reads the file from here on until the rewrite is done.
     const Deadline deadline(kLockWaitMilliseconds);

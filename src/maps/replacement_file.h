@@ -88,6 +88,11 @@ class ReplacementFile {
 
   private:
     bool takeTemporary(const Deadline &deadline);
+    // Takes the present file's save lock; a wait that runs out says so.
+    bool lockPresent(const Deadline &deadline);
+    // Once a leftover temporary is held: the journal of a rewrite of the
+    // present file cut short puts the old content back.
+    bool restoreFromLeftover(bool writable, const Deadline &deadline);
     bool replaceByRename(const char *data, size_t size);
     bool replaceInPlace(const char *data, size_t size);
     // Under the content lock, the journalled rewrite of the locked file.

@@ -115,13 +115,7 @@ bool ReplacementFile::lock() {
             errno = S_ISDIR(held.st_mode) ? EISDIR : EINVAL;
             return false;
         }
-        if (!takeMapLock(targetFile_, MapLock::save, true, deadline)) {
-            if (errno == EAGAIN) {
-                refusal_ = "Map file " + target_ +
-                           " is being saved by another process; gave up waiting for it";
-            }
-            return false;
-        }
+        if (!lockPresent(deadline)) return false;
         struct stat named;
         if (::stat(target_.c_str(), &named) != 0 || !sameFile(held, named)) continue;
         // A leftover is dealt with first: it may be the journal of a rewrite
@@ -187,16 +181,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         // A leftover: the journal of a rewrite of this file cut short puts
         // the old content back; then it goes, whoever made it, where the
         // folder allows.
-        JournalHeader header;
-        if (targetFile_ != kNoFile &&
-            isCompleteJournal(temporaryFile_, identityOfFile(targetFile_), &header)) {
-            if (!takeMapLock(targetFile_, MapLock::content, true, deadline) ||
-                !restoreFromJournal(temporaryFile_, targetFile_, header) ||
-                (writable && !closeJournal(temporaryFile_))) {
-                return false;
-            }
-            dropMapLock(targetFile_, MapLock::content);
-        }
+        if (!restoreFromLeftover(writable, deadline)) return false;
         if (::unlink(temporary_.c_str()) != 0) {
             temporaryError_ = errno;
             closeFile(&temporaryFile_);

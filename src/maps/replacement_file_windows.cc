@@ -5,10 +5,6 @@
 // journal, under its locks: that also keeps its links, attributes and access
 // control list. A new map file is written as the temporary, under the
 // temporary's lock, and moved to its name.
-#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600  // SetFileInformationByHandle
-#endif
 #include <errno.h>
 #include <windows.h>
 
@@ -105,13 +101,7 @@ bool ReplacementFile::lock() {
             errno = errnoFromWindows(error);
             return false;
         }
-        if (!takeMapLock(targetFile_, MapLock::save, true, deadline)) {
-            if (errno == EAGAIN) {
-                refusal_ = "Map file " + target_ +
-                           " is being saved by another process; gave up waiting for it";
-            }
-            return false;
-        }
+        if (!lockPresent(deadline)) return false;
         if (!names(target_, targetFile_)) continue;
         // A leftover is dealt with first: it may be the journal of a rewrite
         // of this file cut short, which changes the file back.
@@ -166,16 +156,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         if (!takeMapLock(temporaryFile_, MapLock::save, writable, deadline)) return false;
         if (!names(temporary_, temporaryFile_)) continue;  // moved or removed by its holder
         if (isNew) return true;
-        JournalHeader header;
-        if (targetFile_ != kNoFile &&
-            isCompleteJournal(temporaryFile_, identityOfFile(targetFile_), &header)) {
-            if (!takeMapLock(targetFile_, MapLock::content, true, deadline) ||
-                !restoreFromJournal(temporaryFile_, targetFile_, header) ||
-                (writable && !closeJournal(temporaryFile_))) {
-                return false;
-            }
-            dropMapLock(targetFile_, MapLock::content);
-        }
+        if (!restoreFromLeftover(writable, deadline)) return false;
         if (!removeOpenFile(temporaryFile_, temporary_)) {
             temporaryError_ = errno;
             closeFile(&temporaryFile_);

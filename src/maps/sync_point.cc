@@ -3,10 +3,6 @@
 
 #include <sys/stat.h>
 #if defined(_WIN32)
-#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600  // GetFileInformationByHandleEx
-#endif
 #include <windows.h>
 #endif
 
