@@ -186,7 +186,9 @@ struct Model {
             if (!map.holdsFile) return TREL_CANNOT_WRITE;
             text = canonicalText(map.pairs);
         }
-        if (!(changed && text == present)) replaceFile(u, text);
+        // A successful save always leaves the file, even an empty one where
+        // another process removed it.
+        if (!(changed && file[u] && text == present)) replaceFile(u, text);
         map.syncWith({true, identity(u), true, text});
         map.holdsFile = true;
         map.modified = false;
