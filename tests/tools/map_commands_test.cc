@@ -16,7 +16,8 @@ TEST_F(MapCommands, QueriesPrintTheirAnswerOrExitWithTheirStatus) {
     writeFile(makeUnit("work/alu/sch"), "3 5\n7 7\n-2 4\n9 5\n");
     makeUnit("work/reg/sch");  // no map file: an empty page map, not an error
     expectCases({
-        {"path work.alu:sch", 0, "libs/work/alu/sch/page.map\n"},  // as libs.defs has it
+        // libs.defs is read from the design folder, which its relative directories join.
+        {"path work.alu:sch", 0, root_.string() + "/libs/work/alu/sch/page.map\n"},
         {"get work.alu:sch 3", 0, "5\n"},
         {"get work.alu:sch 4294967294", 0, "4\n"},  // the page -2
         {"reverse work.alu:sch 5", 0, "3\n"},       // the lowest of 3 and 9
