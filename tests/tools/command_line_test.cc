@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tool_run.h"
+#include "trel.h"
 
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
@@ -31,11 +32,15 @@ TEST_F(CommandLine, HelpNamesEveryCommandOptionAndExitStatus) {
     EXPECT_EQ(run("frobnicate --help").status, 2);
 }
 
+// Both carry the version that trel.h gives hosts at compile time.
 TEST_F(CommandLine, VersionNamesTheToolAndTheLibraryItRunsOn) {
     const ToolResult version = run("--version");
     EXPECT_EQ(version.status, 0);
-    EXPECT_THAT(version.out,
-                MatchesRegex("pagemap [0-9.]+\nlibtrel [0-9.]+ \\(.*libtrel[^)]*\\)\n"));
+    const std::string header = std::to_string(TREL_VERSION_MAJOR) + "\\." +
+                               std::to_string(TREL_VERSION_MINOR) + "\\." +
+                               std::to_string(TREL_VERSION_PATCH);
+    EXPECT_THAT(version.out, MatchesRegex("pagemap " + header + "\nlibtrel " + header +
+                                          " \\(.*libtrel[^)]*\\)\n"));
 }
 
 TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
