@@ -42,8 +42,9 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/staged)
 file(RENAME ${WORK_DIR}/staged ${WORK_DIR}/prefix)
 set(prefix ${WORK_DIR}/prefix)
-foreach(file include/trel.h include/dree.h lib/libtrel.so lib/libtrel.so.1 lib/libdree.so
-             lib/pkgconfig/trel.pc lib/cmake/trel/trelConfig.cmake bin/pagemap)
+foreach(file include/trel.h include/dree.h include/trel_release.h lib/libtrel.so lib/libtrel.so.1
+             lib/libdree.so lib/libtrel_release.a lib/pkgconfig/trel.pc
+             lib/cmake/trel/trelConfig.cmake bin/pagemap)
     if(NOT EXISTS ${prefix}/${file})
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -61,7 +62,8 @@ run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 file(COPY_FILE ${WORK_DIR}/cmake-build/host ${WORK_DIR}/host-cmake)
 check_host(host-cmake)
 
-# pkg-config alone, with no search path but the moved tree's.
+# pkg-config alone, with no search path but the moved tree's, in the one C
+# command the example's comment gives, the run path included.
 if(NOT PKG_CONFIG)
     message(FATAL_ERROR "pkg-config is not installed; the package's trel.pc cannot be checked")
 endif()
@@ -69,12 +71,10 @@ set(ENV{PKG_CONFIG_LIBDIR} ${prefix}/lib/pkgconfig)
 run(${PKG_CONFIG} --cflags --libs trel)
 string(STRIP "${output}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${PKG_CONFIG} --variable=libdir trel)
+string(STRIP "${output}" libdir)
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
-separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
-run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror -c ${EXAMPLES_DIR}/host.c
-    -o ${WORK_DIR}/host.o ${flags})
-run(${CXX_COMPILER} ${cxx_flags} ${WORK_DIR}/host.o ${EXAMPLES_DIR}/release_path.cc
-    -o ${WORK_DIR}/host-pkg-config ${flags})
-set(ENV{LD_LIBRARY_PATH} ${prefix}/lib)
+run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${EXAMPLES_DIR}/host.c
+    -o ${WORK_DIR}/host-pkg-config ${flags} -Wl,-rpath,${libdir})
 check_host(host-pkg-config)
 message(STATUS "installed package found, linked and ran, with CMake and with pkg-config")
