@@ -1,8 +1,9 @@
 # Installs the build into a fresh prefix and moves the installed tree
 # elsewhere, as an unpacked archive would be; then builds the example host
 # against it twice, with find_package(trel) and with `pkg-config --cflags
-# --libs trel` alone, and runs each build on a copy of the example design.
-# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DC_COMPILER=...
+# --libs trel` alone, and runs each build on a copy of the example design;
+# last, the first C block of the README, built and run as the README says.
+# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DREADME=... -DC_COMPILER=...
 #              -DCXX_COMPILER=... -DC_FLAGS=... -DCXX_FLAGS=... -DPKG_CONFIG=...
 #              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
 # A cross build hands its toolchain file to the host and runs it through its
@@ -77,4 +78,26 @@ separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${EXAMPLES_DIR}/host.c
     -o ${WORK_DIR}/host-pkg-config ${flags} -Wl,-rpath,${libdir})
 check_host(host-pkg-config)
-message(STATUS "installed package found, linked and ran, with CMake and with pkg-config")
+
+# The README's snippet, pasted into a file as it stands, run in a copy of examples/.
+file(READ ${README} readme)
+string(FIND "${readme}" "```c\n" begin)
+if(begin EQUAL -1)
+    message(FATAL_ERROR "no C block in ${README}")
+endif()
+math(EXPR begin "${begin} + 5")
+string(SUBSTRING "${readme}" ${begin} -1 snippet)
+string(FIND "${snippet}" "```" end)
+string(SUBSTRING "${snippet}" 0 ${end} snippet)
+file(WRITE ${WORK_DIR}/snippet/host.c "${snippet}")
+run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${WORK_DIR}/snippet/host.c
+    -o ${WORK_DIR}/snippet/host ${flags} -Wl,-rpath,${libdir})
+file(COPY ${EXAMPLES_DIR}/designs DESTINATION ${WORK_DIR}/snippet/examples)
+execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/snippet/host
+    WORKING_DIRECTORY ${WORK_DIR}/snippet/examples
+    RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(failed OR NOT out STREQUAL "work.alu:sch maps page 2 to 6\n")
+    message(FATAL_ERROR "the README's snippet printed (status ${failed}):\n${out}")
+endif()
+message(STATUS "installed package found, linked and ran, with CMake and with pkg-config, "
+               "and the README's snippet as pasted")
