@@ -1,6 +1,6 @@
 // pagemap: looks at and edits page maps from a shell or a script. Sets up the
 // library-path service and the file mode from the options, then hands the
-// command to the page-map or the relabel commands.
+// command to the page-map, relabel or check commands.
 #include <cerrno>
 #include <csignal>
 #include <cstdio>

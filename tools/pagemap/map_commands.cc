@@ -167,8 +167,8 @@ const MapCommand *findCommand(std::string_view name) {
     return nullptr;
 }
 
-// `wholeMap`: the page map holds every pair of its file, so an edit that
-// leaves the pairs as they are needs no save.
+// `wholeMap`: the map file was read without a problem (or there is none), so
+// an edit that leaves the pairs as they are has nothing to save.
 ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
                    int fileMode, bool wholeMap) {
     if (wholeMap && command.changesNothing(unit, numbers)) return kSuccess;
