@@ -1,23 +1,30 @@
 # Windows only: what a Windows host links and ships beside the DLLs (the
-# module-definition file, an import library for the platform's own linker,
+# module-definition files, import libraries for the platform's own linker,
 # version resources), the tool's POSIX needs, and the list of test programs
 # that scripts/check-windows runs under Wine.
 
-# trel.def fixes trel.dll's export table: the twenty entry points by their
-# plain names, nothing else.
-set(TREL_DEF_FILE ${PROJECT_SOURCE_DIR}/win32/trel.def)
-target_sources(trel PRIVATE ${TREL_DEF_FILE})
-
-# trel.lib: the import library that a host linked with the platform's own
-# toolchain uses (MinGW hosts may link trel.dll.a or the DLL itself).
-set(TREL_IMPORT_LIBRARY ${PROJECT_BINARY_DIR}/lib/trel.lib)
-add_custom_command(OUTPUT ${TREL_IMPORT_LIBRARY}
-    COMMAND ${TREL_DLLTOOL} --machine i386 --input-def ${TREL_DEF_FILE} --dllname trel.dll
-            --output-lib ${TREL_IMPORT_LIBRARY}
-    DEPENDS ${TREL_DEF_FILE}
-    COMMENT "Making the import library trel.lib from trel.def"
-    VERBATIM)
-add_custom_target(trel_import_library ALL DEPENDS ${TREL_IMPORT_LIBRARY})
+# A .def fixes each host-facing DLL's export table: the entry points by their
+# plain names, nothing else. From it comes the import library that a host
+# linked with the platform's own toolchain uses (MinGW hosts may link the
+# lib*.dll.a or the DLL itself). dlltool names the library's members after
+# its output file, so it is given a bare name in the output folder: a path
+# would put the build machine's folders into the shipped file.
+set(TREL_IMPORT_LIBRARIES "")
+set(TREL_DEF_FILES "")
+foreach(target trel dree)
+    set(def ${PROJECT_SOURCE_DIR}/win32/${target}.def)
+    target_sources(${target} PRIVATE ${def})
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/lib/${target}.lib
+        COMMAND ${TREL_DLLTOOL} --machine i386 --input-def ${def} --dllname ${target}.dll
+                --output-lib ${target}.lib
+        WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/lib
+        DEPENDS ${def}
+        COMMENT "Making the import library ${target}.lib from ${target}.def"
+        VERBATIM)
+    list(APPEND TREL_IMPORT_LIBRARIES ${PROJECT_BINARY_DIR}/lib/${target}.lib)
+    list(APPEND TREL_DEF_FILES ${def})
+endforeach()
+add_custom_target(trel_import_libraries ALL DEPENDS ${TREL_IMPORT_LIBRARIES})
 
 # A version resource in every DLL and in the tool, from the project's version.
 # windres runs as a plain command so that no compiler flag reaches it.
@@ -58,8 +65,8 @@ if(TARGET pagemap)
 endif()
 
 # The host's files beside the DLLs (bin/) and the MinGW import libraries
-# (lib/): the module-definition file and the import library made from it.
-install(FILES ${TREL_DEF_FILE} ${TREL_IMPORT_LIBRARY} DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# (lib/): the module-definition files and the import libraries made from them.
+install(FILES ${TREL_DEF_FILES} ${TREL_IMPORT_LIBRARIES} DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 if(TREL_BUILD_TESTS)
     # Tests link the library's objects statically through trel_internal: they

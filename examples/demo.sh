@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The pagemap tool at work on the example design: a dump, a change and the
-# file it saves, lookups, and names relabelled through two levels of hierarchy.
+# file it saves, lookups, names relabelled through two levels of hierarchy,
+# and a check of every map file.
 #
 #   examples/demo.sh PAGEMAP DESIGN_DIR
 #
@@ -62,3 +63,7 @@ show cat names.txt
 printf '\n$ pagemap relabel - < names.txt\n'
 pagemap relabel - <names.txt
 show pagemap relabel-last "cpu(work.top:sch)/ALU2@4(work.alu:sch)/R1@2(gates.reg:sch)"
+
+echo
+echo "== Every unit's map file read and checked: damage, leftovers, links to nothing =="
+show pagemap check

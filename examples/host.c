@@ -7,8 +7,10 @@
  * It changes the page map of work.alu:sch, so run it on a copy of the design.
  * Build it against the installed package with examples/CMakeLists.txt, or:
  *
- *     cc -c host.c $(pkg-config --cflags trel)
- *     c++ host.o release_path.cc -o host $(pkg-config --libs trel)
+ *     cc host.c -o host $(pkg-config --cflags --libs trel)
+ *
+ * adding -Wl,-rpath,$(pkg-config --variable=libdir trel) when trel is
+ * installed outside the system's library folders.
  */
 #include <errno.h>
 #include <stdio.h>
@@ -16,8 +18,7 @@
 
 #include <dree.h>
 #include <trel.h>
-
-#include "release_path.h"
+#include <trel_release.h>
 
 /* The library's last-error text: written by failures, left alone by successes. */
 static const char *lastError(void) {
@@ -85,11 +86,12 @@ int main(int argc, char **argv) {
     }
 
     /* 7. The map file path is a text the host owns. libtrel allocates it with
-     * C++ new[], so it must go back through delete[]: see release_path.cc. */
+     * C++ new[], so it goes back through delete[], which trel_release.h says
+     * for C. */
     char *path = trelMapFilePath("work", "alu", "sch");
     if (path != NULL) {
         printf("work.alu:sch keeps its pairs in %s\n", path);
-        releaseMapFilePath(path);
+        trelReleaseMapFilePath(path);
     }
 
     /* 8. When the design is closed: trelReset forgets every page map, saving

@@ -14,9 +14,21 @@
  *
  * The library is not thread-safe: all state is process-wide, so call it from
  * one thread at a time.
+ *
+ * Two names keep their historical spelling on purpose, and always will:
+ * trelloadMapFile (lower-case "l") and trelGetMapeedCnameLastPathElem
+ * ("Mapeed"). Hosts link them by these names; they are not typos to fix.
  */
 #ifndef TREL_H
 #define TREL_H
+
+/* The version of this header and of the library built with it (the build
+ * takes its version from here), for tests at compile time, e.g.
+ * #if TREL_VERSION_MAJOR == 1 && TREL_VERSION_MINOR >= 1. The major version
+ * changes only when the interface below changes incompatibly. */
+#define TREL_VERSION_MAJOR 1
+#define TREL_VERSION_MINOR 0
+#define TREL_VERSION_PATCH 0
 
 #if defined(_WIN32)
 #if defined(TREL_BUILDING)
@@ -50,11 +62,13 @@ extern "C" {
  * are in place but the folder sync failed ("... may not be durable"). */
 #define TREL_CANNOT_WRITE 5
 /* Unknown unit, null name, or key or path too long:
- * "Wrong lib.cell:view specification (%s.%s:%s)". */
+ * "Wrong lib.cell:view specification (%s.%s:%s)", a null name shown as
+ * "(null)". Never from trelSavePageMap, which answers TREL_NOT_LOADED instead. */
 #define TREL_BAD_SPEC 6
 /* An active-map call with no active page map: "No active page map present". */
 #define TREL_NO_ACTIVE_MAP 7
-/* trelSavePageMap: the unit has no registered page map. */
+/* trelSavePageMap: the unit has no registered page map (no call has named
+ * it, or a name is null, or its key is too long); no message. */
 #define TREL_NOT_LOADED 8
 /* A hierarchical name cannot be relabelled. */
 #define TREL_BAD_CNAME 9
@@ -76,8 +90,10 @@ TREL_EXPORT int TREL_CALL trelInit(int context);
 TREL_EXPORT int TREL_CALL trelReset(void);
 
 /* Removes every pair of the unit's page map and marks it modified. The host
- * asked for an empty map, so a later save may replace a damaged or unread
- * map file with it. */
+ * asked for an empty map, so a later save may replace the damaged or unread
+ * map file that the page map last read with it. A file another process saved
+ * since is merged as usual (see trelSavePageMap), and one that is damaged by
+ * then is not saved over. */
 TREL_EXPORT int TREL_CALL trelResetPageMap(const char *lib, const char *cell, const char *view);
 
 /* Sets the file mode for later loads and saves and returns it. Mode 0 reads and
@@ -93,10 +109,24 @@ TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, c
 /* Registers the unit's page map (loading its map file) and makes it the active
  * page map. Without reload: TREL_ALREADY_LOADED when it was registered already,
  * otherwise the load status (0 or TREL_CANNOT_READ). With reload: discards the
- * pairs, loads the file again and returns the load status. A damaged file
- * (a token that is not a 32-bit integer, or a lone final number) gives
- * TREL_CANNOT_READ with the pairs before the damage; the page map then refuses
- * mode-0 saves until a reload reads the whole file or trelResetPageMap. */
+ * pairs, loads the file again and returns the load status.
+ *
+ * In mode 0 the file is read as fscanf's "%d" reads numbers, one after the
+ * other, whatever white space (or none) separates them: "1-2" is the two
+ * numbers 1 and -2, and "1x" is the number 1 followed by "x". Reading stops at
+ * the first text that does not begin a number ("x"), at a number beyond 32
+ * bits, or at a lone final number; the file is then damaged: TREL_CANNOT_READ,
+ * a message naming the line, and the pairs before it. While the file stays as
+ * it was, mode-0 saves of the page map are refused, until a reload reads the
+ * whole file or trelResetPageMap; once another process has saved the file,
+ * a save merges into it as into any changed file (see trelSavePageMap).
+ *
+ * Every mode opens the file: a missing one gives TREL_CANNOT_READ without a
+ * message, one that cannot be opened (no permission) TREL_CANNOT_READ with the
+ * system's reason. Only mode 0 then reads it, so a folder in place of page.map,
+ * which POSIX systems open but cannot read, gives TREL_CANNOT_READ with a
+ * message in mode 0 and 0 in any other mode (Windows refuses to open it in
+ * every mode). */
 TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, const char *view,
                                           int reload);
 
@@ -136,17 +166,21 @@ TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char 
  * TREL_CANNOT_WRITE with the last failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
-/* Saves one registered page map: TREL_NOT_LOADED when the unit has none,
- * TREL_CANNOT_WRITE when it cannot be written (errno then tells the system's
- * reason) or when saving would lose pairs the file holds. In mode 0 the save
- * holds the file's lock against other processes' saves, merges what another
- * process saved since this page map last read or wrote the file (pages
- * changed here take this map's answer), and the new content replaces
- * page.map only once it is completely written and synced, or, where the file
- * is rewritten in place, once its old content is kept to fall back on; so a
- * failed or killed save leaves the previous pairs. A successful mode-0 save
- * always leaves the file and clears the modified flag; a save in another mode
- * writes no pairs and leaves the flag set. */
+/* Saves one registered page map. It looks the unit up without registering it,
+ * so a unit no call has named, a null name or a key too long give
+ * TREL_NOT_LOADED, with no message. TREL_CANNOT_WRITE when the file cannot be
+ * written (errno then tells the system's reason; a folder in place of page.map
+ * is refused in every mode) or when saving would lose pairs the file holds. In
+ * mode 0 the save holds the file's lock against other processes' saves, and
+ * the new content replaces page.map only once it is completely written and
+ * synced, or, where the file is rewritten in place, once its old content is
+ * kept to fall back on; so a failed or killed save leaves the previous pairs.
+ * When another process saved the file since this page map last read or wrote
+ * it, the save reads that file and keeps its pairs except for the pages
+ * changed here (a changed file that cannot be read to its end is not saved
+ * over). A successful mode-0 save always leaves the file and clears the
+ * modified flag; a save in another mode writes no pairs and leaves the flag
+ * set. */
 TREL_EXPORT int TREL_CALL trelSavePageMap(const char *lib, const char *cell, const char *view);
 
 /* Stores the address of the last-error text (NUL-terminated, at most 1023

@@ -30,9 +30,20 @@ TEST_F(LibraryLookup, AnswersTheUnitDirectoryOnlyWhenItFitsTheBuffer) {
     EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, '#'));
 }
 
+// Every defined library as "name=directory;", in the order the listing gives.
+std::string listedLibraries() {
+    std::string listed;
+    dreeForEachLibrary(
+        [](const char *lib, const char *dir, void *data) {
+            *static_cast<std::string *>(data) += std::string(lib) + "=" + dir + ";";
+        },
+        &listed);
+    return listed;
+}
+
 // A lookup answers for a defined library and a directory that exists; the
-// latest definition counts, a refused one changes nothing, and clearing
-// forgets them all.
+// latest definition counts (in lookups and in the listing), a refused one
+// changes nothing, and clearing forgets them all.
 TEST_F(LibraryLookup, AnswersOnlyForDefinedLibrariesAndExistingDirectories) {
     makeDirectory("old/alu/sch");
     const std::string moved = makeDirectory("new/alu/sch");
@@ -50,8 +61,12 @@ TEST_F(LibraryLookup, AnswersOnlyForDefinedLibrariesAndExistingDirectories) {
     EXPECT_EQ(dreeDefineLibrary("work", nullptr), DREE_BAD_ARGUMENT);
     EXPECT_EQ(dreeDefineLibrary(nullptr, "/tmp"), DREE_BAD_ARGUMENT);
     EXPECT_EQ(unitDirectory("work", "alu", "sch"), moved);
+    ASSERT_EQ(dreeDefineLibrary("gates", "rel/gates/"), DREE_OK);
+    EXPECT_EQ(listedLibraries(), "gates=rel/gates;work=" + root + "/new;");
+    EXPECT_EQ(dreeForEachLibrary(nullptr, nullptr), DREE_BAD_ARGUMENT);
     dreeClearLibraries();
     EXPECT_EQ(unitDirectory("work", "alu", "sch"), "status 3");
+    EXPECT_EQ(listedLibraries(), "");
 }
 
 // Every name becomes one path component, so none may climb out of the

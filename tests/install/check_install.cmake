@@ -1,8 +1,9 @@
 # Installs the build into a fresh prefix and moves the installed tree
 # elsewhere, as an unpacked archive would be; then builds the example host
 # against it twice, with find_package(trel) and with `pkg-config --cflags
-# --libs trel` alone, and runs each build on a copy of the example design.
-# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DC_COMPILER=...
+# --libs trel` alone, and runs each build on a copy of the example design;
+# last, the first C block of the README, built and run as the README says.
+# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DREADME=... -DC_COMPILER=...
 #              -DCXX_COMPILER=... -DC_FLAGS=... -DCXX_FLAGS=... -DPKG_CONFIG=...
 #              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
 # A cross build hands its toolchain file to the host and runs it through its
@@ -42,8 +43,9 @@ file(MAKE_DIRECTORY ${WORK_DIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/staged)
 file(RENAME ${WORK_DIR}/staged ${WORK_DIR}/prefix)
 set(prefix ${WORK_DIR}/prefix)
-foreach(file include/trel.h include/dree.h lib/libtrel.so lib/libtrel.so.1 lib/libdree.so
-             lib/pkgconfig/trel.pc lib/cmake/trel/trelConfig.cmake bin/pagemap)
+foreach(file include/trel.h include/dree.h include/trel_release.h lib/libtrel.so lib/libtrel.so.1
+             lib/libdree.so lib/libtrel_release.a lib/pkgconfig/trel.pc
+             lib/cmake/trel/trelConfig.cmake bin/pagemap)
     if(NOT EXISTS ${prefix}/${file})
         message(FATAL_ERROR "not installed: ${file}")
     endif()
@@ -61,7 +63,8 @@ run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-build)
 file(COPY_FILE ${WORK_DIR}/cmake-build/host ${WORK_DIR}/host-cmake)
 check_host(host-cmake)
 
-# pkg-config alone, with no search path but the moved tree's.
+# pkg-config alone, with no search path but the moved tree's, in the one C
+# command the example's comment gives, the run path included.
 if(NOT PKG_CONFIG)
     message(FATAL_ERROR "pkg-config is not installed; the package's trel.pc cannot be checked")
 endif()
@@ -69,12 +72,32 @@ set(ENV{PKG_CONFIG_LIBDIR} ${prefix}/lib/pkgconfig)
 run(${PKG_CONFIG} --cflags --libs trel)
 string(STRIP "${output}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
+run(${PKG_CONFIG} --variable=libdir trel)
+string(STRIP "${output}" libdir)
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
-separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
-run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror -c ${EXAMPLES_DIR}/host.c
-    -o ${WORK_DIR}/host.o ${flags})
-run(${CXX_COMPILER} ${cxx_flags} ${WORK_DIR}/host.o ${EXAMPLES_DIR}/release_path.cc
-    -o ${WORK_DIR}/host-pkg-config ${flags})
-set(ENV{LD_LIBRARY_PATH} ${prefix}/lib)
+run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${EXAMPLES_DIR}/host.c
+    -o ${WORK_DIR}/host-pkg-config ${flags} -Wl,-rpath,${libdir})
 check_host(host-pkg-config)
-message(STATUS "installed package found, linked and ran, with CMake and with pkg-config")
+
+# The README's snippet, pasted into a file as it stands, run in a copy of examples/.
+file(READ ${README} readme)
+string(FIND "${readme}" "```c\n" begin)
+if(begin EQUAL -1)
+    message(FATAL_ERROR "no C block in ${README}")
+endif()
+math(EXPR begin "${begin} + 5")
+string(SUBSTRING "${readme}" ${begin} -1 snippet)
+string(FIND "${snippet}" "```" end)
+string(SUBSTRING "${snippet}" 0 ${end} snippet)
+file(WRITE ${WORK_DIR}/snippet/host.c "${snippet}")
+run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${WORK_DIR}/snippet/host.c
+    -o ${WORK_DIR}/snippet/host ${flags} -Wl,-rpath,${libdir})
+file(COPY ${EXAMPLES_DIR}/designs DESTINATION ${WORK_DIR}/snippet/examples)
+execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/snippet/host
+    WORKING_DIRECTORY ${WORK_DIR}/snippet/examples
+    RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(failed OR NOT out STREQUAL "work.alu:sch maps page 2 to 6\n")
+    message(FATAL_ERROR "the README's snippet printed (status ${failed}):\n${out}")
+endif()
+message(STATUS "installed package found, linked and ran, with CMake and with pkg-config, "
+               "and the README's snippet as pasted")

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tool_run.h"
+#include "trel.h"
 
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
@@ -13,9 +14,9 @@ using CommandLine = ToolDesign;
 TEST_F(CommandLine, HelpNamesEveryCommandOptionAndExitStatus) {
     const ToolResult help = run("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char *word :
-         {"path", "dump", "pairs", "get", "reverse", "highest", "set", "delete", "clear", "relabel",
-          "relabel-last", "-L LIB=DIR", "--libs", "--mode", "--strict", "--version"}) {
+    for (const char *word : {"path", "dump", "pairs", "get", "reverse", "highest", "set", "delete",
+                             "clear", "relabel", "relabel-last", "check", "-L LIB=DIR", "--libs",
+                             "--mode", "--strict", "--json", "--version"}) {
         EXPECT_THAT(help.out, HasSubstr("  " + std::string(word) + " "));
     }
     for (int status = 0; status <= 9; ++status) {
@@ -31,22 +32,39 @@ TEST_F(CommandLine, HelpNamesEveryCommandOptionAndExitStatus) {
     EXPECT_EQ(run("frobnicate --help").status, 2);
 }
 
+// Both carry the version that trel.h gives hosts at compile time.
 TEST_F(CommandLine, VersionNamesTheToolAndTheLibraryItRunsOn) {
     const ToolResult version = run("--version");
     EXPECT_EQ(version.status, 0);
-    EXPECT_THAT(version.out,
-                MatchesRegex("pagemap [0-9.]+\nlibtrel [0-9.]+ \\(.*libtrel[^)]*\\)\n"));
+    const std::string header = std::to_string(TREL_VERSION_MAJOR) + "\\." +
+                               std::to_string(TREL_VERSION_MINOR) + "\\." +
+                               std::to_string(TREL_VERSION_PATCH);
+    EXPECT_THAT(version.out, MatchesRegex("pagemap " + header + "\nlibtrel " + header +
+                                          " \\(.*libtrel[^)]*\\)\n"));
 }
 
 TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
     std::vector<ToolCase> cases;
-    for (const char *commandLine :
-         {"", "frobnicate", "--frobnicate dump work.alu:sch", "dump work.alu:sch -x",
-          "-L work dump work.alu:sch", "--mode text dump work.alu:sch", "dump",
-          "dump work.alu:sch extra", "set work.alu:sch 3", "dump workalu:sch", "dump work.:sch",
-          "dump work.alu:", "get work.alu:sch 3x", "get work.alu:sch 4294967296",
-          "get work.alu:sch -2147483649", "relabel a(work.top:sch) -", "--strict dump work.alu:sch",
-          "get work.alu:sch --mode"}) {
+    for (const char *commandLine : {"",
+                                    "frobnicate",
+                                    "--frobnicate dump work.alu:sch",
+                                    "dump work.alu:sch -x",
+                                    "-L work dump work.alu:sch",
+                                    "--mode text dump work.alu:sch",
+                                    "dump",
+                                    "dump work.alu:sch extra",
+                                    "set work.alu:sch 3",
+                                    "dump workalu:sch",
+                                    "dump work.:sch",
+                                    "dump work.alu:",
+                                    "get work.alu:sch 3x",
+                                    "get work.alu:sch 4294967296",
+                                    "get work.alu:sch -2147483649",
+                                    "relabel a(work.top:sch) -",
+                                    "--strict dump work.alu:sch",
+                                    "get work.alu:sch --mode",
+                                    "--json relabel a",
+                                    "check --strict"}) {
         cases.push_back({commandLine, 2, "", "pagemap: "});
     }
     expectCases(cases);
@@ -75,14 +93,16 @@ TEST_F(CommandLine, LibraryDefinitionsApplyInOrderInEitherSpelling) {
     EXPECT_EQ(run("-L work=" + gates + " --libs libs.defs get work.alu:sch 3").out, "5\n");
 }
 
-// Without -L or --libs: $PAGEMAP_LIBS, else ./libraries.defs, else nothing,
-// and a library that is not defined says how to define one.
+// Without -L or --libs: $PAGEMAP_LIBS, else ./libraries.defs, else nothing.
+// A library that is not defined says which definitions were read and which
+// were passed over, or how to define one when none were.
 TEST_F(CommandLine, DefinitionsDefaultToTheEnvironmentThenTheCurrentFolder) {
     writeFile(makeUnit("work/alu/sch"), "3 5\n");
     writeFile(makeUnit("gates/alu/sch"), "3 9\n");
     const ToolResult undefined = run("get work.alu:sch 3");
     EXPECT_EQ(undefined.status, 3);
-    EXPECT_THAT(undefined.err, HasSubstr("library work is not defined (define libraries with -L"));
+    EXPECT_THAT(undefined.err, HasSubstr("library work is not defined (no library definitions "
+                                         "were read: define libraries with -L"));
 
     writeFile("libraries.defs", "work libs/work\n");
     writeFile("gates.defs", "work libs/gates\n");
@@ -93,7 +113,13 @@ TEST_F(CommandLine, DefinitionsDefaultToTheEnvironmentThenTheCurrentFolder) {
         ~Environment() { unsetenv("PAGEMAP_LIBS"); }
     } environment;
     EXPECT_EQ(run("get work.alu:sch 3").out, "9\n");
+    EXPECT_THAT(run("get nolib.alu:sch 3").err,
+                HasSubstr("(definitions read: $PAGEMAP_LIBS (gates.defs); not read: "
+                          "./libraries.defs, as $PAGEMAP_LIBS is set)"));
     EXPECT_EQ(run("-L work=libs/work get work.alu:sch 3").out, "5\n");  // options win
+    EXPECT_THAT(run("-L work=libs/work relabel --strict a(nolib.a:b)/U@1").err,
+                HasSubstr("definitions read: -L work=libs/work; not read: $PAGEMAP_LIBS and "
+                          "./libraries.defs, as -L or --libs is given"));
     setenv("PAGEMAP_LIBS", "bad.defs", 1);
     const ToolResult bad = run("get work.alu:sch 3");
     EXPECT_EQ(bad.status, 4);
@@ -105,6 +131,8 @@ TEST_F(CommandLine, RefusedDefinitionsExitFourAndNameTheBadLine) {
     const ToolResult badFile = run("--libs bad.defs dump work.alu:sch");
     EXPECT_EQ(badFile.status, 4);
     EXPECT_THAT(badFile.err, HasSubstr("bad.defs:2:"));
-    EXPECT_EQ(run("--libs missing.defs dump work.alu:sch").status, 4);
+    const ToolResult missing = run("--libs missing.defs dump work.alu:sch");
+    EXPECT_EQ(missing.status, 4);
+    EXPECT_THAT(missing.err, HasSubstr("--libs: cannot open missing.defs: No such file"));
     EXPECT_EQ(run("-L ../up=/tmp dump work.alu:sch").status, 4);
 }

@@ -9,6 +9,7 @@
 #include "tool_run.h"
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 using MapCommands = ToolDesign;
 
@@ -16,7 +17,8 @@ TEST_F(MapCommands, QueriesPrintTheirAnswerOrExitWithTheirStatus) {
     writeFile(makeUnit("work/alu/sch"), "3 5\n7 7\n-2 4\n9 5\n");
     makeUnit("work/reg/sch");  // no map file: an empty page map, not an error
     expectCases({
-        {"path work.alu:sch", 0, "libs/work/alu/sch/page.map\n"},  // as libs.defs has it
+        // libs.defs is read from the design folder, which its relative directories join.
+        {"path work.alu:sch", 0, root_.string() + "/libs/work/alu/sch/page.map\n"},
         {"get work.alu:sch 3", 0, "5\n"},
         {"get work.alu:sch 4294967294", 0, "4\n"},  // the page -2
         {"reverse work.alu:sch 5", 0, "3\n"},       // the lowest of 3 and 9
@@ -37,9 +39,15 @@ TEST_F(MapCommands, QueriesPrintTheirAnswerOrExitWithTheirStatus) {
     });
 }
 
-TEST_F(MapCommands, EveryEditIsSavedToTheMapFile) {
+// An edit that leaves the pairs as they are saves nothing, so the file keeps
+// its own spelling ("3  5\r\n" would be saved as "3 5\n"), and a unit without
+// a map file gets none. nullptr: no map file.
+TEST_F(MapCommands, EveryEditIsSavedToTheMapFileAndANoOpLeavesItAlone) {
     const std::string map = makeUnit("work/alu/sch");
     const std::pair<const char *, const char *> edits[] = {
+        {"delete work.alu:sch 6", nullptr},
+        {"set work.alu:sch 6 6", nullptr},
+        {"clear work.alu:sch", nullptr},
         {"set work.alu:sch 3 5", "3 5\n"},
         {"set work.alu:sch -2 4", "3 5\n-2 4\n"},
         {"set work.alu:sch 6 1", "3 5\n6 1\n-2 4\n"},
@@ -49,8 +57,19 @@ TEST_F(MapCommands, EveryEditIsSavedToTheMapFile) {
     };
     for (const auto &[commandLine, text] : edits) {
         expectCases({{commandLine, 0, ""}});
-        EXPECT_EQ(readFile(map), text) << commandLine;
+        EXPECT_EQ(std::filesystem::exists(map), text != nullptr) << commandLine;
+        if (text != nullptr) {
+            EXPECT_EQ(readFile(map), text) << commandLine;
+        }
     }
+    writeFile(map, "3  5\r\n0 7\n");
+    for (const char *noOp : {"set work.alu:sch 3 5", "delete work.alu:sch 4",
+                             "set work.alu:sch 4 4", "--mode 1 delete work.alu:sch 3"}) {
+        expectCases({{noOp, 0, ""}});
+    }
+    EXPECT_EQ(readFile(map), "3  5\r\n0 7\n");
+    expectCases({{"delete work.alu:sch 3", 0, ""}, {"delete work.alu:sch 0", 0, ""}});
+    EXPECT_EQ(readFile(map), "");
 }
 
 // The library stops reading at what is not a pair and says where; every
@@ -59,18 +78,26 @@ TEST_F(MapCommands, EveryEditIsSavedToTheMapFile) {
 // what was read first.
 TEST_F(MapCommands, AMapFileThatIsNotACompleteListOfPairsIsReported) {
     const std::string map = makeUnit("work/alu/sch");
-    const std::string damaged = "is damaged at line 2";
-    for (const char *text : {"3 5\n7 x\n9 9\n", "3 5\n7\n", "3 5\n3 99999999999\n"}) {
+    const std::string recovery =
+        " (mend line 2, or start the page map afresh with: pagemap clear work.alu:sch)";
+    const std::pair<const char *, const char *> files[] = {
+        {"3 5\n7 x\n9 9\n", "(\"7 x\")"},
+        {"3 5\n7\n", "(\"7\")"},
+        {"3 5\n3 99999999999\t\"\\\x01\n", "(\"3 99999999999\\x09\\\"\\\\\\x01\")"},
+    };
+    for (const auto &[text, line] : files) {
         SCOPED_TRACE(text);
         writeFile(map, text);
+        const std::string damaged = "is damaged at line 2 " + std::string(line);
         expectCases({
             {"set work.alu:sch 1 8", 6, "",
-             damaged + ": only the pairs before it were read; nothing changed"},
+             damaged + ": only the pairs before it were read; nothing changed" + recovery},
             {"delete work.alu:sch 3", 6, "", "nothing changed"},
             {"get work.alu:sch 3", 6, "", "libs/work/alu/sch/page.map " + damaged},
             {"reverse work.alu:sch 5", 6, "", damaged},
             {"highest work.alu:sch", 6, "", damaged},
-            {"pairs work.alu:sch", 6, "3 5\n", damaged},
+            {"pairs work.alu:sch", 6, "3 5\n",
+             damaged + ": only the pairs before it were read" + recovery},
             {"dump work.alu:sch", 6, "    Original Page : 3 Mapped Page : 5\n", damaged},
             {"relabel top(work.alu:sch)/U@3", 6, "top(work.alu:sch)/page5_U\n", damaged},
             {"relabel-last top(work.alu:sch)/U@3", 6, "top(work.alu:sch)/page5_U\n", damaged},
@@ -81,7 +108,7 @@ TEST_F(MapCommands, AMapFileThatIsNotACompleteListOfPairsIsReported) {
     makeUnit("work/reg/sch");
     expectCases({{"relabel top(work.reg:sch)/U@3", 0, "top(work.reg:sch)/U@3\n"}});
     // clear discards every pair anyway, so it starts a damaged file afresh.
-    expectCases({{"clear work.alu:sch", 0, "", "clear replaces it"}});
+    expectCases({{"clear work.alu:sch", 0, "", "clear replaced it"}});
     EXPECT_EQ(readFile(map), "");
     // White space of any kind, several pairs a line, and full-range numbers are fine.
     writeFile(map, " -2147483648\t2147483647 +4 5\r\n6\n7");
@@ -98,11 +125,25 @@ TEST_F(MapCommands, FailedSavesAndLostOutputAreErrors) {
     std::filesystem::remove(map);
     std::filesystem::create_directory(map);  // cannot be opened for writing
     expectCases({{"--mode 1 set work.alu:sch 4 6", 5, "", "for write: Is a directory"}});
+    // clear makes no promise it cannot keep.
+    const ToolResult folder = run("--libs libs.defs clear work.alu:sch");
+    EXPECT_EQ(folder.status, 5);
+    EXPECT_THAT(folder.err, Not(HasSubstr("clear replace")));
     std::filesystem::remove(map);
 
+    // A link to a file in a folder that does not exist names both.
+    std::filesystem::create_symlink(root_ / "gone" / "alu.map", map);
+    expectCases({{"set work.alu:sch 4 6", 5, "",
+                  "No such file or directory (" + map + " is a link to " +
+                      (root_ / "gone" / "alu.map").string() + ", which does not exist)"}});
+
+    // The streams' failures carry the system's reason.
     const ToolResult full = run("--libs libs.defs path work.alu:sch", "", "", "/dev/full");
     EXPECT_EQ(full.status, 8);
-    EXPECT_THAT(full.err, HasSubstr("cannot write standard output"));
+    EXPECT_THAT(full.err, HasSubstr("cannot write standard output: No space left on device"));
+    const ToolResult input = run("--libs libs.defs relabel -", "", "", "", root_.string());
+    EXPECT_EQ(input.status, 8);
+    EXPECT_THAT(input.err, HasSubstr("cannot read standard input: Is a directory"));
 }
 
 // The system's reason comes with the library's message, and the previous file

@@ -54,13 +54,14 @@ class ToolDesign : public ::testing::Test {
 
     // Runs pagemap with the words of `commandLine`, split at spaces, in
     // `directory` (the design folder when empty); `stdoutPath` replaces the
-    // file that captures standard output.
+    // file that captures standard output, `stdinPath` the file of `input`.
     ToolResult run(const std::string &commandLine, const std::string &input = "",
-                   const std::string &directory = "", const std::string &stdoutPath = "") const {
+                   const std::string &directory = "", const std::string &stdoutPath = "",
+                   const std::string &stdinPath = "") const {
         const std::string outPath = stdoutPath.empty() ? (root_ / "run.out").string() : stdoutPath;
         const std::string errPath = (root_ / "run.err").string();
+        const std::string inPath = stdinPath.empty() ? writeFile("run.in", input) : stdinPath;
 #if defined(_WIN32)
-        const std::string inPath = writeFile("run.in", input);
         ToolResult result;
         result.status = runOnWindows(commandLine, directory.empty() ? root_.string() : directory,
                                      inPath, outPath, errPath);
@@ -73,8 +74,7 @@ class ToolDesign : public ::testing::Test {
         std::istringstream words(commandLine);
         for (std::string word; words >> word;)
             command += " " + quoted(word);
-        command += " <" + quoted(writeFile("run.in", input)) + " >" + quoted(outPath) + " 2>" +
-                   quoted(errPath);
+        command += " <" + quoted(inPath) + " >" + quoted(outPath) + " 2>" + quoted(errPath);
         const int wait = std::system(command.c_str());
         ToolResult result;
         if (WIFEXITED(wait)) result.status = WEXITSTATUS(wait);

@@ -50,6 +50,8 @@ bool takeOption(int argc, char **argv, int &at, CommandLine &parsed, std::string
         parsed.version = true;
     } else if (word == "--strict") {
         parsed.strict = true;
+    } else if (word == "--json") {
+        parsed.json = true;
     } else if (startsOption(word, "-L")) {
         if (!optionValue("-L", argc, argv, at, value, error)) return false;
         const std::size_t equals = value.find('=');

@@ -20,6 +20,7 @@ struct CommandLine {
     bool help = false;
     bool version = false;
     bool strict = false;  // relabel: names under unknown units are failures
+    bool json = false;    // check: one JSON object a line
     std::string command;
     std::vector<std::string> operands;
 };

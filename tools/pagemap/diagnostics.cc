@@ -3,9 +3,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "dree.h"
 #include "library_definitions.h"
+#include "map_file_load.h"
 #include "trel.h"
 
 void reportError(const std::string &message) {
@@ -37,7 +39,7 @@ std::string whyUnitIsUnknown(const DesignUnit &unit) {
                                    directory, sizeof directory);
     if (status == DREE_OK) return "";
     std::string why = dreeLastError();
-    if (status == DREE_UNKNOWN_LIBRARY) why += " (" + std::string(kHowToDefineLibraries) + ")";
+    if (status == DREE_UNKNOWN_LIBRARY) why += " (" + definitionsRead() + ")";
     return why;
 }
 
@@ -48,12 +50,19 @@ ExitStatus reportLibraryFailure(int status, const DesignUnit &unit, int systemEr
             reportError(libraryLastError() + (why.empty() ? "" : ": " + why));
             return kUnknownUnit;
         }
-        case TREL_CANNOT_WRITE:
+        case TREL_CANNOT_WRITE: {
             // The library's message names the file; the system's reason is
-            // what the user can act on (permissions, a full disk, a size limit).
+            // what the user can act on (permissions, a full disk, a size
+            // limit), and a link to a missing file explains a "No such file"
+            // in a folder that exists.
+            const std::unique_ptr<char[]> path(
+                trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
+            const std::string link = path ? danglingLink(path.get()) : "";
             reportError(libraryLastError() +
-                        (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : ""));
+                        (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : "") +
+                        (link.empty() ? "" : " (" + link + ")"));
             return kCannotWrite;
+        }
         default:
             reportError("unexpected status " + std::to_string(status) + " from the library for " +
                         unit.text());

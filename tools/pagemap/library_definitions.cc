@@ -7,17 +7,22 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "diagnostics.h"
 #include "dree.h"
 
-const char kHowToDefineLibraries[] =
-    "define libraries with -L LIB=DIR, --libs FILE, $PAGEMAP_LIBS naming a definitions file, or "
-    "a libraries.defs in the current folder";
-
 namespace {
 
 constexpr const char kLocalDefinitions[] = "libraries.defs";
+constexpr const char kHowToDefine[] =
+    "define libraries with -L LIB=DIR, --libs FILE, $PAGEMAP_LIBS naming a definitions file, or "
+    "a libraries.defs in the current folder";
+
+// What defineLibraries read, in order ("--libs x.defs", "-L work=designs/work"),
+// and the default sources it passed over.
+std::vector<std::string> readSources;
+std::string passedOver;
 
 ExitStatus readFile(const std::string &path, const std::string &origin) {
     if (dreeReadDefinitions(path.c_str()) == DREE_OK) return kSuccess;
@@ -25,24 +30,51 @@ ExitStatus readFile(const std::string &path, const std::string &origin) {
     return kBadLibraries;
 }
 
+bool localDefinitionsExist() {
+    struct stat local;
+    return ::stat(kLocalDefinitions, &local) == 0;
+}
+
 }  // namespace
 
 ExitStatus defineLibraries(const std::vector<LibrarySource> &sources) {
+    const char *named = std::getenv("PAGEMAP_LIBS");
+    const bool fromEnvironment = named != nullptr && *named != '\0';
     if (sources.empty()) {
-        const char *named = std::getenv("PAGEMAP_LIBS");
-        if (named != nullptr && *named != '\0') return readFile(named, "$PAGEMAP_LIBS");
-        struct stat local;
-        if (::stat(kLocalDefinitions, &local) == 0)
-            return readFile(kLocalDefinitions, kLocalDefinitions);
-        return kSuccess;
+        if (fromEnvironment) {
+            readSources.push_back(std::string("$PAGEMAP_LIBS (") + named + ")");
+            if (localDefinitionsExist()) passedOver = "./libraries.defs, as $PAGEMAP_LIBS is set";
+            return readFile(named, "$PAGEMAP_LIBS");
+        }
+        if (!localDefinitionsExist()) return kSuccess;
+        readSources.push_back(std::string("./") + kLocalDefinitions);
+        return readFile(kLocalDefinitions, kLocalDefinitions);
     }
     for (const LibrarySource &source : sources) {
         if (source.fromFile) {
+            readSources.push_back("--libs " + source.path);
             if (readFile(source.path, "--libs") != kSuccess) return kBadLibraries;
-        } else if (dreeDefineLibrary(source.library.c_str(), source.path.c_str()) != DREE_OK) {
-            reportError(std::string("-L: ") + dreeLastError());
-            return kBadLibraries;
+        } else {
+            readSources.push_back("-L " + source.library + "=" + source.path);
+            if (dreeDefineLibrary(source.library.c_str(), source.path.c_str()) != DREE_OK) {
+                reportError(std::string("-L: ") + dreeLastError());
+                return kBadLibraries;
+            }
         }
     }
+    std::string unread = fromEnvironment ? "$PAGEMAP_LIBS" : "";
+    if (localDefinitionsExist())
+        unread += (unread.empty() ? "./" : " and ./") + std::string(kLocalDefinitions);
+    if (!unread.empty()) passedOver = unread + ", as -L or --libs is given";
     return kSuccess;
+}
+
+std::string definitionsRead() {
+    if (readSources.empty())
+        return std::string("no library definitions were read: ") + kHowToDefine;
+    std::string text = "definitions read: ";
+    for (std::size_t at = 0; at < readSources.size(); ++at)
+        text += (at == 0 ? "" : ", ") + readSources[at];
+    if (!passedOver.empty()) text += "; not read: " + passedOver;
+    return text;
 }

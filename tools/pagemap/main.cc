@@ -1,11 +1,14 @@
 // pagemap: looks at and edits page maps from a shell or a script. Sets up the
 // library-path service and the file mode from the options, then hands the
-// command to the page-map or the relabel commands.
+// command to the page-map, relabel or check commands.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
+#include "check.h"
 #include "command_line.h"
 #include "diagnostics.h"
 #include "exit_status.h"
@@ -42,16 +45,21 @@ ExitStatus run(int argc, char **argv) {
     }
     const bool isMap = isMapCommand(commandLine.command);
     const bool isRelabel = isRelabelCommand(commandLine.command);
-    if (!isMap && !isRelabel) {
+    const bool isCheck = isCheckCommand(commandLine.command);
+    if (!isMap && !isRelabel && !isCheck) {
         return usageError("unknown command \"" + commandLine.command + "\"");
     }
     if (commandLine.strict && !isRelabel) {
         return usageError("--strict applies to relabel and relabel-last only", commandLine.command);
     }
+    if (commandLine.json && !isCheck) {
+        return usageError("--json applies to check only", commandLine.command);
+    }
     if (const ExitStatus status = defineLibraries(commandLine.libraries); status != kSuccess) {
         return status;
     }
     trelSetFileMode(commandLine.fileMode);
+    if (isCheck) return runCheckCommand(commandLine.operands, commandLine.json);
     return isMap ? runMapCommand(commandLine.command, commandLine.operands, commandLine.fileMode)
                  : runRelabelCommand(commandLine.command, commandLine.operands, commandLine.strict);
 }
@@ -72,8 +80,11 @@ int main(int argc, char **argv) {
         reportError("out of memory");
     }
     // Output that never arrived is a failure even when the command worked.
+    errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        reportError("cannot write standard output");
+        const int reason = errno;
+        reportError(std::string("cannot write standard output") +
+                    (reason != 0 ? ": " + std::string(std::strerror(reason)) : ""));
         if (status == kSuccess) status = kStreamFailed;
     }
     return status;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "design_unit.h"
@@ -87,6 +88,31 @@ ExitStatus highest(const DesignUnit &unit, const Numbers & /*numbers*/) {
     return status == TREL_OK ? printNumber(page) : reportLibraryFailure(status, unit);
 }
 
+// The page's pair, if it has one.
+std::optional<int> pairOf(const DesignUnit &unit, int32_t page) {
+    int mapped = 0;
+    const int status =
+        trelGetPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), page, &mapped);
+    return status == TREL_OK ? std::optional<int>(mapped) : std::nullopt;
+}
+
+// Whether an edit would leave the pairs as they are; it is then not saved, so
+// the map file stays byte for byte as it was, or is not made at all.
+bool setChangesNothing(const DesignUnit &unit, const Numbers &numbers) {
+    const std::optional<int> mapped = pairOf(unit, numbers[0]);
+    return numbers[0] == numbers[1] ? !mapped : mapped == numbers[1];
+}
+
+bool deleteChangesNothing(const DesignUnit &unit, const Numbers &numbers) {
+    return !pairOf(unit, numbers[0]);
+}
+
+bool clearChangesNothing(const DesignUnit &unit, const Numbers & /*numbers*/) {
+    int highest = 0;
+    trelGetHighestPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), &highest);
+    return highest == 0 && !pairOf(unit, 0);
+}
+
 int setPair(const DesignUnit &unit, const Numbers &numbers) {
     return trelSetPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), numbers[0],
                               numbers[1]);
@@ -103,6 +129,7 @@ int clearPairs(const DesignUnit &unit, const Numbers & /*numbers*/) {
 
 using Query = ExitStatus (*)(const DesignUnit &, const Numbers &);
 using Edit = int (*)(const DesignUnit &, const Numbers &);
+using NoChange = bool (*)(const DesignUnit &, const Numbers &);
 
 // What a command makes of a map file that exists but cannot be read to its end.
 enum class OnUnreadFile {
@@ -116,20 +143,21 @@ struct MapCommand {
     std::string_view name;
     Query query;  // exactly one of query and edit
     Edit edit;
+    NoChange changesNothing;  // with edit: asked before it, on a map read in full
     int numberCount;
     OnUnreadFile onUnreadFile;
 };
 
 constexpr MapCommand kCommands[] = {
-    {"path", showPath, nullptr, 0, OnUnreadFile::notRead},
-    {"dump", dump, nullptr, 0, OnUnreadFile::printFirst},
-    {"pairs", pairs, nullptr, 0, OnUnreadFile::printFirst},
-    {"get", get, nullptr, 1, OnUnreadFile::refuse},
-    {"reverse", reverse, nullptr, 1, OnUnreadFile::refuse},
-    {"highest", highest, nullptr, 0, OnUnreadFile::refuse},
-    {"set", nullptr, setPair, 2, OnUnreadFile::refuse},
-    {"delete", nullptr, deletePair, 1, OnUnreadFile::refuse},
-    {"clear", nullptr, clearPairs, 0, OnUnreadFile::replace},
+    {"path", showPath, nullptr, nullptr, 0, OnUnreadFile::notRead},
+    {"dump", dump, nullptr, nullptr, 0, OnUnreadFile::printFirst},
+    {"pairs", pairs, nullptr, nullptr, 0, OnUnreadFile::printFirst},
+    {"get", get, nullptr, nullptr, 1, OnUnreadFile::refuse},
+    {"reverse", reverse, nullptr, nullptr, 1, OnUnreadFile::refuse},
+    {"highest", highest, nullptr, nullptr, 0, OnUnreadFile::refuse},
+    {"set", nullptr, setPair, setChangesNothing, 2, OnUnreadFile::refuse},
+    {"delete", nullptr, deletePair, deleteChangesNothing, 1, OnUnreadFile::refuse},
+    {"clear", nullptr, clearPairs, clearChangesNothing, 0, OnUnreadFile::replace},
 };
 
 const MapCommand *findCommand(std::string_view name) {
@@ -139,8 +167,11 @@ const MapCommand *findCommand(std::string_view name) {
     return nullptr;
 }
 
+// `wholeMap`: the map file was read without a problem (or there is none), so
+// an edit that leaves the pairs as they are has nothing to save.
 ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
-                   int fileMode) {
+                   int fileMode, bool wholeMap) {
+    if (wholeMap && command.changesNothing(unit, numbers)) return kSuccess;
     if (fileMode != TREL_FILE_MODE_TEXT) {
         reportWarning("in --mode " + std::to_string(fileMode) +
                       " the map file keeps no pairs, so this edit is not kept (--mode 0 keeps it)");
@@ -155,9 +186,14 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
 }
 
 ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
-                      int fileMode) {
+                      int fileMode, bool wholeMap = true) {
     return command.query != nullptr ? command.query(unit, numbers)
-                                    : runEdit(command, unit, numbers, fileMode);
+                                    : runEdit(command, unit, numbers, fileMode, wholeMap);
+}
+
+// The load's problem with how to get past it, when there is a way.
+std::string withRecovery(const MapFileLoad &loaded, const std::string &outcome) {
+    return loaded.problem + outcome + (loaded.recovery.empty() ? "" : " (" + loaded.recovery + ")");
 }
 
 // Loads the unit's map file first, so that one that cannot be read to its end
@@ -176,16 +212,22 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
                 status != kSuccess) {
                 return status;
             }
-            reportError(loaded.problem);
+            reportError(withRecovery(loaded, ""));
             return kCannotRead;
-        case OnUnreadFile::replace:
-            reportWarning(loaded.problem + "; " + std::string(command.name) + " replaces it");
-            return runCommand(command, unit, numbers, fileMode);
+        case OnUnreadFile::replace: {
+            // Said once it is done: a file that cannot be replaced (a folder
+            // in its place) gets the failure alone, no promise before it.
+            const ExitStatus status = runCommand(command, unit, numbers, fileMode, false);
+            if (status == kSuccess) {
+                reportWarning(loaded.problem + "; " + std::string(command.name) + " replaced it");
+            }
+            return status;
+        }
         case OnUnreadFile::refuse:
         case OnUnreadFile::notRead:
             break;
     }
-    reportError(loaded.problem + (command.edit != nullptr ? "; nothing changed" : ""));
+    reportError(withRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
     return kCannotRead;
 }
 

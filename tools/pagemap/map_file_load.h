@@ -1,18 +1,36 @@
 // Loading a unit's page map through the library before a command uses it, so
 // that a map file that exists but cannot be read to its end is reported: the
-// library tells only trelloadMapFile's caller, not a lookup's.
+// library tells only trelloadMapFile's caller, not a lookup's. The reading is
+// the library's; the tool adds what a person needs to act on a damaged file:
+// the text of the line where reading stopped, and how to get past it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "design_unit.h"
 
 // What the load found.
 struct MapFileLoad {
-    int status = 0;       // the library's status: 0, TREL_CANNOT_READ, TREL_BAD_SPEC, ...
-    std::string problem;  // why the file could not be read to its end; "" when it could, or
-                          // when there is no file yet (a unit without pairs)
+    int status = 0;            // the library's status: 0, TREL_CANNOT_READ, TREL_BAD_SPEC, ...
+    std::string problem;       // why the file could not be read to its end, a damaged line quoted;
+                               // "" when it could, or when there is no file yet (no pairs)
+    uint64_t damagedLine = 0;  // the line where reading stopped; 0 unless damaged
+    std::string lineText;      // the start of that line, as its bytes (see lineStart)
+    std::string recovery;      // for a damaged file, how to get past it; else ""
 };
 
 // Registers and loads the unit's page map, unless an earlier call already did.
 MapFileLoad loadMapFile(const DesignUnit &unit);
+
+// The first `limit` bytes of line `line` (from 1) of the file at `path`,
+// "..." added when the line is longer; "" when the file cannot be read that far.
+std::string lineStart(const std::string &path, uint64_t line, std::size_t limit = 40);
+
+// `text` in double quotes as a C string literal shows it: quotes and
+// backslashes escaped, bytes outside printable ASCII as \xHH.
+std::string literal(const std::string &text);
+
+// "<path> is a link to <target>, which does not exist" for a symbolic link
+// whose target is missing; "" for anything else.
+std::string danglingLink(const std::string &path);

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +81,7 @@ class Outcome {
         if (status == kUnknownUnit && !hinted_) {
             hinted_ = true;
             reportError("a unit is known once its library is defined and its folder exists; " +
-                        std::string(kHowToDefineLibraries));
+                        definitionsRead());
         }
     }
     ExitStatus status() const { return status_; }
@@ -148,7 +149,8 @@ void relabelStandardInput(Relabeller &relabeller, Outcome &outcome) {
     char *line = nullptr;
     std::size_t capacity = 0;
     long number = 0;
-    for (ssize_t got; (got = getline(&line, &capacity, stdin)) >= 0;) {
+    ssize_t got = 0;
+    while ((got = getline(&line, &capacity, stdin)) >= 0) {
         ++number;
         std::size_t length = static_cast<std::size_t>(got);
         if (length > 0 && line[length - 1] == '\n') --length;
@@ -160,9 +162,10 @@ void relabelStandardInput(Relabeller &relabeller, Outcome &outcome) {
         }
         relabelOne(relabeller, std::string_view(line, length), number, outcome);
     }
+    const int reason = errno;  // of the getline that ended the loop
     std::free(line);
     if (std::ferror(stdin)) {
-        reportError("cannot read standard input");
+        reportError("cannot read standard input: " + std::string(std::strerror(reason)));
         outcome.fail(kStreamFailed);
     }
 }

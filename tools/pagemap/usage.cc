@@ -17,18 +17,21 @@ struct CommandHelp {
     std::string_view details;  // the rest of the command's own help
     // What the command does with the map file, for the help's closing paragraph.
     enum class Use { none, reads, edits } use = Use::none;
+    std::string_view more = "";  // details after the shared ones
 };
 
 constexpr const char kEditDetails[] =
     "The unit's page.map is saved before the command reports success; a failed\n"
     "save exits 5 with the system's reason and leaves the previous file in place.\n"
-    "set and delete refuse a map file that cannot be read to its end (exit 6,\n"
-    "nothing changed). In a --mode other than 0 the map file keeps no pairs, and\n"
-    "a warning says so.\n";
+    "An edit that leaves the pairs as they are saves nothing: the file stays as it\n"
+    "is, or is not made. set and delete refuse a map file that cannot be read to\n"
+    "its end (exit 6, nothing changed). In a --mode other than 0 the map file\n"
+    "keeps no pairs, and a warning says so.\n";
 
 constexpr const char kReadDetails[] =
-    "A map file that cannot be read to its end is reported, naming the file and\n"
-    "the line where reading stopped, with exit status 6.\n";
+    "A map file that cannot be read to its end is reported with exit status 6,\n"
+    "naming the file, the line where reading stopped and its text, and how to go\n"
+    "on: mend that line, or start the page map afresh with pagemap clear UNIT.\n";
 
 constexpr const char kRelabelDetails[] =
     "Names are given as arguments, or read from standard input one a line with\n"
@@ -38,9 +41,41 @@ constexpr const char kRelabelDetails[] =
     "the page map of the unit its parent element names, and its label becomes\n"
     "pageN_INST (or pageN). The first element is never relabelled; an element\n"
     "whose page has no pair is left as it is. A name that cannot be relabelled\n"
-    "is printed unchanged and reported (exit 7).\n"
-    "  --strict   report each name with an element whose parent unit is unknown\n"
-    "             (its library undefined or its folder missing) and exit 3\n";
+    "is printed unchanged and reported (exit 7).\n";
+
+constexpr const char kRelabelStrict[] =
+    "An element whose parent unit is unknown (its library undefined or its folder\n"
+    "missing) keeps its label, and the name is not reported (exit 0).\n"
+    "  --strict   report each name with such an element, and exit 3\n";
+
+constexpr const char kRelabelLastStrict[] =
+    "Only the last element is looked up. When its parent unit is unknown (its\n"
+    "library undefined or its folder missing) the name is printed unchanged and\n"
+    "reported with exit 3, with or without --strict: the library's last-element\n"
+    "call reports the failed lookup, where the whole-name call goes on. A page\n"
+    "without a pair leaves the name unchanged (exit 0).\n"
+    "  --strict   accepted, and changes nothing for relabel-last\n";
+
+constexpr const char kCheckDetails[] =
+    "Walks every unit folder, LIBRARY_DIR/CELL/VIEW, of the named libraries (all\n"
+    "defined libraries when none is named), reads each page.map with the library\n"
+    "in mode 0, and prints one line per problem:\n"
+    "  UNIT: damaged at line N (\"TEXT\")     reading stopped there; the start of\n"
+    "                                       the line is shown\n"
+    "  UNIT: unreadable: REASON             the file cannot be read, or page.map\n"
+    "                                       is not a regular file\n"
+    "  UNIT: dangling link page.map -> T    T does not exist; the map reads empty\n"
+    "  UNIT: leftover temporary page.ma~    left by a save that was killed; the\n"
+    "                                       next save of the unit takes it over\n"
+    "then \"checked N units: M map files, K damaged, J unreadable, L leftovers\".\n"
+    "Exit 6 when a map file is damaged or unreadable, else 3 when a library is not\n"
+    "defined or its folders cannot be listed, else 1 for leftovers or dangling\n"
+    "links, else 0.\n"
+    "  --json     one JSON object a line for each unit: {\"unit\", \"folder\",\n"
+    "             \"map_file\", \"problems\": [{\"kind\": \"damaged\" (\"line\",\n"
+    "             \"text\"), \"unreadable\" (\"reason\"), \"not-regular\" (\"type\"),\n"
+    "             \"dangling-link\" (\"target\") or \"leftover\" (\"name\")}]},\n"
+    "             then one with the counts\n";
 
 constexpr CommandHelp kCommands[] = {
     {"path", "UNIT", "print the unit's map file path", ""},
@@ -69,9 +104,11 @@ constexpr CommandHelp kCommands[] = {
      "A map file that cannot be read to its end is started afresh, with a warning.\n",
      CommandHelp::Use::edits},
     {"relabel", "[--strict] [NAME... | -]", "relabel every element of each hierarchical name",
-     kRelabelDetails},
+     kRelabelDetails, CommandHelp::Use::none, kRelabelStrict},
     {"relabel-last", "[--strict] [NAME... | -]", "relabel the last element of each name only",
-     kRelabelDetails},
+     kRelabelDetails, CommandHelp::Use::none, kRelabelLastStrict},
+    {"check", "[--json] [LIBRARY...]", "report damaged, unreadable and leftover map files",
+     kCheckDetails},
 };
 
 constexpr const char kIntroduction[] =
@@ -92,7 +129,9 @@ constexpr const char kOptions[] =
     "  --mode N        map file mode: 0, the default, reads and writes the pairs of\n"
     "                  page.map; any other mode opens the file but transfers no\n"
     "                  pairs, so edits are not kept\n"
-    "  --strict        relabel, relabel-last: unknown units are failures\n"
+    "  --strict        relabel: report names under unknown units, exit 3\n"
+    "                  (relabel-last reports them anyway)\n"
+    "  --json          check: JSON lines for scripts\n"
     "  -h, --help      print this help (after a command: that command's help)\n"
     "  --version       print the versions of pagemap and of the library it runs on\n";
 
@@ -103,13 +142,13 @@ constexpr const char kPages[] =
 constexpr const char kExitStatuses[] =
     "Exit status:\n"
     "  0  success\n"
-    "  1  no such pair (get, reverse)\n"
+    "  1  no such pair (get, reverse); only leftovers or dangling links (check)\n"
     "  2  bad command line\n"
     "  3  unknown design unit: its library is not defined or its directory is missing\n"
     "  4  a library definition (-L, --libs, $PAGEMAP_LIBS, ./libraries.defs) was\n"
     "     refused\n"
     "  5  the map file could not be written; the previous file is in place\n"
-    "  6  the map file is unreadable or not a list of page pairs; nothing changed\n"
+    "  6  a map file is unreadable or not a list of page pairs; nothing changed\n"
     "  7  a name could not be relabelled (relabel: printed unchanged)\n"
     "  8  reading standard input or writing standard output failed\n"
     "  9  an unexpected failure: a library status this tool does not expect, or\n"
@@ -163,9 +202,9 @@ bool printCommandHelp(const std::string &name, std::FILE *stream) {
     std::string summary(command->summary);
     summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
     std::fprintf(stream, "\n%s.\n", summary.c_str());
-    if (!command->details.empty()) {
-        std::fprintf(stream, "\n%.*s", static_cast<int>(command->details.size()),
-                     command->details.data());
+    for (const std::string_view text : {command->details, command->more}) {
+        if (!text.empty())
+            std::fprintf(stream, "\n%.*s", static_cast<int>(text.size()), text.data());
     }
     if (command->use == CommandHelp::Use::reads) std::fprintf(stream, "\n%s", kReadDetails);
     if (command->use == CommandHelp::Use::edits) std::fprintf(stream, "\n%s", kEditDetails);

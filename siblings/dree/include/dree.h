@@ -29,8 +29,10 @@
 #else
 #define DREE_EXPORT __declspec(dllimport)
 #endif
+#define DREE_CALL __cdecl
 #else
 #define DREE_EXPORT __attribute__((visibility("default")))
+#define DREE_CALL
 #endif
 
 #ifdef __cplusplus
@@ -52,31 +54,41 @@ extern "C" {
  * library is defined, every name is acceptable, the directory exists and the
  * text with its NUL fits size bytes; on any failure dir is left untouched.
  * context, zero1 and zero2 are accepted for the caller's convenience and not used. */
-DREE_EXPORT int dreeGetPath(int context, int zero1, const char *lib, const char *cell,
-                            const char *view, int zero2, char *dir, int size);
+DREE_EXPORT int DREE_CALL dreeGetPath(int context, int zero1, const char *lib, const char *cell,
+                                      const char *view, int zero2, char *dir, int size);
 
 /* Defines library lib as the directory dir, replacing an earlier definition of
  * the same name. dir must not be empty; trailing separators are dropped. A
  * relative dir is kept relative (to the working directory of later lookups).
  * The directory need not exist yet: lookups check units when they are asked. */
-DREE_EXPORT int dreeDefineLibrary(const char *lib, const char *dir);
+DREE_EXPORT int DREE_CALL dreeDefineLibrary(const char *lib, const char *dir);
 
 /* Reads library definitions from a text file: one library a line, its name,
  * white space, then its directory (the rest of the line, trailing white space
  * dropped). A '#' at the start of a line or after white space begins a comment
  * that runs to the end of the line; blank lines are skipped. A relative
  * directory is taken relative to the folder that holds the file, whichever
- * separators name it. The file is taken whole or not at all: when any line is
- * malformed nothing is defined and the message names the file and the line
- * number. */
-DREE_EXPORT int dreeReadDefinitions(const char *file);
+ * separators name it, and is resolved when the file is read: a file named by
+ * a relative path is found from the working directory of that moment, so
+ * changing the working directory afterwards moves none of its libraries. The
+ * file is taken whole or not at all: when any line is malformed nothing is
+ * defined and the message names the file and the line number; a file that
+ * cannot be opened or read gets the system's reason in the message. */
+DREE_EXPORT int DREE_CALL dreeReadDefinitions(const char *file);
+
+/* Calls visit(lib, dir, data) once for each defined library, in ascending
+ * order of name, with the directory as stored (trailing separators dropped;
+ * relative only when defined relative by dreeDefineLibrary). visit must not
+ * define or forget libraries. DREE_BAD_ARGUMENT when visit is null. */
+typedef void(DREE_CALL *dreeLibraryVisitor)(const char *lib, const char *dir, void *data);
+DREE_EXPORT int DREE_CALL dreeForEachLibrary(dreeLibraryVisitor visit, void *data);
 
 /* Forgets every library definition. */
-DREE_EXPORT void dreeClearLibraries(void);
+DREE_EXPORT void DREE_CALL dreeClearLibraries(void);
 
 /* The message of the latest failure ("" before any), valid until the next
  * failure replaces it. Successes leave it as it was. */
-DREE_EXPORT const char *dreeLastError(void);
+DREE_EXPORT const char *DREE_CALL dreeLastError(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

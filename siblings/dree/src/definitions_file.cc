@@ -8,10 +8,12 @@
 // with a mistake never leaves half of its libraries defined.
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -43,14 +45,22 @@ std::string_view withoutComment(std::string_view line) {
 }
 
 // The folder that relative directories of the file are taken from, with its
-// trailing separator, or "" when the file lies in the working directory.
+// trailing separator. A file named by a relative path has its folder made
+// absolute now, against the working directory of this moment, so that a host
+// that changes its working directory later still finds its libraries.
 std::string folderOf(std::string_view file) {
     std::size_t end = file.size();
     while (end > 0 && !dree::isSeparator(file[end - 1]))
         --end;
     // "C:libs.defs" lies in drive C's working folder: "C:".
     if (end == 0 && dree::isAbsolute(file)) end = 2;
-    return std::string(file.substr(0, end));
+    std::string folder(file.substr(0, end));
+    if (dree::isAbsolute(file)) return folder;
+    std::error_code unknown;
+    std::string working = std::filesystem::current_path(unknown).string();
+    if (unknown || working.empty()) return folder;  // kept relative, as before
+    if (!dree::isSeparator(working.back())) working += '/';
+    return working + folder;
 }
 
 using Definitions = std::vector<std::pair<std::string, std::string>>;
@@ -85,7 +95,9 @@ int parseDefinitions(std::ifstream &input, const char *file, Definitions &defini
         definitions.emplace_back(std::string(name), std::move(resolved));
     }
     if (input.bad() || !input.eof()) {
-        return dree::fail(DREE_CANNOT_READ, "cannot read %s", file);
+        const int reason = errno;
+        return dree::fail(DREE_CANNOT_READ, "cannot read %s: %s", file,
+                          reason != 0 ? std::strerror(reason) : "read error");
     }
     return DREE_OK;
 }
@@ -100,6 +112,7 @@ extern "C" int dreeReadDefinitions(const char *file) {
             return dree::fail(DREE_CANNOT_READ, "cannot open %s: %s", file, std::strerror(errno));
         }
         Definitions definitions;
+        errno = 0;  // a read error leaves its reason here
         if (const int status = parseDefinitions(input, file, definitions); status != DREE_OK) {
             return status;
         }

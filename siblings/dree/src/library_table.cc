@@ -1,4 +1,4 @@
-// Defining and forgetting libraries one by one, and the name rule shared by
+// Defining, listing and forgetting libraries, and the name rule shared by
 // definitions and lookups.
 #include <new>
 
@@ -73,4 +73,11 @@ extern "C" int dreeDefineLibrary(const char *lib, const char *dir) {
 
 extern "C" void dreeClearLibraries(void) {
     dree::libraries().clear();
+}
+
+extern "C" int dreeForEachLibrary(dreeLibraryVisitor visit, void *data) {
+    if (visit == nullptr) return dree::fail(DREE_BAD_ARGUMENT, "dreeForEachLibrary: null visitor");
+    for (const auto &[name, directory] : dree::libraries())
+        visit(name.c_str(), directory.c_str(), data);
+    return DREE_OK;
 }
