@@ -27,6 +27,10 @@ ReadChunk ReplacementFile::readPresent(char *into, size_t room) {
     return {got, got < room, false};
 }
 
+bool ReplacementFile::replace(const char *data, size_t size) {
+    return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
+}
+
 bool ReplacementFile::lockPresent(const Deadline &deadline) {
     if (takeMapLock(targetFile_, MapLock::save, true, deadline)) return true;
     if (errno == EAGAIN) {

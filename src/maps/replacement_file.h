@@ -114,12 +114,7 @@ class ReplacementFile {
     bool inPlace_ = false;
     bool keepJournal_ = false;  // a failed rewrite's journal, for the next save or load
 #if !defined(_WIN32)
-    bool keepsProtections();
-
-    unsigned ownerId_ = 0;
-    unsigned groupId_ = 0;
-    unsigned mode_ = 0;
-    unsigned links_ = 0;
+    unsigned mode_ = 0;  // the present file's, for its journal
 #endif
 };
 

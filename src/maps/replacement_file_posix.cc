@@ -61,6 +61,45 @@ bool attributeValue(int fd, const char *name, std::vector<char> *value) {
     return false;
 }
 
+// Gives `to` every extended attribute of `from` (the access control list is
+// one). False when one cannot be read or given.
+bool copyAttributes(int from, int to) {
+    ssize_t length = flistxattr(from, nullptr, 0);
+    if (length < 0) return errno == ENOTSUP;  // a file system without them
+    std::vector<char> names(static_cast<size_t>(length) + 1);
+    length = flistxattr(from, names.data(), names.size());
+    if (length < 0) return false;
+    std::vector<char> value;
+    std::vector<char> given;
+    for (const char *name = names.data(); name < names.data() + length;
+         name += std::strlen(name) + 1) {
+        if (!attributeValue(from, name, &value)) {
+            if (errno == ENODATA) continue;  // removed meanwhile
+            return false;
+        }
+        // A new file may have some already, such as a security label.
+        if (attributeValue(to, name, &given) && given == value) continue;
+        if (fsetxattr(to, name, value.data(), value.size(), 0) != 0) return false;
+    }
+    return true;
+}
+
+// Why a new file renamed over `file` (whose status is `status`) would lose
+// something the old one has, so that `file` is rewritten in place instead;
+// null when the fresh `temporary` could be given all of it, which it now has
+// but for the mode, given as the content is written.
+const char *whyRewriteInPlace(int file, const struct stat &status, int temporary) {
+    if (status.st_nlink > 1) return "its other names would keep the old pairs";
+    if ((status.st_uid != geteuid() || status.st_gid != getegid()) &&
+        fchown(temporary, status.st_uid, status.st_gid) != 0) {
+        return "its owner or group cannot be given to a new file";
+    }
+    if (!copyAttributes(file, temporary)) {
+        return "its extended attributes or access list cannot be given to a new file";
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::string followLinks(const std::string &path) {
@@ -123,10 +162,7 @@ bool ReplacementFile::lock() {
         if (!takeTemporary(deadline)) return false;
         if (fstat(targetFile_, &held) != 0) return false;
         present_ = identityOfFile(targetFile_);
-        ownerId_ = held.st_uid;
-        groupId_ = held.st_gid;
         mode_ = held.st_mode & 07777;
-        links_ = static_cast<unsigned>(held.st_nlink);
         if (temporaryFile_ == kNoFile) {
             refusal_ = "Map file " + target_ + " cannot be saved: no file can be made beside it (" +
                        std::strerror(temporaryError_) +
@@ -134,11 +170,7 @@ bool ReplacementFile::lock() {
             errno = temporaryError_;
             return false;
         }
-        // A new file would leave the old one's other names with the old
-        // pairs, or could not be given its owner and group.
-        const bool ownerKept = (ownerId_ == geteuid() && groupId_ == getegid()) ||
-                               fchown(temporaryFile_, ownerId_, groupId_) == 0;
-        inPlace_ = links_ > 1 || !ownerKept;
+        inPlace_ = whyRewriteInPlace(targetFile_, held, temporaryFile_) != nullptr;
         return true;
     }
 }
@@ -190,36 +222,8 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     }
 }
 
-bool ReplacementFile::replace(const char *data, size_t size) {
-    if (!inPlace_ && present_.exists) {
-        if (fchmod(temporaryFile_, mode_) != 0) return false;
-        inPlace_ = !keepsProtections();
-    }
-    return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
-}
-
-bool ReplacementFile::keepsProtections() {
-    ssize_t length = flistxattr(targetFile_, nullptr, 0);
-    if (length < 0) return errno == ENOTSUP;  // a file system without them
-    std::vector<char> names(static_cast<size_t>(length) + 1);
-    length = flistxattr(targetFile_, names.data(), names.size());
-    if (length < 0) return false;
-    std::vector<char> value;
-    std::vector<char> given;
-    for (const char *name = names.data(); name < names.data() + length;
-         name += std::strlen(name) + 1) {
-        if (!attributeValue(targetFile_, name, &value)) {
-            if (errno == ENODATA) continue;  // removed meanwhile
-            return false;
-        }
-        // A new file may have some already, such as a security label.
-        if (attributeValue(temporaryFile_, name, &given) && given == value) continue;
-        if (fsetxattr(temporaryFile_, name, value.data(), value.size(), 0) != 0) return false;
-    }
-    return true;
-}
-
 bool ReplacementFile::replaceByRename(const char *data, size_t size) {
+    if (present_.exists && fchmod(temporaryFile_, mode_) != 0) return false;
     if (!writeAt(temporaryFile_, data, size, 0) || fsync(temporaryFile_) != 0) return false;
     // Still under the locks, so no other save can touch either file first.
     const bool renamed = present_.exists ? ::rename(temporary_.c_str(), target_.c_str()) == 0

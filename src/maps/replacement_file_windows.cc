@@ -165,10 +165,6 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     }
 }
 
-bool ReplacementFile::replace(const char *data, size_t size) {
-    return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
-}
-
 bool ReplacementFile::replaceByRename(const char *data, size_t size) {
     // Only a new file gets here: the move replaces nothing, so a file made
     // meanwhile by a program that takes no lock is not lost.
