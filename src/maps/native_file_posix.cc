@@ -1,12 +1,21 @@
-// File operations on POSIX systems.
+// File operations and identities on POSIX systems.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "maps/file_identity.h"
 #include "maps/native_file.h"
 
 namespace trel {
+namespace {
+
+int64_t nanoseconds(const timespec &time) {
+    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+}  // namespace
 
 NativeFile openToRead(const std::string &path, bool followLink) {
     return ::open(path.c_str(),
@@ -82,6 +91,19 @@ FolderSync syncFolderOf(const std::string &file) {
     const bool synced = fsync(fd) == 0 || errno == EINVAL;
     closeFile(&fd);
     return synced ? FolderSync::done : FolderSync::failed;
+}
+
+FileIdentity identityOfFile(NativeFile fd) {
+    FileIdentity identity;
+    struct stat status;
+    if (fstat(fd, &status) != 0) return identity;
+    identity.exists = true;
+    identity.device = static_cast<uint64_t>(status.st_dev);
+    identity.inode = static_cast<uint64_t>(status.st_ino);
+    identity.size = static_cast<uint64_t>(status.st_size);
+    identity.modifiedNs = nanoseconds(status.st_mtim);
+    identity.changedNs = nanoseconds(status.st_ctim);
+    return identity;
 }
 
 }  // namespace trel

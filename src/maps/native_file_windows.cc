@@ -1,7 +1,9 @@
-// File operations on Windows, and the system's errors as errno values.
+// File operations and identities on Windows, and the system's errors as
+// errno values.
 #include <errno.h>
 #include <windows.h>
 
+#include "maps/file_identity.h"
 #include "maps/native_file.h"
 
 namespace trel {
@@ -151,6 +153,31 @@ FolderSync syncFolderOf(const std::string &file) {
     CloseHandle(folder);
     errno = errnoFromWindows(error);
     return flushed ? FolderSync::done : FolderSync::failed;
+}
+
+// The C runtime's stat calls disagree between an open file and its path (the
+// device number) and keep whole seconds only, so identities come from the
+// system: volume, file index, size, and the write and change times in its
+// 100 ns ticks.
+FileIdentity identityOfFile(NativeFile handle) {
+    FileIdentity identity;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        !GetFileInformationByHandle(static_cast<HANDLE>(handle), &info)) {
+        return identity;
+    }
+    identity.exists = true;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    identity.modifiedNs = static_cast<int64_t>(
+        (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime);
+    FILE_BASIC_INFO times;
+    if (GetFileInformationByHandleEx(static_cast<HANDLE>(handle), FileBasicInfo, &times,
+                                     sizeof times)) {
+        identity.changedNs = times.ChangeTime.QuadPart;
+    }
+    return identity;
 }
 
 }  // namespace trel

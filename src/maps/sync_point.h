@@ -7,33 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
-#include "maps/native_file.h"
+#include "maps/file_identity.h"
 
 namespace trel {
-
-struct FileIdentity {
-    bool exists = false;
-    uint64_t device = 0;
-    uint64_t inode = 0;
-    uint64_t size = 0;
-    int64_t modifiedNs = 0;  // on Windows, in the system's 100 ns ticks
-    // The inode change time, which every write, rename and change of links or
-    // permissions moves and which no writer can set back: a rewrite that
-    // keeps the size and restores the modification time still shows here.
-    int64_t changedNs = 0;
-
-    bool operator==(const FileIdentity &other) const {
-        return exists == other.exists &&
-               (!exists || (device == other.device && inode == other.inode && size == other.size &&
-                            modifiedNs == other.modifiedNs && changedNs == other.changedNs));
-    }
-};
-
-// The identity of an open file (not existing when it cannot be told).
-FileIdentity identityOfFile(NativeFile file);
 
 // A 64-bit digest of a byte stream, the same however the stream is cut.
 class ContentDigest {
