@@ -5,11 +5,11 @@ include(CMakePackageConfigHelpers)
 # A host that links trel also calls the library-path service (to define its
 # libraries, to read its errors), so linking trel::trel or `pkg-config --libs
 # trel` brings the stand-in along, and trel_release for a C host to release
-# the text of trelMapFilePath. hq, kelt and wox stay private: only libtrel
+# the text of trelMapFilePath. hq and kelt stay private: only libtrel
 # calls them.
 target_link_libraries(trel INTERFACE dree trel_release)
 
-install(TARGETS trel dree hq wox kelt trel_release
+install(TARGETS trel dree hq kelt trel_release
     EXPORT trelTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}

@@ -53,7 +53,6 @@ endfunction()
 trel_add_version_resource(trel "Page maps of design units and page-label relabelling" VFT_DLL)
 trel_add_version_resource(dree "Library-path service stand-in" VFT_DLL)
 trel_add_version_resource(hq "Hierarchical-name library stand-in" VFT_DLL)
-trel_add_version_resource(wox "String library stand-in" VFT_DLL)
 trel_add_version_resource(kelt "Name mapper stand-in" VFT_DLL)
 
 if(TARGET pagemap)
