@@ -1,6 +1,8 @@
 // The temporary design tree and the program's own library-path service.
 #include "design_root.h"
 
+#include "support/temp_folder.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,20 +23,14 @@ std::string &serviceRoot() {
 }  // namespace
 
 DesignRoot::DesignRoot() {
-    const char *tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/trel-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a folder from " + pattern);
-    }
-    path_ = pattern;
+    path_ = test_support::makeTempFolder("trel-bench");
+    if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
     serviceRoot() = path_;
 }
 
 DesignRoot::~DesignRoot() {
     if (serviceRoot() == path_) serviceRoot().clear();
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    test_support::removeFolder(path_);
 }
 
 std::string DesignRoot::mapFile(const std::string &lib, const std::string &cell,

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace fuzzing {
 
 // A failed check is a finding: print what and where, then abort so that
@@ -29,12 +31,12 @@ inline std::string scratchFolder(const char *name) {
     struct stat info {};
     std::string base =
         ::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) ? "/dev/shm" : "/tmp";
-    std::string pattern = base + "/" + name + "-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
+    std::string folder = test_support::makeTempFolder(name, base);
+    if (folder.empty()) {
         std::perror("mkdtemp");
         std::abort();
     }
-    return pattern;
+    return folder;
 }
 
 inline void makeDirectories(const std::string &path) {

@@ -22,7 +22,7 @@
 
 #include <dirent.h>
 
-#include "api/pair_blocks.h"
+#include "maps/pair_blocks.h"
 #include "dree.h"
 #include "fuzz_support.h"
 #include "maps/registry.h"

@@ -1,6 +1,8 @@
 // The tests' library-path service and temporary design directories.
 #include "api/design_fixture.h"
 
+#include "support/temp_folder.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,21 +60,11 @@ void makeDirectories(const std::string &path) {
     }
 }
 
-void removeTree(const std::string &path) {
-#if defined(_WIN32)
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-#else
-    std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
-    if (std::system(command.c_str()) != 0) std::perror("rm");
-#endif
-}
 }  // namespace
 
 void DesignTest::SetUp() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "trel-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    root_ = test_support::makeTempFolder("trel-test");
+    ASSERT_FALSE(root_.empty());
     service() = Service{};
     service().root = root_;
     trelReset();
@@ -83,7 +75,7 @@ void DesignTest::SetUp() {
 void DesignTest::TearDown() {
     trelReset();
     trelSetFileMode(1);
-    removeTree(root_);
+    test_support::removeFolder(root_);
 }
 
 std::string DesignTest::makeUnit(const std::string &lib, const std::string &cell,

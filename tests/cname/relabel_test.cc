@@ -17,6 +17,7 @@
 #endif
 
 #include "dree.h"
+#include "support/temp_folder.h"
 #include "trel.h"
 
 namespace {
@@ -45,10 +46,8 @@ Relabelled lastElement(const std::string &name) {
 class RelabelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "trel-cname-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = test_support::makeTempFolder("trel-cname");
+        ASSERT_FALSE(root.empty());
         dreeClearLibraries();
         trelReset();
         trelSetFileMode(TREL_FILE_MODE_TEXT);
@@ -56,7 +55,7 @@ class RelabelTest : public ::testing::Test {
     void TearDown() override {
         trelReset();
         dreeClearLibraries();
-        std::filesystem::remove_all(root);
+        test_support::removeFolder(root);
     }
 
     // Makes the unit's folder, defines its library, and returns the folder.

@@ -11,19 +11,18 @@
 #include <string>
 
 #include "dree.h"
+#include "support/temp_folder.h"
 
 class DesignFolder : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dree-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root = pattern;
+        root = test_support::makeTempFolder("dree");
+        ASSERT_FALSE(root.empty());
         dreeClearLibraries();
     }
     void TearDown() override {
         dreeClearLibraries();
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
+        test_support::removeFolder(root);
     }
 
     // Creates <root>/<relative> with its parents; returns its full path.

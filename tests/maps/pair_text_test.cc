@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "api/pair_blocks.h"
+#include "maps/pair_blocks.h"
 #include "maps/pair_text.h"
 #include "maps/sync_point.h"
 
