@@ -13,6 +13,7 @@
 
 #include "maps/map_merge.h"
 #include "maps/map_reader.h"
+#include "maps/map_text_buffer.h"
 #include "maps/pair_reader.h"
 #include "maps/replacement_file.h"
 #include "trel.h"
@@ -86,66 +87,14 @@ std::string saveWouldLose(const PageMap &map) {
            "reset the page map to replace it";
 }
 
-// A file's text, one "original mapped\n" line per pair, made in one pass
-// into one buffer. The buffer grows by realloc and is never cleared first,
-// so each byte is written once, and a large one grows by remapping its pages
-// rather than by copying them.
-class PairText {
-  public:
-    PairText() = default;
-    PairText(PairText &&other) noexcept
-        : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
-        other.data_ = nullptr;
-        other.size_ = other.capacity_ = 0;
-    }
-    PairText &operator=(PairText &&other) noexcept {
-        std::swap(data_, other.data_);
-        std::swap(size_, other.size_);
-        std::swap(capacity_, other.capacity_);
-        return *this;
-    }
-    PairText(const PairText &) = delete;
-    PairText &operator=(const PairText &) = delete;
-    ~PairText() { std::free(data_); }
-
-    void add(int32_t page, int32_t mapped) {
-        if (capacity_ - size_ < kPairTextMax)
-            grow(capacity_ == 0 ? size_t{1} << 16 : 2 * capacity_);
-        size_ = static_cast<size_t>(formatPair(data_ + size_, page, mapped) - data_);
-    }
-    void reserve(size_t pairs) {
-        if (pairs * kPairTextMax > capacity_) grow(pairs * kPairTextMax);
-    }
-    // Never null, even for the empty text, so that it can be handed on to
-    // anything that copies from it.
-    const char *data() const { return data_ != nullptr ? data_ : ""; }
-    size_t size() const { return size_; }
-    bool operator==(const std::vector<char> &other) const {
-        return size_ == other.size() &&
-               (size_ == 0 || std::memcmp(data_, other.data(), size_) == 0);
-    }
-
-  private:
-    void grow(size_t capacity) {
-        void *grown = std::realloc(data_, capacity);
-        if (grown == nullptr) throw std::bad_alloc();  // as a vector would
-        data_ = static_cast<char *>(grown);
-        capacity_ = capacity;
-    }
-
-    char *data_ = nullptr;
-    size_t size_ = 0;
-    size_t capacity_ = 0;
-};
-
-PairText mapText(const PageMap &map) {
-    PairText text;
+MapTextBuffer mapText(const PageMap &map) {
+    MapTextBuffer text;
     map.forEachPair([&text](int32_t page, int32_t mapped) { text.add(page, mapped); });
     return text;
 }
 
-PairText pairsText(const PagePairs &pairs) {
-    PairText text;
+MapTextBuffer pairsText(const PagePairs &pairs) {
+    MapTextBuffer text;
     text.reserve(pairs.size());
     for (const auto &[page, mapped] : pairs)
         text.add(page, mapped);
@@ -226,12 +175,12 @@ int writePairs(PageMap &map, std::string *problem) {
         errno = reason;
         return TREL_CANNOT_WRITE;
     };
-    if (!file.lock()) return failed();
+    if (!file.open()) return failed();
     PresentFile present;
     if (const int status = examine(file, map.syncPoint(), map.path(), &present, problem))
         return status;
 
-    PairText text;
+    MapTextBuffer text;
     if (present.changed) {
         // Another process saved since: keep its pairs except where this page
         // map changed something.

@@ -53,7 +53,7 @@ int MapReader::open() {
         // A rewrite was cut short: a save's lock puts the file back.
         closeFile(&journal_);
         closeFile(&file_);
-        ReplacementFile(target).lock();
+        ReplacementFile(target).open();
     }
     return 0;
 }

@@ -57,11 +57,13 @@ class ReplacementFile {
     // Releases the locks; a temporary that was not renamed is removed first.
     ~ReplacementFile();
 
-    // Finds the file to replace, checks that it may be written, takes its
-    // save lock (waiting a while for another process's save to end) and puts
-    // back a rewrite cut short. False, with errno telling why and, where the
-    // system's reason alone would mislead, a message in refusal().
-    bool lock();
+    // Opens the file for replacing: finds it (following links), checks that
+    // it may be written, takes its save lock (waiting a while for another
+    // process's save to end), puts back a rewrite cut short, takes the
+    // temporary and chooses between a rename and a rewrite in place. False,
+    // with errno telling why and, where the system's reason alone would
+    // mislead, a message in refusal().
+    bool open();
 
     // The file whose content is replaced (after following a link).
     const std::string &target() const { return target_; }
@@ -82,7 +84,7 @@ class ReplacementFile {
     bool published() const { return published_; }
     const FileIdentity &publishedIdentity() const { return publishedIdentity_; }
 
-    // Why lock() or replace() failed where errno alone would mislead; empty
+    // Why open() or replace() failed where errno alone would mislead; empty
     // otherwise.
     const std::string &refusal() const { return refusal_; }
 

@@ -124,7 +124,7 @@ ReplacementFile::~ReplacementFile() {
     release();
 }
 
-bool ReplacementFile::lock() {
+bool ReplacementFile::open() {
     const Deadline deadline(kLockWaitMilliseconds);
     target_ = followLinks(path_);
     temporary_ = temporaryNameFor(target_);

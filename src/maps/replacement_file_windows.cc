@@ -58,7 +58,7 @@ ReplacementFile::~ReplacementFile() {
     release();
 }
 
-bool ReplacementFile::lock() {
+bool ReplacementFile::open() {
     const Deadline deadline(kLockWaitMilliseconds);
     target_ = path_;
     temporary_ = temporaryNameFor(target_);
