@@ -22,9 +22,9 @@
 
 #include <dirent.h>
 
-#include "maps/pair_blocks.h"
 #include "dree.h"
 #include "fuzz_support.h"
+#include "maps/pair_blocks.h"
 #include "maps/registry.h"
 #include "reference_reading.h"
 #include "trel.h"
