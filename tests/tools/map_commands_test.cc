@@ -124,12 +124,21 @@ TEST_F(MapCommands, FailedSavesAndLostOutputAreErrors) {
 
     std::filesystem::remove(map);
     std::filesystem::create_directory(map);  // cannot be opened for writing
+#if defined(_WIN32)
+    // Windows opens no folder as a file, so the load refuses it in every mode.
+    expectCases({{"--mode 1 set work.alu:sch 4 6", 6, "", "cannot be read"}});
+#else
     expectCases({{"--mode 1 set work.alu:sch 4 6", 5, "", "for write: Is a directory"}});
+#endif
     // clear makes no promise it cannot keep.
     const ToolResult folder = run("--libs libs.defs clear work.alu:sch");
     EXPECT_EQ(folder.status, 5);
     EXPECT_THAT(folder.err, Not(HasSubstr("clear replace")));
     std::filesystem::remove(map);
+#if defined(_WIN32)
+    GTEST_SKIP() << "Wine makes no symbolic links, and Windows has no /dev/full and takes no "
+                    "folder as standard input";
+#endif
 
     // A link to a file in a folder that does not exist names both.
     std::filesystem::create_symlink(root_ / "gone" / "alu.map", map);
