@@ -68,11 +68,6 @@ endif()
 install(FILES ${TREL_DEF_FILES} ${TREL_IMPORT_LIBRARIES} DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 if(TREL_BUILD_TESTS)
-    # Tests link the library's objects statically through trel_internal: they
-    # declare the entry points as defined in their own program, not imported
-    # from trel.dll.
-    target_compile_definitions(trel_internal INTERFACE TREL_BUILDING)
-
     get_property(programs GLOBAL PROPERTY TREL_WINDOWS_TEST_PROGRAMS)
     set(listing "")
     foreach(program IN LISTS programs)

@@ -25,8 +25,12 @@ void reportError(const char *format, ...) {
 }
 
 void reportBadSpec(const UnitName &unit) {
-    reportError("Wrong lib.cell:view specification (%s.%s:%s)", printable(unit.lib),
-                printable(unit.cell), printable(unit.view));
+    reportError("%s", badSpecMessage(unit).c_str());
+}
+
+std::string badSpecMessage(const UnitName &unit) {
+    return std::string("Wrong lib.cell:view specification (") + printable(unit.lib) + "." +
+           printable(unit.cell) + ":" + printable(unit.view) + ")";
 }
 
 void reportNoActiveMap() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "maps/unit_name.h"
 
@@ -17,6 +18,11 @@ void reportError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // The messages of the status codes that carry one.
 void reportBadSpec(const UnitName &unit);
 void reportNoActiveMap();
+
+// The text reportBadSpec writes, "Wrong lib.cell:view specification (...)",
+// for a caller that learns of an unknown unit from a status rather than from
+// the last-error text.
+std::string badSpecMessage(const UnitName &unit);
 
 // The buffer itself, NUL-terminated, for trelGetLastError.
 char *lastErrorText();

@@ -60,8 +60,10 @@ int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
         case ReadEnd::Kind::failed:
             break;
     }
+    const int reason = errno;
     map.setFileState(PageMap::FileState::unreadable);
-    *problem = cannotRead(map.path(), errno);
+    *problem = cannotRead(map.path(), reason);
+    errno = reason;
     return TREL_CANNOT_READ;
 }
 

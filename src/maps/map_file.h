@@ -21,6 +21,8 @@ namespace trel {
 // replace earlier ones) without touching its modified flag. Returns 0, or
 // TREL_CANNOT_READ when the file cannot be opened or read to its end; a file
 // that exists but cannot be read in full also gets a message in *problem.
+// When the file cannot be opened or read (not for a damaged one), errno then
+// tells the system's reason.
 int loadMapFile(PageMap &map, int fileMode, std::string *problem);
 
 // Returns 0, or TREL_CANNOT_WRITE with a message in *problem and errno

@@ -1,6 +1,7 @@
 // Relabelling hierarchical names through the two entry points: which page an
-// element stands on, whose page map decides, what a failed lookup leaves, and
-// how the answer is copied into the host's buffer.
+// element stands on, whose page map decides, what a failed lookup leaves, how
+// the answer is copied into the host's buffer, and which parent units a
+// relabelling looks up.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,7 +17,9 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include "cname/parent_units.h"
 #include "dree.h"
+#include "maps/registry.h"
 #include "support/temp_folder.h"
 #include "trel.h"
 
@@ -181,6 +184,49 @@ TEST_F(RelabelTest, AnswerFillsExactlyLengthBytes) {
             std::strcpy(inPlace, name.c_str());
             entryPoint(inPlace, inPlace, sizeof inPlace);
             EXPECT_STREQ(inPlace, answer.c_str()) << "in place: " << name;
+        }
+    }
+}
+
+// The parent units of a name, as a caller learns them before relabelling it,
+// are the units the relabelling looks up: it registers exactly the known ones.
+TEST_F(RelabelTest, ParentUnitsAreTheUnitsTheRelabellingLooksUp) {
+    for (const char *cell : {"a", "b"})
+        addUnit("lib", cell, "v");
+    addUnit("my lib", "a%2Fb", "sch");
+    const std::string unconvertible = "\\" + std::string(700, ':') + "\\";
+    const struct {
+        std::string name;
+        std::vector<std::string> whole, last;  // "lib.cell:view" in the order of the elements
+    } cases[] = {
+        {"r(lib.a:v)/X@1(lib.b:v)/Y@2/Z@3(lib.gone:v)/V@5(lib." + unconvertible + ":v)/U@1",
+         {"lib.a:v", "lib.b:v", "lib.gone:v"},
+         {}},
+        {"r(lib.a:v)/X@1(lib.b:v)/U@2", {"lib.a:v", "lib.b:v"}, {"lib.b:v"}},
+        {"r(\\my lib\\.\\a/b\\:sch)/U@2", {"my lib.a%2Fb:sch"}, {"my lib.a%2Fb:sch"}},
+        {"r(lib.gone:v)/U@1", {"lib.gone:v"}, {"lib.gone:v"}},
+        {"U1@3(lib.a:v)", {}, {}},
+        {"r(lib.a:v", {}, {}},
+    };
+    for (const auto &[name, whole, last] : cases) {
+        for (const bool lastOnly : {false, true}) {
+            SCOPED_TRACE(name + (lastOnly ? ", last element" : ""));
+            std::vector<std::string> parents;
+            trel::forEachParentUnit(name.c_str(), lastOnly, [&](const trel::UnitName &unit) {
+                parents.push_back(std::string(unit.lib) + "." + unit.cell + ":" + unit.view);
+            });
+            EXPECT_EQ(parents, lastOnly ? last : whole);
+
+            trelReset();
+            lastOnly ? lastElement(name) : wholePath(name);
+            std::vector<std::string> registered;
+            trel::Registry::instance().forEach([&registered](trel::PageMap &map) {
+                registered.push_back(map.lib() + "." + map.cell() + ":" + map.view());
+            });
+            parents.erase(std::remove(parents.begin(), parents.end(), "lib.gone:v"), parents.end());
+            std::sort(parents.begin(), parents.end());
+            std::sort(registered.begin(), registered.end());
+            EXPECT_EQ(registered, parents);
         }
     }
 }

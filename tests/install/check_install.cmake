@@ -2,7 +2,8 @@
 # elsewhere, as an unpacked archive would be; then builds the example host
 # against it twice, with find_package(trel) and with `pkg-config --cflags
 # --libs trel` alone, and runs each build on a copy of the example design;
-# last, the first C block of the README, built and run as the README says.
+# then the installed pagemap on the design; last, the first C block of the
+# README, built and run as the README says.
 # Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DREADME=... -DC_COMPILER=...
 #              -DCXX_COMPILER=... -DC_FLAGS=... -DCXX_FLAGS=... -DPKG_CONFIG=...
 #              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
@@ -79,6 +80,16 @@ run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${EXAMPLES_DIR}/host.c
     -o ${WORK_DIR}/host-pkg-config ${flags} -Wl,-rpath,${libdir})
 check_host(host-pkg-config)
 
+# The installed tool, which carries the library and finds the stand-ins by its
+# run path, in a copy of the example design as the README runs it.
+file(COPY ${EXAMPLES_DIR}/designs ${EXAMPLES_DIR}/libraries.defs DESTINATION ${WORK_DIR}/tool)
+execute_process(COMMAND ${EMULATOR} ${prefix}/bin/pagemap relabel "cpu(work.top:sch)/ALU1@2(work.alu:sch)"
+    WORKING_DIRECTORY ${WORK_DIR}/tool
+    RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(failed OR NOT out STREQUAL "cpu(work.top:sch)/page3_ALU1(work.alu:sch)\n")
+    message(FATAL_ERROR "the installed pagemap printed (status ${failed}):\n${out}")
+endif()
+
 # The README's snippet, pasted into a file as it stands, run in a copy of examples/.
 file(READ ${README} readme)
 string(FIND "${readme}" "```c\n" begin)
@@ -100,4 +111,4 @@ if(failed OR NOT out STREQUAL "work.alu:sch maps page 2 to 6\n")
     message(FATAL_ERROR "the README's snippet printed (status ${failed}):\n${out}")
 endif()
 message(STATUS "installed package found, linked and ran, with CMake and with pkg-config, "
-               "and the README's snippet as pasted")
+               "the installed pagemap ran, and the README's snippet as pasted")

@@ -81,23 +81,23 @@ TEST_F(MapCommands, AMapFileThatIsNotACompleteListOfPairsIsReported) {
     const std::string recovery =
         " (mend line 2, or start the page map afresh with: pagemap clear work.alu:sch)";
     const std::pair<const char *, const char *> files[] = {
-        {"3 5\n7 x\n9 9\n", "(\"7 x\")"},
-        {"3 5\n7\n", "(\"7\")"},
-        {"3 5\n3 99999999999\t\"\\\x01\n", "(\"3 99999999999\\x09\\\"\\\\\\x01\")"},
+        {"3 5\n7 x\n9 9\n", "\"7 x\""},
+        {"3 5\n7\n", "\"7\""},
+        {"3 5\n3 99999999999\t\"\\\x01\n", "\"3 99999999999\\x09\\\"\\\\\\x01\""},
     };
     for (const auto &[text, line] : files) {
         SCOPED_TRACE(text);
         writeFile(map, text);
-        const std::string damaged = "is damaged at line 2 " + std::string(line);
+        const std::string damaged =
+            "is damaged at line 2: only the pairs before it were read; line 2 reads " +
+            std::string(line);
         expectCases({
-            {"set work.alu:sch 1 8", 6, "",
-             damaged + ": only the pairs before it were read; nothing changed" + recovery},
+            {"set work.alu:sch 1 8", 6, "", damaged + "; nothing changed" + recovery},
             {"delete work.alu:sch 3", 6, "", "nothing changed"},
             {"get work.alu:sch 3", 6, "", "libs/work/alu/sch/page.map " + damaged},
             {"reverse work.alu:sch 5", 6, "", damaged},
             {"highest work.alu:sch", 6, "", damaged},
-            {"pairs work.alu:sch", 6, "3 5\n",
-             damaged + ": only the pairs before it were read" + recovery},
+            {"pairs work.alu:sch", 6, "3 5\n", damaged + recovery},
             {"dump work.alu:sch", 6, "    Original Page : 3 Mapped Page : 5\n", damaged},
             {"relabel top(work.alu:sch)/U@3", 6, "top(work.alu:sch)/page5_U\n", damaged},
             {"relabel-last top(work.alu:sch)/U@3", 6, "top(work.alu:sch)/page5_U\n", damaged},
@@ -124,12 +124,21 @@ TEST_F(MapCommands, FailedSavesAndLostOutputAreErrors) {
 
     std::filesystem::remove(map);
     std::filesystem::create_directory(map);  // cannot be opened for writing
+#if defined(_WIN32)
+    // Windows opens no folder as a file, so the load refuses it in every mode.
+    expectCases({{"--mode 1 set work.alu:sch 4 6", 6, "", "cannot be read"}});
+#else
     expectCases({{"--mode 1 set work.alu:sch 4 6", 5, "", "for write: Is a directory"}});
+#endif
     // clear makes no promise it cannot keep.
     const ToolResult folder = run("--libs libs.defs clear work.alu:sch");
     EXPECT_EQ(folder.status, 5);
     EXPECT_THAT(folder.err, Not(HasSubstr("clear replace")));
     std::filesystem::remove(map);
+#if defined(_WIN32)
+    GTEST_SKIP() << "Wine makes no symbolic links, and Windows has no /dev/full and takes no "
+                    "folder as standard input";
+#endif
 
     // A link to a file in a folder that does not exist names both.
     std::filesystem::create_symlink(root_ / "gone" / "alu.map", map);
@@ -183,6 +192,8 @@ TEST_F(MapCommands, FailedSavesSayWhyAndKeepThePreviousFile) {
     std::filesystem::permissions(folder, perms::owner_write, std::filesystem::perm_options::add);
     EXPECT_EQ(unreadable.status, 6);
     EXPECT_THAT(unreadable.err, HasSubstr("cannot be read: Permission denied"));
+    EXPECT_THAT(run("--libs libs.defs check work").out,
+                HasSubstr("work.alu:sch: unreadable: Permission denied\n"));
 
     EXPECT_EQ(readFile(map), pairs);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder),

@@ -1,5 +1,5 @@
 // Walks <library directory>/<cell>/<view> for every unit folder, in name
-// order. The map files are read by the library (trelloadMapFile in mode 0),
+// order. The map files are read by the library (its registry, in mode 0),
 // never by the tool; the tool only looks at what kind of file page.map is
 // first, so that a FIFO is never opened and a folder or a link to nothing is
 // named for what it is.
@@ -70,12 +70,6 @@ const char *typeName(fs::file_type type) {
     }
 }
 
-// The reason at the end of the library's "... cannot be read: <reason>".
-std::string reasonOf(const std::string &message) {
-    const std::size_t at = message.rfind(": ");
-    return at == std::string::npos ? message : message.substr(at + 2);
-}
-
 // Reads the unit's page.map through the library and notes what it found.
 void readMapFile(UnitCheck &check) {
     const MapFileLoad loaded = loadMapFile(check.unit);
@@ -84,9 +78,9 @@ void readMapFile(UnitCheck &check) {
     } else if (loaded.status == TREL_CANNOT_READ && loaded.damagedLine != 0) {
         check.mapFile = true;
         check.problems.push_back({Problem::Kind::damaged, loaded.lineText, loaded.damagedLine});
-    } else if (loaded.status == TREL_CANNOT_READ && !loaded.problem.empty()) {
+    } else if (loaded.status == TREL_CANNOT_READ && !loaded.reason.empty()) {
         check.mapFile = true;
-        check.problems.push_back({Problem::Kind::unreadable, reasonOf(loaded.problem)});
+        check.problems.push_back({Problem::Kind::unreadable, loaded.reason});
     } else if (loaded.status == TREL_BAD_SPEC) {
         // A folder whose name the library-path service refuses, or whose map
         // file path is too long for the library: it cannot be a unit.

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "maps/unit_name.h"
+
 struct DesignUnit {
     std::string lib;
     std::string cell;
@@ -14,6 +16,8 @@ struct DesignUnit {
 
     // "lib.cell:view", the form the library uses in its messages.
     std::string text() const { return lib + "." + cell + ":" + view; }
+    // The names as the library's registry takes them, valid while this unit is.
+    trel::UnitName names() const { return {lib.c_str(), cell.c_str(), view.c_str()}; }
 };
 
 // Splits LIB.CELL:VIEW at the first '.' and the last ':'; every part must be

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "api/last_error.h"
 #include "dree.h"
 #include "library_definitions.h"
 #include "map_file_load.h"
@@ -24,12 +25,6 @@ std::string libraryLastError() {
     return text != nullptr ? text : "";
 }
 
-void clearLibraryLastError() {
-    char *text = nullptr;
-    trelGetLastError(&text);
-    if (text != nullptr) text[0] = '\0';
-}
-
 std::string whyUnitIsUnknown(const DesignUnit &unit) {
     // Asked again rather than read from the service's last error, which may
     // belong to an older lookup when the library refused the unit for another
@@ -46,8 +41,9 @@ std::string whyUnitIsUnknown(const DesignUnit &unit) {
 ExitStatus reportLibraryFailure(int status, const DesignUnit &unit, int systemError) {
     switch (status) {
         case TREL_BAD_SPEC: {
+            // A load through the registry writes no last-error text.
             const std::string why = whyUnitIsUnknown(unit);
-            reportError(libraryLastError() + (why.empty() ? "" : ": " + why));
+            reportError(trel::badSpecMessage(unit.names()) + (why.empty() ? "" : ": " + why));
             return kUnknownUnit;
         }
         case TREL_CANNOT_WRITE: {

@@ -13,19 +13,16 @@ void reportError(const std::string &message);
 // Prints "pagemap: warning: <message>" and a line end on standard error.
 void reportWarning(const std::string &message);
 
-// The library's last-error text.
+// The library's last-error text: the message of the failure a call has just
+// returned, when its status carries one.
 std::string libraryLastError();
-
-// Empties the library's last-error text, so that a message written by the
-// next call shows even when it repeats the last one. The library never clears
-// it itself: successes leave it as it was.
-void clearLibraryLastError();
 
 // Why the library-path service refuses the unit, or "" when it does not; for
 // a library that is not defined, how to define one.
 std::string whyUnitIsUnknown(const DesignUnit &unit);
 
-// Reports a failure status of a page-map call on `unit` and returns the exit
-// status for it. Statuses that name a missing pair are the caller's to handle.
-// `systemError` is errno right after the call, for a failed save's reason.
+// Reports a failure status of a page-map call or load on `unit` and returns
+// the exit status for it. Statuses that name a missing pair are the caller's
+// to handle. `systemError` is errno right after the call, for a failed save's
+// reason.
 ExitStatus reportLibraryFailure(int status, const DesignUnit &unit, int systemError = 0);

@@ -1,9 +1,12 @@
 // Each page-map command is one library call on the named unit, after the
-// unit's map file is loaded; the edits add a save after.
+// unit's map file is loaded; the edits add a save after. The tool links the
+// library's objects, so these calls and the registry share one set of page
+// maps.
 #include "map_commands.h"
 
 #include <array>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
@@ -14,7 +17,7 @@
 #include "design_unit.h"
 #include "diagnostics.h"
 #include "map_file_load.h"
-#include "pair_lines.h"
+#include "maps/registry.h"
 #include "trel.h"
 #include "usage.h"
 
@@ -45,17 +48,14 @@ ExitStatus dump(const DesignUnit &unit, const Numbers & /*numbers*/) {
     return status == TREL_OK ? kSuccess : reportLibraryFailure(status, unit);
 }
 
+// The pairs in the map file's own form, straight from the page map the load
+// registered.
 ExitStatus pairs(const DesignUnit &unit, const Numbers & /*numbers*/) {
-    PairLines lines(stdout);
-    std::streambuf *const console = std::cout.rdbuf(&lines);
-    const int status = trelDumpPageMap(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str());
-    std::cout.flush();
-    std::cout.rdbuf(console);
-    if (status != TREL_OK) return reportLibraryFailure(status, unit);
-    if (!lines.wellFormed()) {
-        reportError("the library's dump of " + unit.text() + " has lines of an unknown form");
-        return kLibraryFailure;
-    }
+    const trel::PageMap *map = trel::Registry::instance().lookup(unit.names());
+    if (map == nullptr) return reportLibraryFailure(TREL_BAD_SPEC, unit);
+    map->forEachPair([](int32_t page, int32_t mapped) {
+        std::printf("%" PRId32 " %" PRId32 "\n", page, mapped);
+    });
     return kSuccess;
 }
 

@@ -1,22 +1,20 @@
-// A missing map file and a damaged one both load with TREL_CANNOT_READ; only
-// the damaged one (or one the system will not let us read) leaves a message,
-// so the last-error text is emptied first to tell the two apart.
+// The registry loads a unit's map file when it first registers the unit, and
+// says what it found only then; the tool loads each unit once per run, so the
+// problem of a damaged or unreadable file is reported once.
 #include "map_file_load.h"
 
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
-#include <vector>
 
-#include "diagnostics.h"
+#include "api/settings.h"
+#include "maps/registry.h"
 #include "trel.h"
 
 namespace {
-
-// The line the library's message names: "... is damaged at line N: ...".
-constexpr const char kDamagedAt[] = " is damaged at line ";
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
@@ -25,25 +23,30 @@ struct FileCloser {
 }  // namespace
 
 MapFileLoad loadMapFile(const DesignUnit &unit) {
-    clearLibraryLastError();
     MapFileLoad load;
-    load.status = trelloadMapFile(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(), 0);
-    if (load.status != TREL_CANNOT_READ) return load;
-    load.problem = libraryLastError();
-    const std::size_t at = load.problem.find(kDamagedAt);
-    if (at == std::string::npos) return load;
-    const std::size_t number = at + sizeof kDamagedAt - 1;
-    std::size_t end = number;
-    while (end < load.problem.size() && load.problem[end] >= '0' && load.problem[end] <= '9')
-        ++end;
-    load.damagedLine =
-        std::strtoull(load.problem.substr(number, end - number).c_str(), nullptr, 10);
-    const std::unique_ptr<char[]> path(
-        trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
-    if (path) load.lineText = lineStart(path.get(), load.damagedLine);
-    if (!load.lineText.empty()) load.problem.insert(end, " (" + literal(load.lineText) + ")");
-    load.recovery = "mend line " + std::to_string(load.damagedLine) +
-                    ", or start the page map afresh with: pagemap clear " + unit.text();
+    const trel::PageMap *map = trel::Registry::instance().findOrCreate(
+        unit.names(), trel::settings().context, trel::settings().fileMode, &load.status,
+        &load.problem);
+    const int reason = errno;
+    if (map == nullptr || load.status != TREL_CANNOT_READ) return load;
+    switch (map->fileState()) {
+        case trel::PageMap::FileState::unreadable:
+            load.reason = std::strerror(reason);
+            break;
+        case trel::PageMap::FileState::damaged: {
+            load.damagedLine = map->damagedLine();
+            const std::string line = "line " + std::to_string(load.damagedLine);
+            load.lineText = lineStart(map->path(), load.damagedLine);
+            if (!load.lineText.empty())
+                load.problem += "; " + line + " reads " + literal(load.lineText);
+            load.recovery = "mend " + line + ", or start the page map afresh with: pagemap clear " +
+                            unit.text();
+            break;
+        }
+        case trel::PageMap::FileState::held:  // no file: an empty page map
+        case trel::PageMap::FileState::unread:
+            break;
+    }
     return load;
 }
 

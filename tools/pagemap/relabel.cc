@@ -10,13 +10,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "api/last_error.h"
+#include "cname/parent_units.h"
+#include "design_unit.h"
 #include "diagnostics.h"
 #include "library_definitions.h"
-#include "parent_maps.h"
+#include "map_file_load.h"
 #include "trel.h"
 
 namespace {
@@ -31,12 +35,7 @@ class Relabeller {
     explicit Relabeller(bool lastOnly)
         : entry_(lastOnly ? trelGetMapeedCnameLastPathElem : trelGetMappedCname),
           lastOnly_(lastOnly) {}
-
-    // Loads the page maps that relabelling `name` (NUL-terminated) reads;
-    // the problem of each map file that cannot be read to its end.
-    std::vector<std::string> loadParentMaps(const char *name) {
-        return parentMaps_.load(name, lastOnly_);
-    }
+    bool lastOnly() const { return lastOnly_; }
 
     // Relabels `name` (NUL-terminated, `length` bytes); on success the result
     // is result() with resultLength() bytes. Returns the library's status.
@@ -64,7 +63,6 @@ class Relabeller {
   private:
     RelabelEntry entry_;
     bool lastOnly_;
-    ParentMaps parentMaps_;
     std::vector<char> buffer_;
     std::size_t resultLength_ = 0;
 };
@@ -92,24 +90,36 @@ class Outcome {
     ExitStatus status_ = kSuccess;
 };
 
-constexpr std::string_view kUnknownUnitMessage = "Wrong lib.cell:view specification";
-
 std::string whereFrom(long line) {
     return line > 0 ? "line " + std::to_string(line) + ": " : std::string();
+}
+
+// Loads the page maps that relabelling `name` (NUL-terminated) reads, before
+// the relabelling's own lookups would load them quietly, and reports each map
+// file that cannot be read to its end (once a run: only the first load of a
+// unit tells). Returns the first of those units that is unknown: an element
+// under it keeps its label, and the relabelling still succeeds.
+std::optional<DesignUnit> loadParentMaps(const char *name, bool lastOnly, long line,
+                                         Outcome &outcome) {
+    std::optional<DesignUnit> unknown;
+    trel::forEachParentUnit(name, lastOnly, [&](const trel::UnitName &parent) {
+        const DesignUnit unit{parent.lib, parent.cell, parent.view};
+        const MapFileLoad loaded = loadMapFile(unit);
+        if (loaded.status == TREL_BAD_SPEC && !unknown) unknown = unit;
+        if (!loaded.problem.empty()) {
+            reportError(whereFrom(line) + loaded.problem);
+            outcome.fail(kCannotRead);
+        }
+    });
+    return unknown;
 }
 
 // Relabels one name and writes its line; `line` is 0 for an operand.
 void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcome &outcome) {
     int status = TREL_BAD_CNAME;
+    std::optional<DesignUnit> unknown;
     if (name.find('\0') == std::string_view::npos) {
-        for (const std::string &problem : relabeller.loadParentMaps(name.data())) {
-            reportError(whereFrom(line) + problem);
-            outcome.fail(kCannotRead);
-        }
-        // An element whose lookup fails keeps its label and the call still
-        // succeeds; the lookup's message in the last-error text is the only
-        // trace, so the text starts empty.
-        clearLibraryLastError();
+        unknown = loadParentMaps(name.data(), relabeller.lastOnly(), line, outcome);
         status = relabeller.relabel(name.data(), name.size());
     }
     if (status == TREL_OK) {
@@ -124,9 +134,9 @@ void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcom
     if ((status == TREL_OK || status == TREL_NO_MAPPING) && !outcome.strict()) return;
     const std::string shown(name.substr(0, name.find('\0')));
     if (status == TREL_OK || status == TREL_NO_MAPPING) {
-        const std::string message = libraryLastError();
-        if (message.compare(0, kUnknownUnitMessage.size(), kUnknownUnitMessage) == 0) {
-            reportError(whereFrom(line) + message + " in \"" + shown + "\"");
+        if (unknown) {
+            reportError(whereFrom(line) + trel::badSpecMessage(unknown->names()) + " in \"" +
+                        shown + "\"");
             outcome.fail(kUnknownUnit);
         }
         return;

@@ -133,7 +133,7 @@ constexpr const char kOptions[] =
     "                  (relabel-last reports them anyway)\n"
     "  --json          check: JSON lines for scripts\n"
     "  -h, --help      print this help (after a command: that command's help)\n"
-    "  --version       print the versions of pagemap and of the library it runs on\n";
+    "  --version       print the versions of pagemap and of the library built into it\n";
 
 constexpr const char kPages[] =
     "Pages are 32-bit integers, given in decimal from -2147483648 to 4294967295\n"
