@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
+
 struct ToolResult {
     int status = -1;  // the exit status, or -1 when the tool did not exit normally
     std::string out;
@@ -41,16 +43,12 @@ struct ToolCase {
 class ToolDesign : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pagemap-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        root_ = test_support::makeTempFolder("pagemap");
+        ASSERT_FALSE(root_.empty());
         writeFile("libs.defs", "# test libraries\nwork libs/work\ngates libs/gates\n");
         unsetenv("PAGEMAP_LIBS");  // the tool's default definitions must not leak in
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    void TearDown() override { test_support::removeFolder(root_.string()); }
 
     // Runs pagemap with the words of `commandLine`, split at spaces, in
     // `directory` (the design folder when empty); `stdoutPath` replaces the
