@@ -35,9 +35,10 @@ using trel::ElementPage;
 using trel::formatPageLabel;
 using trel::PageMap;
 using trel::readElementPage;
+using trel::ResolvedUnit;
 using trel::ResolvedUnits;
-using trel::SpelledUnit;
 using trel::UnitName;
+using trel::UnitSpelling;
 
 namespace trel {
 
@@ -61,35 +62,38 @@ UnitName spelledUnit(const hqPathElem &elem) {
 }
 
 // What relabelling one element came to, kept for the element at the same
-// depth of the next name: its parent's page map, and the new label for the
-// element's page and instance name. The buffers only grow.
+// depth of the next name: its parent unit, and the element's page with its
+// lookup's answer and new label. The label's instance part is rewritten for
+// each instance on the same page; the buffer only grows.
 struct ElementMemo {
-    SpelledUnit parent;      // the parent's names, as spelled, that led to `map`
-    PageMap *map = nullptr;  // null: the parent is resolved again
-    bool labelKnown = false;
+    ResolvedUnit parent;  // a null page map: the parent is resolved again
+    bool pageKnown = false;
     int page = 0;
-    bool hasInst = false;
-    std::string inst;
-    int status = TREL_OK;  // of the lookup; TREL_OK: `label` holds the new label
+    int status = TREL_OK;  // of the lookup; TREL_OK: `label` starts "page<mapped>"
+    size_t instanceAt = 0;
     std::string label;
 
-    void forgetParent() {
-        map = nullptr;
-        labelKnown = false;
+    void forget() {
+        parent.map = nullptr;
+        pageKnown = false;
     }
-    bool labelFits(const ElementPage &at) const {
-        return labelKnown && page == at.page &&
-               (at.inst == nullptr ? !hasInst : hasInst && trel::sameText(inst.c_str(), at.inst));
-    }
-    // Looks the page up and keeps the answer.
-    void relabel(const ElementPage &at) {
-        int mapped = 0;
-        status = trel::mappedPage(*map, at.page, &mapped);
-        if (status == TREL_OK) formatPageLabel(label, mapped, at.inst);
-        page = at.page;
-        hasInst = at.inst != nullptr;
-        if (hasInst) inst.assign(at.inst);
-        labelKnown = true;
+    bool needsLookup(const ElementPage &at) const { return !pageKnown || page != at.page; }
+    // The element's new label, or null when the lookup failed (see status).
+    const char *labelFor(const ElementPage &at) {
+        if (needsLookup(at)) {
+            int mapped = 0;
+            status = trel::mappedPage(*parent.map, at.page, &mapped);
+            page = at.page;
+            pageKnown = true;
+            if (status != TREL_OK) return nullptr;
+            instanceAt = trel::formatMappedPage(label, mapped);
+            trel::formatInstance(label, instanceAt, at.inst);
+        } else if (status != TREL_OK) {
+            return nullptr;
+        } else if (!trel::labelHasInstance(label, instanceAt, at.inst)) {
+            trel::formatInstance(label, instanceAt, at.inst);
+        }
+        return label.c_str();
     }
 };
 
@@ -111,17 +115,20 @@ struct Relabelling {
     uint64_t pairsGeneration = 0;
 
     // Forgets what the page maps' changes since the last call may have made
-    // stale: after a reset every page map, after any change of pairs the labels.
+    // stale: after a reset every page map, after any change of pairs the
+    // lookups' answers.
     void refresh() {
         const uint64_t maps = trel::pageMapsGeneration();
         const uint64_t pairs = trel::pairsGeneration();
         if (maps == mapsGeneration && pairs == pairsGeneration) return;
-        for (ElementMemo &memo : depths) {
-            if (maps != mapsGeneration) memo.map = nullptr;
-            memo.labelKnown = false;
-        }
-        if (maps != mapsGeneration) last.map = nullptr;
-        last.labelKnown = false;
+        const bool mapsWent = maps != mapsGeneration;
+        auto stale = [mapsWent](ElementMemo &memo) {
+            if (mapsWent) memo.parent.map = nullptr;
+            memo.pageKnown = false;
+        };
+        for (ElementMemo &memo : depths)
+            stale(memo);
+        stale(last);
         mapsGeneration = maps;
         pairsGeneration = pairs;
     }
@@ -144,13 +151,6 @@ PageMap *convertedUnitMap(const UnitName &spelled, ConvertedUnit &unit) {
     return trel::unitPageMap({lib, cell, view});
 }
 
-// Keeps a unit's page map under its spelling; only when its library name
-// converted to a text that is not empty, so that a unit found there never
-// needs the last-element variant's test of that name again.
-void remember(ResolvedUnits &units, const UnitName &spelled, const char *lib, PageMap *map) {
-    if (lib[0] != '\0') units.remember(spelled, map);
-}
-
 // Every element after the first, from scratch: its parent's names converted
 // and the page looked up as trelGetPageMapping looks it up. A failed lookup
 // leaves the element's label as it was.
@@ -166,11 +166,28 @@ void relabelAfresh(Relabelling &state) {
     }
 }
 
+// The parent unit of a memo: the one it holds when the names spell it, else
+// the one the names were resolved to before, else the one their conversion
+// finds now, kept for later. False when it has no page map.
+bool resolveParent(Relabelling &state, ElementMemo &memo, const UnitName &parent) {
+    if (memo.parent.map != nullptr && state.units.spells(memo.parent, parent)) return true;
+    memo.forget();
+    const UnitSpelling spelling(parent);
+    ResolvedUnit unit = state.units.find(spelling);
+    if (unit.map == nullptr) {
+        PageMap *map = convertedUnitMap(parent, state.unit);
+        if (map == nullptr) return false;
+        unit = state.units.remember(spelling, map, state.unit.lib[0] == '\0');
+    }
+    memo.parent = unit;
+    return true;
+}
+
 // The same answers, reusing what the names before resolved. The parents are
 // resolved in the order of the elements, as one lookup at a time would find
-// or create their page maps. An element whose label is known is relabelled
-// at once; the page maps of the others come in from memory side by side
-// before their pages are looked up.
+// or create their page maps. An element whose page was looked up before is
+// relabelled at once; the page maps of the others come in from memory side
+// by side before their pages are looked up.
 //
 // The labels are texts of the memo, which outlive the path: the elements
 // point at them rather than copy them.
@@ -184,36 +201,25 @@ void relabelReusing(Relabelling &state) {
         ElementMemo &memo = state.depths[i];
         const UnitName parent = spelledUnit(*state.elements[i - 1]);
         if (!parent.complete()) {
-            memo.forgetParent();
+            memo.forget();
             continue;
         }
-        if (memo.map == nullptr || !memo.parent.spells(parent)) {
-            memo.forgetParent();
-            PageMap *map = state.units.find(parent);
-            if (map == nullptr) {
-                map = convertedUnitMap(parent, state.unit);
-                if (map == nullptr) continue;
-                remember(state.units, parent, state.unit.lib, map);
-            }
-            memo.map = map;
-            memo.parent.assign(parent);
-        }
+        if (!resolveParent(state, memo, parent)) continue;
         hqPathElem &child = *state.elements[i];
         const ElementPage at = readElementPage(child);
-        if (memo.labelFits(at)) {
-            if (memo.status == TREL_OK) child.label = memo.label.c_str();
-        } else {
+        if (memo.needsLookup(at)) {
             state.pages[i] = at;
-            state.toLook.push_back(memo.map);
+            state.toLook.push_back(memo.parent.map);
             state.toLookAt.push_back(i);
+        } else if (const char *label = memo.labelFor(at)) {
+            child.label = label;
         }
     }
     if (trel::relabelShortcuts().prefetch && state.toLook.size() > 1)
         trel::prefetchPairs(state.toLook.data(), state.toLook.size());
     for (size_t i : state.toLookAt) {
-        ElementMemo &memo = state.depths[i];
-        memo.relabel(state.pages[i]);
-        if (memo.status == TREL_OK) state.elements[i]->label = memo.label.c_str();
+        if (const char *label = state.depths[i].labelFor(state.pages[i]))
+            state.elements[i]->label = label;
     }
 }
 
@@ -241,68 +247,96 @@ int mappedCname(const char *src, char *out, int length) {
     return TREL_OK;
 }
 
-// The parent's page map for the last-element variant, from the units resolved
-// before or under its converted names; null with the status to return, and
-// whether the source text goes out with it.
-PageMap *lastParentMap(Relabelling &state, const UnitName &parent, bool reuse, int *status,
-                       bool *copySource) {
-    if (reuse && parent.complete()) {
-        if (PageMap *map = state.units.find(parent)) return map;
-    }
-    // A library name without conversion ends the call before anything is
-    // written, so the host's buffer keeps what it held.
+// What the last-element variant answers when it does not relabel.
+struct Refusal {
+    int status;
+    bool copySource;  // false: the host's buffer keeps what it held
+};
+
+// The parent's page map for the last-element variant, under the parent's
+// converted names; null with the refusal. A library name without conversion
+// ends the call before anything is written.
+PageMap *lastParentMapAfresh(Relabelling &state, const UnitName &parent, Refusal *refusal) {
     ConvertedUnit &unit = state.unit;
     const char *lib = convertUnitName(parent.lib, unit.lib);
-    *status = TREL_BAD_CNAME;
-    *copySource = false;
+    *refusal = {TREL_BAD_CNAME, false};
     if (lib == nullptr || lib[0] == '\0') return nullptr;
     const char *view = convertUnitName(parent.view, unit.view);
     const char *cell = convertUnitName(parent.cell, unit.cell);
-    *copySource = true;
+    *refusal = {TREL_BAD_CNAME, true};
     if (view == nullptr || cell == nullptr) return nullptr;
-    PageMap *map = trel::unitPageMap({lib, cell, view});
-    *status = TREL_BAD_SPEC;
-    if (map != nullptr && reuse) remember(state.units, parent, lib, map);
-    return map;
+    *refusal = {TREL_BAD_SPEC, true};
+    return trel::unitPageMap({lib, cell, view});
+}
+
+// The new label of the last element, or null with the refusal.
+const char *lastLabelAfresh(Relabelling &state, const UnitName &parent, const ElementPage &at,
+                            Refusal *refusal) {
+    PageMap *map = lastParentMapAfresh(state, parent, refusal);
+    if (map == nullptr) return nullptr;
+    int mapped = 0;
+    const int status = trel::mappedPage(*map, at.page, &mapped);
+    if (status != TREL_OK) {
+        *refusal = {status, true};
+        return nullptr;
+    }
+    return formatPageLabel(state.label, mapped, at.inst);
+}
+
+// The same, reusing what the calls before resolved.
+const char *lastLabelReusing(Relabelling &state, const UnitName &parent, const ElementPage &at,
+                             Refusal *refusal) {
+    ElementMemo &memo = state.last;
+    if (!parent.complete()) {
+        memo.forget();
+        return lastLabelAfresh(state, parent, at, refusal);
+    }
+    if (memo.parent.map == nullptr || !state.units.spells(memo.parent, parent)) {
+        memo.forget();
+        const UnitSpelling spelling(parent);
+        ResolvedUnit unit = state.units.find(spelling);
+        if (unit.map == nullptr) {
+            PageMap *map = lastParentMapAfresh(state, parent, refusal);
+            if (map == nullptr) return nullptr;
+            unit = state.units.remember(spelling, map, false);
+        }
+        if (unit.libConvertsToEmpty) {
+            *refusal = {TREL_BAD_CNAME, false};
+            return nullptr;
+        }
+        memo.parent = unit;
+    }
+    const char *label = memo.labelFor(at);
+    if (label == nullptr) *refusal = {memo.status, true};
+    return label;
 }
 
 int mappedCnameLastPathElem(const char *src, char *out, int length) {
     if (!callIsUsable(src, out, length)) return TREL_BAD_CNAME;
     hqPath path(src);
     hqPathElem *elem = path.valid != 0 ? path.breakPath() : nullptr;
-    const hqPathElem *parentElem = path.lastPathElem();
-    if (elem == nullptr || parentElem == nullptr) {
+    const hqPathElem *parent = path.lastPathElem();
+    if (elem == nullptr || parent == nullptr) {
         copyOut(out, length, src);
         return TREL_BAD_CNAME;
     }
     const ElementPage at = readElementPage(*elem);
-    const UnitName parent = spelledUnit(*parentElem);
 
-    // Without reuse the memo holds this call's answer only.
     Relabelling &state = relabelling();
-    const bool reuse = trel::relabelShortcuts().reuse;
-    if (reuse) state.refresh();
-    ElementMemo &memo = state.last;
-    if (!reuse || memo.map == nullptr || !parent.complete() || !memo.parent.spells(parent)) {
-        memo.forgetParent();
-        int status = TREL_OK;
-        bool copySource = true;
-        PageMap *map = lastParentMap(state, parent, reuse, &status, &copySource);
-        if (map == nullptr) {
-            if (copySource) copyOut(out, length, src);
-            return status;
-        }
-        memo.map = map;
-        memo.parent.assign(parent);
+    Refusal refusal{TREL_OK, true};
+    const char *label;
+    if (trel::relabelShortcuts().reuse) {
+        state.refresh();
+        label = lastLabelReusing(state, spelledUnit(*parent), at, &refusal);
+    } else {
+        label = lastLabelAfresh(state, spelledUnit(*parent), at, &refusal);
     }
-    if (!memo.labelFits(at)) memo.relabel(at);
-    if (memo.status != TREL_OK) {
-        copyOut(out, length, src);
-        return memo.status;
+    if (label == nullptr) {
+        if (refusal.copySource) copyOut(out, length, src);
+        return refusal.status;
     }
-    // The element keeps its own copy of the label, so nothing outlives the
-    // call but what the path releases with itself.
-    elem->setLabel(memo.label.c_str());
+    // The label is a text of the library's own that outlives the path.
+    elem->label = label;
     path.appendPath(elem);
     copyOut(out, length, path);
     return TREL_OK;

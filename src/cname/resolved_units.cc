@@ -6,85 +6,85 @@
 namespace trel {
 namespace {
 
-// Whether the joined names at `joined` are the names of `unit`.
-bool spellsAt(const char *joined, const UnitName &unit) {
-    for (const char *name : {unit.lib, unit.cell, unit.view}) {
-        if (!sameText(joined, name)) return false;
-        joined += std::strlen(joined) + 1;
-    }
-    return true;
-}
-
-// Appends the joined names of `unit` at `at` in `buffer`, which grows when
-// they do not fit; returns where they end.
-size_t join(std::string &buffer, size_t at, const UnitName &unit) {
-    const size_t lib = std::strlen(unit.lib) + 1;
-    const size_t cell = std::strlen(unit.cell) + 1;
-    const size_t view = std::strlen(unit.view) + 1;
-    const size_t end = at + lib + cell + view;
-    if (buffer.size() < end) buffer.resize(2 * end);
-    char *p = &buffer[at];
-    std::memcpy(p, unit.lib, lib);
-    std::memcpy(p + lib, unit.cell, cell);
-    std::memcpy(p + lib + cell, unit.view, view);
-    return end;
-}
-
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
 
-// Eight bytes at a time; the length goes into the last word, so that the
-// names "a.b" "c" and "a" "b.c" hash apart.
-uint64_t mixName(uint64_t hash, const char *name) {
-    size_t left = std::strlen(name);
-    const uint64_t length = left;
-    for (; left >= 8; left -= 8, name += 8) {
-        uint64_t word;
-        std::memcpy(&word, name, sizeof word);
-        hash = (hash ^ word) * kMultiplier;
-        hash ^= hash >> 32;
+// Eight bytes at a time, the last word overlapping the one before; the
+// length goes in too, so that the names "a.b" "c" and "a" "b.c" hash apart.
+uint64_t mixName(uint64_t hash, const char *name, size_t length) {
+    uint64_t word = length;
+    if (length >= sizeof word) {
+        for (size_t at = 0; at + sizeof word < length; at += sizeof word) {
+            uint64_t next;
+            std::memcpy(&next, name + at, sizeof next);
+            hash = (hash ^ next) * kMultiplier;
+            hash ^= hash >> 32;
+        }
+        std::memcpy(&word, name + length - sizeof word, sizeof word);
+        word ^= length << 56;
+    } else {
+        for (size_t at = 0; at < length; ++at)
+            word = word << 8 | static_cast<unsigned char>(name[at]);
     }
-    uint64_t word = 0;
-    std::memcpy(&word, name, left);
-    hash = (hash ^ word ^ (length << 56)) * kMultiplier;
+    hash = (hash ^ word) * kMultiplier;
     return hash ^ (hash >> 29);
 }
 
 }  // namespace
 
-void SpelledUnit::assign(const UnitName &unit) {
-    size_ = join(names_, 0, unit);
-    cellAt_ = std::strlen(unit.lib) + 1;
-    viewAt_ = cellAt_ + std::strlen(unit.cell) + 1;
+UnitSpelling::UnitSpelling(const UnitName &names)
+    : unit(names),
+      lib(std::strlen(names.lib)),
+      cell(std::strlen(names.cell)),
+      view(std::strlen(names.view)),
+      hash(mixName(mixName(mixName(0, names.lib, lib), names.cell, cell), names.view, view)) {}
+
+void UnitSpelling::join(char *out) const {
+    std::memcpy(out, unit.lib, lib + 1);
+    std::memcpy(out + lib + 1, unit.cell, cell + 1);
+    std::memcpy(out + lib + cell + 2, unit.view, view + 1);
 }
 
-uint64_t ResolvedUnits::hash(const UnitName &unit) {
-    return mixName(mixName(mixName(0, unit.lib), unit.cell), unit.view);
+// `joined` holds the joined names of a unit whose library and cell names
+// have the lengths of these.
+bool UnitSpelling::isJoinedAt(const char *joined) const {
+    return std::memcmp(joined, unit.lib, lib) == 0 &&
+           std::memcmp(joined + lib + 1, unit.cell, cell) == 0 &&
+           sameText(joined + lib + cell + 2, unit.view);
 }
 
-PageMap *ResolvedUnits::find(const UnitName &unit) {
+ResolvedUnit ResolvedUnits::find(const UnitSpelling &spelling) {
     forgetIfStale();
-    if (count_ == 0) return nullptr;
-    const uint64_t wanted = hash(unit);
+    if (count_ == 0) return {};
+    const size_t cellAt = spelling.lib + 1;
+    const size_t viewAt = cellAt + spelling.cell + 1;
     const size_t mask = slots_.size() - 1;
-    for (size_t i = static_cast<size_t>(wanted) & mask;; i = (i + 1) & mask) {
+    for (size_t i = static_cast<size_t>(spelling.hash) & mask;; i = (i + 1) & mask) {
         const Slot &slot = slots_[i];
-        if (slot.map == nullptr) return nullptr;
-        if (slot.hash == wanted && spellsAt(names_.data() + slot.at, unit)) return slot.map;
+        if (slot.unit.map == nullptr) return {};
+        if (slot.hash == spelling.hash && slot.unit.cellAt == cellAt &&
+            slot.unit.viewAt == viewAt && spelling.isJoinedAt(names_.data() + slot.unit.at)) {
+            return slot.unit;
+        }
     }
 }
 
-void ResolvedUnits::remember(const UnitName &unit, PageMap *map) {
+ResolvedUnit ResolvedUnits::remember(const UnitSpelling &spelling, PageMap *map,
+                                     bool libConvertsToEmpty) {
     forgetIfStale();
     if (2 * (count_ + 1) > slots_.size()) grow();
-    const size_t at = used_;
-    used_ = join(names_, at, unit);
-    const uint64_t wanted = hash(unit);
+    const size_t size = spelling.joinedSize();
+    if (names_.size() < used_ + size) names_.resize(2 * (used_ + size));
+    spelling.join(&names_[used_]);
+    const ResolvedUnit unit{map, used_, spelling.lib + 1, spelling.lib + spelling.cell + 2,
+                            libConvertsToEmpty};
     const size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(wanted) & mask;
-    while (slots_[i].map != nullptr)
+    size_t i = static_cast<size_t>(spelling.hash) & mask;
+    while (slots_[i].unit.map != nullptr)
         i = (i + 1) & mask;
-    slots_[i] = Slot{wanted, map, at};
+    slots_[i] = Slot{spelling.hash, unit};
+    used_ += size;
     ++count_;
+    return unit;
 }
 
 // The page maps went: so does every unit kept, and the memory they took.
@@ -98,13 +98,13 @@ void ResolvedUnits::forgetIfStale() {
 }
 
 void ResolvedUnits::grow() {
-    std::vector<Slot> old(slots_.empty() ? 64 : 2 * slots_.size(), Slot{0, nullptr, 0});
+    std::vector<Slot> old(slots_.empty() ? 64 : 2 * slots_.size(), Slot{0, ResolvedUnit()});
     old.swap(slots_);
     const size_t mask = slots_.size() - 1;
     for (const Slot &slot : old) {
-        if (slot.map == nullptr) continue;
+        if (slot.unit.map == nullptr) continue;
         size_t i = static_cast<size_t>(slot.hash) & mask;
-        while (slots_[i].map != nullptr)
+        while (slots_[i].unit.map != nullptr)
             i = (i + 1) & mask;
         slots_[i] = slot;
     }

@@ -18,58 +18,62 @@
 #include <vector>
 
 #include "api/page_lookup.h"
+#include "cname/same_text.h"
 #include "maps/unit_name.h"
 
 namespace trel {
 
-// Whether two texts are equal. Unit and instance names are a few bytes
-// long, too short for a library call to pay off, and relabelling compares
-// several of them for every element.
-inline bool sameText(const char *a, const char *b) {
-    for (; *a == *b; ++a, ++b) {
-        if (*a == '\0') return true;
-    }
-    return false;
-}
+// A unit as a name spells it, all three names present, measured once: the
+// lengths of its names and a hash of them.
+struct UnitSpelling {
+    explicit UnitSpelling(const UnitName &unit);
 
-// The three names joined, each ended by its NUL, in a buffer that only grows.
-class SpelledUnit {
-  public:
-    void assign(const UnitName &unit);
-    // Whether `unit`, all three names present, has these names.
-    bool spells(const UnitName &unit) const {
-        const char *names = names_.data();
-        return size_ != 0 && sameText(names, unit.lib) && sameText(names + cellAt_, unit.cell) &&
-               sameText(names + viewAt_, unit.view);
-    }
+    UnitName unit;
+    size_t lib, cell, view;  // lengths
+    uint64_t hash;
 
-  private:
-    std::string names_;
-    size_t size_ = 0;  // bytes of names_ in use
-    size_t cellAt_ = 0;
-    size_t viewAt_ = 0;
+    // The names joined, each ended by its NUL.
+    size_t joinedSize() const { return lib + cell + view + 3; }
+    void join(char *out) const;
+    bool isJoinedAt(const char *joined) const;
+};
+
+// A unit found or kept in ResolvedUnits: its page map and where its joined
+// names lie there. It stands as long as the page map does.
+struct ResolvedUnit {
+    PageMap *map = nullptr;  // null: none
+    size_t at = 0;
+    size_t cellAt = 0;  // from `at`
+    size_t viewAt = 0;
+    // The library name converts to the empty text, which the last-element
+    // variant refuses.
+    bool libConvertsToEmpty = false;
 };
 
 class ResolvedUnits {
   public:
-    // The page map `unit` (all three names present) led to, or null.
-    PageMap *find(const UnitName &unit);
-    // Keeps the page map that `unit` led to, for the page maps' generation.
-    void remember(const UnitName &unit, PageMap *map);
+    // The unit, with a null page map when it was not resolved before.
+    ResolvedUnit find(const UnitSpelling &spelling);
+    // Keeps the page map that the unit led to, for the page maps' generation.
+    ResolvedUnit remember(const UnitSpelling &spelling, PageMap *map, bool libConvertsToEmpty);
+    // Whether `unit`, all three names present, is spelled as `resolved` is.
+    bool spells(const ResolvedUnit &resolved, const UnitName &unit) const {
+        const char *names = names_.data() + resolved.at;
+        return sameText(names, unit.lib) && sameText(names + resolved.cellAt, unit.cell) &&
+               sameText(names + resolved.viewAt, unit.view);
+    }
 
   private:
     struct Slot {
         uint64_t hash;
-        PageMap *map;  // null: empty slot
-        size_t at;     // where the names begin in names_
+        ResolvedUnit unit;  // a null page map: empty slot
     };
-    static uint64_t hash(const UnitName &unit);
     void forgetIfStale();
     void grow();
 
     std::vector<Slot> slots_;  // open addressing, a power of two, at most half full
     size_t count_ = 0;
-    std::string names_;  // every kept unit's names, joined as SpelledUnit joins them
+    std::string names_;  // every kept unit's joined names, one after the other
     size_t used_ = 0;    // bytes of names_ in use
     uint64_t generation_ = 0;
 };
