@@ -97,14 +97,21 @@ struct ElementMemo {
     }
 };
 
+// A parent unit the memo did not hold, to be found among the units resolved
+// before.
+struct ToFind {
+    size_t element;  // whose parent it is
+    UnitSpelling spelling;
+    ResolvedUnit found;
+};
+
 // What relabelling works in and keeps. The library is entered from one thread
 // only, so one set serves every call, and a name costs no allocation once the
 // buffers have grown to the deepest and longest name seen.
 struct Relabelling {
     std::vector<hqPathElem *> elements;
-    std::vector<ElementPage> pages;       // elements[i]'s page, when it is looked up
-    std::vector<const PageMap *> toLook;  // the page maps about to be searched
-    std::vector<size_t> toLookAt;         // for which elements
+    std::vector<ToFind> toFind;          // parents the memo does not hold
+    std::vector<const PageMap *> found;  // their page maps, found among those resolved
     std::string label;
     ConvertedUnit unit;
 
@@ -166,60 +173,65 @@ void relabelAfresh(Relabelling &state) {
     }
 }
 
-// The parent unit of a memo: the one it holds when the names spell it, else
-// the one the names were resolved to before, else the one their conversion
-// finds now, kept for later. False when it has no page map.
-bool resolveParent(Relabelling &state, ElementMemo &memo, const UnitName &parent) {
-    if (memo.parent.map != nullptr && state.units.spells(memo.parent, parent)) return true;
-    memo.forget();
-    const UnitSpelling spelling(parent);
-    ResolvedUnit unit = state.units.find(spelling);
-    if (unit.map == nullptr) {
-        PageMap *map = convertedUnitMap(parent, state.unit);
+// The parent unit resolved now, in the order of the elements: found before
+// (or by an element before this one), else through its converted names and
+// kept. False when it has no page map.
+bool resolveNow(Relabelling &state, ToFind &parent) {
+    if (parent.found.map == nullptr) parent.found = state.units.find(parent.spelling);
+    if (parent.found.map == nullptr) {
+        PageMap *map = convertedUnitMap(parent.spelling.unit, state.unit);
         if (map == nullptr) return false;
-        unit = state.units.remember(spelling, map, state.unit.lib[0] == '\0');
+        parent.found = state.units.remember(parent.spelling, map, state.unit.lib[0] == '\0');
     }
-    memo.parent = unit;
     return true;
 }
 
-// The same answers, reusing what the names before resolved. The parents are
-// resolved in the order of the elements, as one lookup at a time would find
-// or create their page maps. An element whose page was looked up before is
-// relabelled at once; the page maps of the others come in from memory side
-// by side before their pages are looked up.
+// The same answers, reusing what the names before resolved. First the parents
+// the memo does not hold are looked for among the units resolved before, all
+// of them side by side, and the page maps found start coming in from memory
+// side by side too. Then the parents are resolved in the order of the
+// elements, as one lookup at a time would find or create their page maps,
+// and each element gets the label its page maps to.
 //
 // The labels are texts of the memo, which outlive the path: the elements
 // point at them rather than copy them.
 void relabelReusing(Relabelling &state) {
+    const bool prefetch = trel::relabelShortcuts().prefetch;
     const size_t count = state.elements.size();
     if (state.depths.size() < count) state.depths.resize(count);
-    if (state.pages.size() < count) state.pages.resize(count);
-    state.toLook.clear();
-    state.toLookAt.clear();
+    state.toFind.clear();
     for (size_t i = 1; i < count; ++i) {
         ElementMemo &memo = state.depths[i];
         const UnitName parent = spelledUnit(*state.elements[i - 1]);
-        if (!parent.complete()) {
-            memo.forget();
+        if (parent.complete() && memo.parent.map != nullptr &&
+            state.units.spells(memo.parent, parent)) {
             continue;
         }
-        if (!resolveParent(state, memo, parent)) continue;
-        hqPathElem &child = *state.elements[i];
-        const ElementPage at = readElementPage(child);
-        if (memo.needsLookup(at)) {
-            state.pages[i] = at;
-            state.toLook.push_back(memo.parent.map);
-            state.toLookAt.push_back(i);
-        } else if (const char *label = memo.labelFor(at)) {
-            child.label = label;
-        }
+        memo.forget();
+        if (!parent.complete()) continue;
+        state.toFind.push_back({i, UnitSpelling(parent), {}});
+        if (prefetch) state.units.prefetch(state.toFind.back().spelling);
     }
-    if (trel::relabelShortcuts().prefetch && state.toLook.size() > 1)
-        trel::prefetchPairs(state.toLook.data(), state.toLook.size());
-    for (size_t i : state.toLookAt) {
-        if (const char *label = state.depths[i].labelFor(state.pages[i]))
-            state.elements[i]->label = label;
+    state.found.clear();
+    for (ToFind &parent : state.toFind) {
+        parent.found = state.units.find(parent.spelling);
+        if (parent.found.map != nullptr) state.found.push_back(parent.found.map);
+    }
+    if (prefetch && state.found.size() > 1)
+        trel::prefetchPairs(state.found.data(), state.found.size());
+
+    ToFind *next = state.toFind.data();
+    ToFind *const end = next + state.toFind.size();
+    for (size_t i = 1; i < count; ++i) {
+        ElementMemo &memo = state.depths[i];
+        if (next != end && next->element == i) {
+            ToFind &parent = *next++;
+            if (!resolveNow(state, parent)) continue;
+            memo.parent = parent.found;
+        }
+        if (memo.parent.map == nullptr) continue;
+        hqPathElem &child = *state.elements[i];
+        if (const char *label = memo.labelFor(readElementPage(child))) child.label = label;
     }
 }
 

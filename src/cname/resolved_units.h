@@ -52,6 +52,12 @@ struct ResolvedUnit {
 
 class ResolvedUnits {
   public:
+    // Starts fetching from memory where find() begins, for a caller about to
+    // find several units. Changes nothing.
+    void prefetch(const UnitSpelling &spelling) const {
+        if (!slots_.empty())
+            __builtin_prefetch(&slots_[static_cast<size_t>(spelling.hash) & (slots_.size() - 1)]);
+    }
     // The unit, with a null page map when it was not resolved before.
     ResolvedUnit find(const UnitSpelling &spelling);
     // Keeps the page map that the unit led to, for the page maps' generation.
