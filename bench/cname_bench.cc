@@ -18,6 +18,7 @@
 
 #include "case_report.h"
 #include "cases.h"
+#include "cname/relabel_shortcuts.h"
 #include "design_root.h"
 #include "hq.h"
 #include "paired_timing.h"
@@ -196,20 +197,55 @@ void hierarchyOrder(benchmark::State &state, Relabel relabel, bool lastElementOn
     trelReset();
 }
 
-}  // namespace
-
-void mappedCname(benchmark::State &state) {
-    DesignRoot root;
+// Registers the random names' 1e4 units, kPagesPerUnit pairs each.
+void registerRandomUnits() {
     for (int unit = 0; unit < kUnits; ++unit) {
         const std::string cell = "u" + std::to_string(unit);
         for (int page = 1; page <= kPagesPerUnit; ++page) {
             trelSetPageMapping("work", cell.c_str(), "sch", page, page + kPageOffset);
         }
     }
+}
+
+}  // namespace
+
+void mappedCname(benchmark::State &state) {
+    DesignRoot root;
+    registerRandomUnits();
     runRelabelCase(state, trelGetMappedCname, randomNames(),
                    {"trelGetMappedCname, 8 levels over 1e4 units",
                     "hqPath parse and print of the name", "names/s", GoalKind::ratioAtMost, 2.5,
                     /*perSecond=*/true});
+    trelReset();
+}
+
+// The same random names relabelled with the parents' page maps fetched side
+// by side and without: what the prefetch gains, where nothing one name
+// resolves helps the next.
+void mappedCnamePrefetch(benchmark::State &state) {
+    DesignRoot root;
+    registerRandomUnits();
+    const auto cases = randomNames();
+    std::vector<char> out(kOutputSize);
+    int failures = 0;
+    auto relabelAll = [&](bool prefetch) {
+        trel::relabelShortcuts().prefetch = prefetch;
+        const double seconds = secondsOf([&] {
+            for (const auto &one : cases) {
+                failures += trelGetMappedCname(one.name.c_str(), out.data(),
+                                               static_cast<int>(out.size())) != TREL_OK;
+            }
+        });
+        trel::relabelShortcuts().prefetch = true;
+        return seconds;
+    };
+    runPairedCase(
+        state, quickRounds(), static_cast<double>(cases.size()), [&] { return relabelAll(true); },
+        [&] { return relabelAll(false); }, [&failures] { return failures == 0; },
+        "a name was refused",
+        {"trelGetMappedCname, 8 levels over 1e4 units, parents' page maps prefetched",
+         "the same without the prefetch", "names/s", GoalKind::ratioAtMost, 0.95,
+         /*perSecond=*/true});
     trelReset();
 }
 
