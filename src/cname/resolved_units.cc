@@ -47,8 +47,7 @@ void UnitSpelling::join(char *out) const {
 // `joined` holds the joined names of a unit whose library and cell names
 // have the lengths of these.
 bool UnitSpelling::isJoinedAt(const char *joined) const {
-    return std::memcmp(joined, unit.lib, lib) == 0 &&
-           std::memcmp(joined + lib + 1, unit.cell, cell) == 0 &&
+    return sameText(joined, unit.lib) && sameText(joined + lib + 1, unit.cell) &&
            sameText(joined + lib + cell + 2, unit.view);
 }
 
