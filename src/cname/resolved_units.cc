@@ -20,7 +20,7 @@ uint64_t mixName(uint64_t hash, const char *name, size_t length) {
             hash ^= hash >> 32;
         }
         std::memcpy(&word, name + length - sizeof word, sizeof word);
-        word ^= length << 56;
+        word ^= static_cast<uint64_t>(length) << 56;
     } else {
         for (size_t at = 0; at < length; ++at)
             word = word << 8 | static_cast<unsigned char>(name[at]);
