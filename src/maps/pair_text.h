@@ -116,8 +116,11 @@ inline uint64_t digitsValue(uint64_t chunk, int count) {
 // Reads the run of digits at *at eight bytes at a time into *value, when the
 // run ends within sixteen bytes and those bytes lie before `end`; moves *at
 // past it. False, with nothing read, otherwise: the caller reads byte by byte.
+// Only where registers hold 64 bits: on a 32-bit platform each 64-bit
+// multiplication takes several, and the byte loop is the faster.
 inline bool digitsAtOnce(const char **at, const char *end, uint64_t *value) {
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bytes are read first byte lowest");
+    if (sizeof(void *) < sizeof(uint64_t)) return false;
     const char *p = *at;
     if (end - p < 16) return false;
     uint64_t chunk;
