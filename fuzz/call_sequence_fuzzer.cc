@@ -186,7 +186,9 @@ struct Model {
             if (!map.holdsFile) return TREL_CANNOT_WRITE;
             text = canonicalText(map.pairs);
         }
-        if (!(changed && text == present)) replaceFile(u, text);
+        // A merge that gives the bytes of the file in place writes nothing; a
+        // file removed since is made again, whatever the pairs.
+        if (!(changed && file[u] && text == present)) replaceFile(u, text);
         map.syncWith({true, identity(u), true, text});
         map.holdsFile = true;
         map.modified = false;
