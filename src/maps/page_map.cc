@@ -55,7 +55,7 @@ int PageMap::get(int32_t page, int32_t *mapped) const {
 
 void PageMap::prefetchPairs(const PageMap *const *maps, size_t count) {
     for (size_t i = 0; i < count; ++i)
-        __builtin_prefetch(maps[i]);
+        __builtin_prefetch(&maps[i]->pairs_);
     for (size_t i = 0; i < count; ++i)
         __builtin_prefetch(maps[i]->pairs_);
     for (size_t i = 0; i < count; ++i)
