@@ -20,8 +20,12 @@ void mapFileSaveAtDiskLimit(benchmark::State &state);
 void mapFileSaveInRandomOrder(benchmark::State &state);
 // lookup_bench.cc: trelGetPageMapping against a plain keyed registry.
 void pageMappingLookup(benchmark::State &state);
-// cname_bench.cc: trelGetMappedCname against parsing and printing the name.
+// cname_bench.cc: relabelling against parsing and printing the name, over
+// random names and over a design listed in hierarchy order.
 void mappedCname(benchmark::State &state);
+void mappedCnamePrefetch(benchmark::State &state);
+void mappedCnameInHierarchyOrder(benchmark::State &state);
+void lastElementInHierarchyOrder(benchmark::State &state);
 // string_save_bench.cc: hashsavestr against std::unordered_set::find.
 void stringSaveFind(benchmark::State &state);
 

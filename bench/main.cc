@@ -53,6 +53,9 @@ void registerCases() {
         {"map_file_save_random_order", bench::mapFileSaveInRandomOrder},
         {"page_mapping_lookup", bench::pageMappingLookup},
         {"mapped_cname", bench::mappedCname},
+        {"mapped_cname_prefetch", bench::mappedCnamePrefetch},
+        {"mapped_cname_hierarchy_order", bench::mappedCnameInHierarchyOrder},
+        {"last_element_hierarchy_order", bench::lastElementInHierarchyOrder},
         {"string_save_find", bench::stringSaveFind},
     };
     for (const Case &one : kCases) {

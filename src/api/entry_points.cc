@@ -7,6 +7,7 @@
 
 #include "api/guarded.h"
 #include "api/last_error.h"
+#include "api/page_lookup.h"
 #include "api/settings.h"
 #include "maps/map_file.h"
 #include "maps/map_location.h"
@@ -31,9 +32,7 @@ PageMap *unitMap(const UnitName &unit, int *status, std::string *problem) {
 }
 
 PageMap *unitMap(const UnitName &unit) {
-    int status;
-    std::string problem;
-    return unitMap(unit, &status, &problem);
+    return trel::unitPageMap(unit);
 }
 
 void report(const std::string &problem) {
@@ -130,7 +129,7 @@ int trelGetPageMapping(const char *lib, const char *cell, const char *view, int 
     return guarded([&] {
         PageMap *map = unitMap({lib, cell, view});
         if (map == nullptr) return TREL_BAD_SPEC;
-        return map->get(page, orDiscard(mapped));
+        return trel::mappedPage(*map, page, orDiscard(mapped));
     });
 }
 

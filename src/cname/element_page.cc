@@ -11,7 +11,6 @@ namespace trel {
 
 namespace {
 
-constexpr char kPagePrefix[] = "page";
 constexpr std::size_t kPagePrefixLength = sizeof kPagePrefix - 1;
 
 // The number at the start of `text` as "%d" would read it: after optional
@@ -27,37 +26,39 @@ int leadingNumber(const char *text) {
 
 }  // namespace
 
-ElementPage readElementPage(const hqPathElem &elem) {
-    ElementPage result{elem.page(), elem.inst()};
-    if (result.page == 0 && elem.label != nullptr &&
-        std::strncmp(elem.label, kPagePrefix, kPagePrefixLength) == 0) {
-        result.page = leadingNumber(elem.label + kPagePrefixLength);
-        result.inst = nullptr;
-    }
-    return result;
+int pageOfLabel(const char *label) {
+    return leadingNumber(label + kPagePrefixLength);
 }
 
-const char *formatPageLabel(std::string &label, int mapped, const char *inst) {
+size_t formatMappedPage(std::string &label, int mapped) {
     char digits[16];
     const auto printed = std::to_chars(digits, digits + sizeof digits, mapped);
     const std::size_t digitCount = static_cast<std::size_t>(printed.ptr - digits);
-    const std::size_t instLength = inst != nullptr ? std::strlen(inst) : 0;
-    const std::size_t length =
-        kPagePrefixLength + digitCount + (inst != nullptr ? 1 + instLength : 0);
+    const std::size_t length = kPagePrefixLength + digitCount;
     // Grown only when a label is longer than any before; never shrunk.
     if (label.size() <= length) label.resize(length + 1);
     char *p = label.data();
     std::memcpy(p, kPagePrefix, kPagePrefixLength);
-    p += kPagePrefixLength;
-    std::memcpy(p, digits, digitCount);
-    p += digitCount;
-    if (inst != nullptr) {
-        *p++ = '_';
-        std::memcpy(p, inst, instLength);
-        p += instLength;
+    std::memcpy(p + kPagePrefixLength, digits, digitCount);
+    p[length] = '\0';
+    return length;
+}
+
+void formatInstance(std::string &label, size_t at, const char *inst) {
+    if (inst == nullptr) {
+        label[at] = '\0';
+        return;
     }
-    *p = '\0';
-    return label.data();
+    const std::size_t instLength = std::strlen(inst);
+    if (label.size() <= at + 1 + instLength) label.resize(at + 2 + instLength);
+    char *p = &label[at];
+    *p = '_';
+    std::memcpy(p + 1, inst, instLength + 1);
+}
+
+const char *formatPageLabel(std::string &label, int mapped, const char *inst) {
+    formatInstance(label, formatMappedPage(label, mapped), inst);
+    return label.c_str();
 }
 
 }  // namespace trel

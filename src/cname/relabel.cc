@@ -2,17 +2,28 @@
 // on a page of the design unit named by the element above it (its parent);
 // relabelling maps that page through the parent unit's page map and labels
 // the element "page<mapped>" or "page<mapped>_<instance>". The page maps are
-// reached through trelGetPageMapping only, so relabelling finds or creates
-// them exactly as any other lookup by the host would.
+// found exactly as trelGetPageMapping finds them, so relabelling finds or
+// creates them as any other lookup by the host would.
+//
+// Hosts relabel every instance name of a design in hierarchy order, so
+// consecutive names share all but their last elements and the same parent
+// units recur. Each call therefore keeps what it resolved for the next: per
+// depth, the parent unit's page map and the label its element came to. A
+// name is then compared with the one before element by element, and only
+// what differs is converted and looked up. What is kept stands while the page
+// maps and their pairs do (pageMapsGeneration, pairsGeneration); failures are
+// never kept, so they are tried again, and report again, on every call.
 #include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "api/guarded.h"
-#include "api/lookup_hint.h"
+#include "api/page_lookup.h"
 #include "cname/element_page.h"
 #include "cname/output_copy.h"
+#include "cname/relabel_shortcuts.h"
+#include "cname/resolved_units.h"
 #include "cname/unit_names.h"
 #include "hq.h"
 #include "trel.h"
@@ -22,8 +33,21 @@ using trel::convertUnitName;
 using trel::copyOut;
 using trel::ElementPage;
 using trel::formatPageLabel;
+using trel::PageMap;
 using trel::readElementPage;
+using trel::ResolvedUnit;
+using trel::ResolvedUnits;
 using trel::UnitName;
+using trel::UnitSpelling;
+
+namespace trel {
+
+RelabelShortcuts &relabelShortcuts() {
+    static RelabelShortcuts shortcuts;
+    return shortcuts;
+}
+
+}  // namespace trel
 
 namespace {
 
@@ -33,78 +57,181 @@ bool callIsUsable(const char *src, const char *out, int length) {
     return src != nullptr && out != nullptr && length > 0;
 }
 
-// Relabels `elem` under the page map of a parent unit whose names have
-// been converted. A page without a pair, like any failed lookup, leaves the
-// element's label as it was.
-void relabelUnder(hqPathElem &elem, const ElementPage &at, const UnitName &parent,
-                  std::string &label) {
-    int mapped = 0;
-    if (trelGetPageMapping(parent.lib, parent.cell, parent.view, at.page, &mapped) != TREL_OK)
-        return;
-    elem.setLabel(formatPageLabel(label, mapped, at.inst));
+UnitName spelledUnit(const hqPathElem &elem) {
+    return {elem.lib, elem.cell, elem.view};
 }
 
-// Where a parent's converted names start in NameScratch::names.
-struct ConvertedAt {
-    size_t lib, cell, view;
-    bool converted;
+// What relabelling one element came to, kept for the element at the same
+// depth of the next name: its parent unit, and the element's page with its
+// lookup's answer and new label. The label's instance part is rewritten for
+// each instance on the same page; the buffer only grows.
+struct ElementMemo {
+    ResolvedUnit parent;  // a null page map: the parent is resolved again
+    bool pageKnown = false;
+    int page = 0;
+    int status = TREL_OK;  // of the lookup; TREL_OK: `label` starts "page<mapped>"
+    size_t instanceAt = 0;
+    std::string label;
+
+    void forget() {
+        parent.map = nullptr;
+        pageKnown = false;
+    }
+    bool needsLookup(const ElementPage &at) const { return !pageKnown || page != at.page; }
+    // The element's new label, or null when the lookup failed (see status).
+    const char *labelFor(const ElementPage &at) {
+        if (needsLookup(at)) {
+            int mapped = 0;
+            status = trel::mappedPage(*parent.map, at.page, &mapped);
+            page = at.page;
+            pageKnown = true;
+            if (status != TREL_OK) return nullptr;
+            instanceAt = trel::formatMappedPage(label, mapped);
+            trel::formatInstance(label, instanceAt, at.inst);
+        } else if (status != TREL_OK) {
+            return nullptr;
+        } else if (!trel::labelHasInstance(label, instanceAt, at.inst)) {
+            trel::formatInstance(label, instanceAt, at.inst);
+        }
+        return label.c_str();
+    }
 };
 
-// What relabelling a whole name works in. The library is entered from one
-// thread only, so one set serves every call, and a name costs no allocation
-// once the buffers have grown to the deepest and longest name seen.
-struct NameScratch {
+// A parent unit the memo did not hold, to be found among the units resolved
+// before.
+struct ToFind {
+    size_t element;  // whose parent it is
+    UnitSpelling spelling;
+    ResolvedUnit found;
+};
+
+// What relabelling works in and keeps. The library is entered from one thread
+// only, so one set serves every call, and a name costs no allocation once the
+// buffers have grown to the deepest and longest name seen.
+struct Relabelling {
     std::vector<hqPathElem *> elements;
-    std::vector<ConvertedAt> convertedAt;  // for parents, until the names stop growing
-    std::vector<UnitName> parents;         // elements[i]'s converted names, for elements[i + 1]
-    std::string names;                     // the converted names, one after the other
+    std::vector<ToFind> toFind;          // parents the memo does not hold
+    std::vector<const PageMap *> found;  // their page maps, found among those resolved
     std::string label;
     ConvertedUnit unit;
+
+    ResolvedUnits units;
+    std::vector<ElementMemo> depths;  // depths[i]: elements[i] under elements[i - 1]
+    ElementMemo last;                 // the last-element variant's one element
+    uint64_t mapsGeneration = 0;
+    uint64_t pairsGeneration = 0;
+
+    // Forgets what the page maps' changes since the last call may have made
+    // stale: after a reset every page map, after any change of pairs the
+    // lookups' answers.
+    void refresh() {
+        const uint64_t maps = trel::pageMapsGeneration();
+        const uint64_t pairs = trel::pairsGeneration();
+        if (maps == mapsGeneration && pairs == pairsGeneration) return;
+        const bool mapsWent = maps != mapsGeneration;
+        auto stale = [mapsWent](ElementMemo &memo) {
+            if (mapsWent) memo.parent.map = nullptr;
+            memo.pageKnown = false;
+        };
+        for (ElementMemo &memo : depths)
+            stale(memo);
+        stale(last);
+        mapsGeneration = maps;
+        pairsGeneration = pairs;
+    }
 };
 
-NameScratch &nameScratch() {
-    static auto *scratch = new NameScratch();
-    return *scratch;
+Relabelling &relabelling() {
+    static auto *state = new Relabelling();
+    return *state;
 }
 
-// Converts the names of every element that has a child. A parent whose names
-// have no conversion (among them one that names no unit) gets a null library
-// name and counts as a failed lookup. The texts are gathered in one buffer,
-// so the returned units point into it only once it has stopped growing.
-void convertParents(NameScratch &scratch) {
-    const size_t parents = scratch.elements.size() - 1;
-    scratch.parents.resize(parents);
-    // The buffer only grows, and is written with memcpy: no byte is cleared
-    // or counted twice.
-    size_t used = 0;
-    auto keep = [&scratch, &used](const char *text) {
-        const size_t length = std::strlen(text) + 1;
-        if (scratch.names.size() < used + length) scratch.names.resize(2 * (used + length));
-        std::memcpy(&scratch.names[used], text, length);
-        used += length;
-        return used - length;
-    };
-    std::vector<ConvertedAt> &offsets = scratch.convertedAt;
-    offsets.resize(parents);
-    for (size_t i = 0; i < parents; ++i) {
-        const hqPathElem &parent = *scratch.elements[i];
-        ConvertedUnit &unit = scratch.unit;
-        const char *view = convertUnitName(parent.view, unit.view);
-        const char *cell = convertUnitName(parent.cell, unit.cell);
-        const char *lib = convertUnitName(parent.lib, unit.lib);
-        offsets[i].converted = false;
-        if (view == nullptr || cell == nullptr || lib == nullptr) continue;
-        offsets[i].converted = true;
-        offsets[i].lib = keep(lib);
-        offsets[i].cell = keep(cell);
-        offsets[i].view = keep(view);
+// The page map of the unit an element names, under its names converted by
+// the name mapper, found or created as trelGetPageMapping does. Null when a
+// name has no conversion (among them an element that names no unit) or the
+// lookup fails, which reports as trelGetPageMapping reports.
+PageMap *convertedUnitMap(const UnitName &spelled, ConvertedUnit &unit) {
+    const char *view = convertUnitName(spelled.view, unit.view);
+    const char *cell = convertUnitName(spelled.cell, unit.cell);
+    const char *lib = convertUnitName(spelled.lib, unit.lib);
+    if (view == nullptr || cell == nullptr || lib == nullptr) return nullptr;
+    return trel::unitPageMap({lib, cell, view});
+}
+
+// Every element after the first, from scratch: its parent's names converted
+// and the page looked up as trelGetPageMapping looks it up. A failed lookup
+// leaves the element's label as it was.
+void relabelAfresh(Relabelling &state) {
+    for (size_t i = 1; i < state.elements.size(); ++i) {
+        PageMap *map = convertedUnitMap(spelledUnit(*state.elements[i - 1]), state.unit);
+        if (map == nullptr) continue;
+        hqPathElem &child = *state.elements[i];
+        const ElementPage at = readElementPage(child);
+        int mapped = 0;
+        if (trel::mappedPage(*map, at.page, &mapped) == TREL_OK)
+            child.setLabel(formatPageLabel(state.label, mapped, at.inst));
     }
-    const char *base = scratch.names.data();
-    for (size_t i = 0; i < parents; ++i) {
-        scratch.parents[i] =
-            offsets[i].converted
-                ? UnitName{base + offsets[i].lib, base + offsets[i].cell, base + offsets[i].view}
-                : UnitName{nullptr, nullptr, nullptr};
+}
+
+// The parent unit resolved now, in the order of the elements: found before
+// (or by an element before this one), else through its converted names and
+// kept. False when it has no page map.
+bool resolveNow(Relabelling &state, ToFind &parent) {
+    if (parent.found.map == nullptr) parent.found = state.units.find(parent.spelling);
+    if (parent.found.map == nullptr) {
+        PageMap *map = convertedUnitMap(parent.spelling.unit, state.unit);
+        if (map == nullptr) return false;
+        parent.found = state.units.remember(parent.spelling, map, state.unit.lib[0] == '\0');
+    }
+    return true;
+}
+
+// The same answers, reusing what the names before resolved. First the parents
+// the memo does not hold are looked for among the units resolved before, all
+// of them side by side, and the page maps found start coming in from memory
+// side by side too. Then the parents are resolved in the order of the
+// elements, as one lookup at a time would find or create their page maps,
+// and each element gets the label its page maps to.
+//
+// The labels are texts of the memo, which outlive the path: the elements
+// point at them rather than copy them.
+void relabelReusing(Relabelling &state) {
+    const bool prefetch = trel::relabelShortcuts().prefetch;
+    const size_t count = state.elements.size();
+    if (state.depths.size() < count) state.depths.resize(count);
+    state.toFind.clear();
+    for (size_t i = 1; i < count; ++i) {
+        ElementMemo &memo = state.depths[i];
+        const UnitName parent = spelledUnit(*state.elements[i - 1]);
+        if (parent.complete() && memo.parent.map != nullptr &&
+            state.units.spells(memo.parent, parent)) {
+            continue;
+        }
+        memo.forget();
+        if (!parent.complete()) continue;
+        state.toFind.push_back({i, UnitSpelling(parent), {}});
+        if (prefetch) state.units.prefetch(state.toFind.back().spelling);
+    }
+    state.found.clear();
+    for (ToFind &parent : state.toFind) {
+        parent.found = state.units.find(parent.spelling);
+        if (parent.found.map != nullptr) state.found.push_back(parent.found.map);
+    }
+    if (prefetch && state.found.size() > 1)
+        trel::prefetchPairs(state.found.data(), state.found.size());
+
+    ToFind *next = state.toFind.data();
+    ToFind *const end = next + state.toFind.size();
+    for (size_t i = 1; i < count; ++i) {
+        ElementMemo &memo = state.depths[i];
+        if (next != end && next->element == i) {
+            ToFind &parent = *next++;
+            if (!resolveNow(state, parent)) continue;
+            memo.parent = parent.found;
+        }
+        if (memo.parent.map == nullptr) continue;
+        hqPathElem &child = *state.elements[i];
+        if (const char *label = memo.labelFor(readElementPage(child))) child.label = label;
     }
 }
 
@@ -115,26 +242,85 @@ int mappedCname(const char *src, char *out, int length) {
         copyOut(out, length, src);
         return TREL_BAD_CNAME;
     }
-    NameScratch &scratch = nameScratch();
-    scratch.elements.clear();
+    Relabelling &state = relabelling();
+    state.elements.clear();
     for (hqPathElem *elem = path.parsePathElem(1); elem != nullptr; elem = path.parsePathElem(0))
-        scratch.elements.push_back(elem);
-    // The first element has no parent and keeps its label; every other one is
-    // relabelled under the element before it. The lookups run in the order of
-    // the elements, as one at a time would; the hint lets the parents' page
-    // maps come in from memory side by side instead of one after the other.
-    if (scratch.elements.size() > 1) {
-        convertParents(scratch);
-        trel::prefetchPageMappings(scratch.parents.data(), scratch.parents.size());
-        for (size_t i = 0; i + 1 < scratch.elements.size(); ++i) {
-            const UnitName &parent = scratch.parents[i];
-            if (parent.lib == nullptr) continue;
-            hqPathElem &child = *scratch.elements[i + 1];
-            relabelUnder(child, readElementPage(child), parent, scratch.label);
+        state.elements.push_back(elem);
+    // The first element has no parent and keeps its label.
+    if (state.elements.size() > 1) {
+        if (trel::relabelShortcuts().reuse) {
+            state.refresh();
+            relabelReusing(state);
+        } else {
+            relabelAfresh(state);
         }
     }
     copyOut(out, length, path);
     return TREL_OK;
+}
+
+// What the last-element variant answers when it does not relabel.
+struct Refusal {
+    int status;
+    bool copySource;  // false: the host's buffer keeps what it held
+};
+
+// The parent's page map for the last-element variant, under the parent's
+// converted names; null with the refusal. A library name without conversion
+// ends the call before anything is written.
+PageMap *lastParentMapAfresh(Relabelling &state, const UnitName &parent, Refusal *refusal) {
+    ConvertedUnit &unit = state.unit;
+    const char *lib = convertUnitName(parent.lib, unit.lib);
+    *refusal = {TREL_BAD_CNAME, false};
+    if (lib == nullptr || lib[0] == '\0') return nullptr;
+    const char *view = convertUnitName(parent.view, unit.view);
+    const char *cell = convertUnitName(parent.cell, unit.cell);
+    *refusal = {TREL_BAD_CNAME, true};
+    if (view == nullptr || cell == nullptr) return nullptr;
+    *refusal = {TREL_BAD_SPEC, true};
+    return trel::unitPageMap({lib, cell, view});
+}
+
+// The new label of the last element, or null with the refusal.
+const char *lastLabelAfresh(Relabelling &state, const UnitName &parent, const ElementPage &at,
+                            Refusal *refusal) {
+    PageMap *map = lastParentMapAfresh(state, parent, refusal);
+    if (map == nullptr) return nullptr;
+    int mapped = 0;
+    const int status = trel::mappedPage(*map, at.page, &mapped);
+    if (status != TREL_OK) {
+        *refusal = {status, true};
+        return nullptr;
+    }
+    return formatPageLabel(state.label, mapped, at.inst);
+}
+
+// The same, reusing what the calls before resolved.
+const char *lastLabelReusing(Relabelling &state, const UnitName &parent, const ElementPage &at,
+                             Refusal *refusal) {
+    ElementMemo &memo = state.last;
+    if (!parent.complete()) {
+        memo.forget();
+        return lastLabelAfresh(state, parent, at, refusal);
+    }
+    if (memo.parent.map == nullptr || !state.units.spells(memo.parent, parent)) {
+        memo.forget();
+        const UnitSpelling spelling(parent);
+        ResolvedUnit unit = state.units.find(spelling);
+        if (unit.map == nullptr) {
+            PageMap *map = lastParentMapAfresh(state, parent, refusal);
+            if (map == nullptr) return nullptr;
+            unit = state.units.remember(spelling, map, false);
+        }
+        if (unit.libConvertsToEmpty) {
+            *refusal = {TREL_BAD_CNAME, false};
+            return nullptr;
+        }
+        memo.parent = unit;
+    }
+    const char *label = memo.labelFor(at);
+    if (label == nullptr) *refusal = {memo.status, true};
+    return label;
 }
 
 int mappedCnameLastPathElem(const char *src, char *out, int length) {
@@ -148,28 +334,21 @@ int mappedCnameLastPathElem(const char *src, char *out, int length) {
     }
     const ElementPage at = readElementPage(*elem);
 
-    // A library name without conversion ends the call before anything is
-    // written, so the host's buffer keeps what it held.
-    ConvertedUnit unit;
-    const char *lib = convertUnitName(parent->lib, unit.lib);
-    if (lib == nullptr || lib[0] == '\0') return TREL_BAD_CNAME;
-    const char *view = convertUnitName(parent->view, unit.view);
-    const char *cell = convertUnitName(parent->cell, unit.cell);
-    if (view == nullptr || cell == nullptr) {
-        copyOut(out, length, src);
-        return TREL_BAD_CNAME;
+    Relabelling &state = relabelling();
+    Refusal refusal{TREL_OK, true};
+    const char *label;
+    if (trel::relabelShortcuts().reuse) {
+        state.refresh();
+        label = lastLabelReusing(state, spelledUnit(*parent), at, &refusal);
+    } else {
+        label = lastLabelAfresh(state, spelledUnit(*parent), at, &refusal);
     }
-
-    int mapped = 0;
-    const int status = trelGetPageMapping(lib, cell, view, at.page, &mapped);
-    if (status != TREL_OK) {
-        copyOut(out, length, src);
-        return status;
+    if (label == nullptr) {
+        if (refusal.copySource) copyOut(out, length, src);
+        return refusal.status;
     }
-    // The element keeps its own copy of the label, so nothing outlives the
-    // call but what the path releases with itself.
-    std::string label;
-    elem->setLabel(formatPageLabel(label, mapped, at.inst));
+    // The label is a text of the library's own that outlives the path.
+    elem->label = label;
     path.appendPath(elem);
     copyOut(out, length, path);
     return TREL_OK;

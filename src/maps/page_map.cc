@@ -53,13 +53,26 @@ int PageMap::get(int32_t page, int32_t *mapped) const {
     return TREL_OK;
 }
 
+void PageMap::prefetchPairs(const PageMap *const *maps, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        __builtin_prefetch(&maps[i]->pairs_);
+    for (size_t i = 0; i < count; ++i)
+        __builtin_prefetch(maps[i]->pairs_);
+    for (size_t i = 0; i < count; ++i)
+        __builtin_prefetch(maps[i]->pairs_->header);
+    for (size_t i = 0; i < count; ++i)
+        skipprefetchstart(maps[i]->pairs_);
+}
+
 void PageMap::set(int32_t page, int32_t mapped) {
+    ++pairsGeneration_;
     *skipinsert(pairs_, static_cast<uint32_t>(page)) = toValue(mapped);
     setModified(true);
     noteChange(page);
 }
 
 void PageMap::remove(int32_t page) {
+    ++pairsGeneration_;
     skipdelete(pairs_, static_cast<uint32_t>(page), ignoreMissing);
     setModified(true);
     noteChange(page);
@@ -106,6 +119,7 @@ void PageMap::replacePairs(const std::vector<std::pair<int32_t, int32_t>> &pairs
 }
 
 void PageMap::discard() {
+    ++pairsGeneration_;
     // Read each successor before deleting its predecessor; the deleted nodes go
     // to the list's free lists and serve the next insertions.
     for (SkipNode *node = skipfirst(pairs_); node != nullptr;) {

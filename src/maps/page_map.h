@@ -4,6 +4,7 @@
 // after all others.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -41,6 +42,10 @@ class PageMap {
     // header node, which stay where they are for the life of the page map.
     const void *pairsRecord() const { return pairs_; }
     const void *pairsHeader() const { return pairs_->header; }
+    // Changes with every change to the pairs of any page map (an edit, a
+    // clear, a load, a merge), so that a caller that keeps answers of get()
+    // can tell when they may have gone stale.
+    static uint64_t pairsGeneration() { return pairsGeneration_; }
     void setModified(bool modified);
     FileState fileState() const { return fileState_; }
     // The line where reading stopped, for a damaged file.
@@ -63,6 +68,12 @@ class PageMap {
 
     // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.
     int get(int32_t page, int32_t *mapped) const;
+    // Starts fetching from memory what get() reads first in each of `maps`:
+    // the page map, its pairs' list record and header node, and the first
+    // node of every level, where the search descends from. Each step reads
+    // what the one before fetched for every map, so the cache misses of
+    // all the maps overlap. Changes nothing.
+    static void prefetchPairs(const PageMap *const *maps, size_t count);
     // Stores or replaces the pair and marks the map modified.
     void set(int32_t page, int32_t mapped);
     // Removes the pair if there is one; marks the map modified either way.
@@ -100,7 +111,10 @@ class PageMap {
     // are appended without a search.
     class Loader {
       public:
-        explicit Loader(PageMap &map) : pairs_(map.pairs_) { skipcursorstart(&cursor_); }
+        explicit Loader(PageMap &map) : pairs_(map.pairs_) {
+            ++pairsGeneration_;
+            skipcursorstart(&cursor_);
+        }
         void operator()(int32_t page, int32_t mapped) {
             *skipinsertnext(pairs_, &cursor_, static_cast<uint32_t>(page)) =
                 static_cast<SkipValue>(static_cast<uint32_t>(mapped));
@@ -115,10 +129,10 @@ class PageMap {
     static constexpr uint8_t kModified = 1;
     void noteChange(int32_t page);
 
+    static inline uint64_t pairsGeneration_ = 0;
+
     uint8_t flags_ = kModified;
     FileState fileState_ = FileState::held;
-    // The pairs come first, so that finding the map by its names (which
-    // follow) has already brought the list's address into the cache.
     SkipList *pairs_;
     std::string lib_;
     std::string cell_;

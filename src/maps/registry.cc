@@ -67,6 +67,7 @@ void Registry::reset() {
     maps_.clear();
     index_.clear();
     active_ = nullptr;
+    ++generation_;
 }
 
 }  // namespace trel

@@ -34,10 +34,6 @@ class Registry {
     PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
                           std::string *problem);
 
-    // A hint before finding several units in a row: starts fetching their
-    // registered page maps from memory side by side. No effect on any result.
-    void prefetch(const UnitName *units, size_t count) const { index_.prefetch(units, count); }
-
     // Calls visit(PageMap&) for every registered page map, oldest unit first.
     template <typename Visit>
     void forEach(Visit &&visit) {
@@ -55,6 +51,9 @@ class Registry {
     // Destroys every page map (none is saved) and the pool, then starts an
     // empty registry in a new pool with no active page map.
     void reset();
+    // Changes with every reset: a page map found before stays valid, at the
+    // same address, while this value stays the same.
+    uint64_t generation() const { return generation_; }
 
   private:
     Registry();
@@ -68,6 +67,7 @@ class Registry {
     std::vector<PageMap *> maps_;  // every registered page map
     UnitIndex index_;              // the same page maps, found by the unit's names
     PageMap *active_ = nullptr;
+    uint64_t generation_ = 0;
 };
 
 }  // namespace trel

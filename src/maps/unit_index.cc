@@ -39,48 +39,6 @@ PageMap *UnitIndex::find(const UnitName &unit, uint64_t hash) const {
     }
 }
 
-void UnitIndex::prefetch(const UnitName *units, size_t count) const {
-    if (slots_.empty()) return;
-    const size_t mask = slots_.size() - 1;
-    // In groups, so the hashes stay on the stack. Each pass starts a fetch
-    // for every unit of the group and the next pass reads what it fetched:
-    // the slots; then through the slots the page maps, list records and
-    // header nodes; then the first node of every level in use, where each
-    // search starts its descent.
-    constexpr size_t kGroup = 16;
-    uint64_t hashes[kGroup];
-    const Slot *found[kGroup];
-    for (size_t first = 0; first < count; first += kGroup) {
-        const size_t size = count - first < kGroup ? count - first : kGroup;
-        for (size_t i = 0; i < size; ++i) {
-            found[i] = nullptr;
-            if (!units[first + i].complete()) continue;
-            hashes[i] = hash(units[first + i]);
-            __builtin_prefetch(&slots_[static_cast<size_t>(hashes[i]) & mask]);
-        }
-        for (size_t i = 0; i < size; ++i) {
-            if (!units[first + i].complete()) continue;
-            for (size_t at = static_cast<size_t>(hashes[i]) & mask;; at = (at + 1) & mask) {
-                const Slot &slot = slots_[at];
-                if (slot.map == nullptr) break;
-                if (slot.hash != hashes[i]) continue;
-                // The names that find compares lie in the map's first lines.
-                __builtin_prefetch(slot.map);
-                __builtin_prefetch(reinterpret_cast<const char *>(slot.map) + 64);
-                __builtin_prefetch(slot.record);
-                __builtin_prefetch(slot.header);
-                found[i] = &slot;
-                break;
-            }
-        }
-        for (size_t i = 0; i < size; ++i) {
-            if (found[i] != nullptr) {
-                skipprefetchstart(static_cast<const SkipList *>(found[i]->record));
-            }
-        }
-    }
-}
-
 void UnitIndex::insert(PageMap *map, uint64_t hash) {
     if (2 * (count_ + 1) > slots_.size()) grow();
     const size_t mask = slots_.size() - 1;

@@ -20,12 +20,6 @@ class UnitIndex {
     static uint64_t hash(const UnitName &unit);
 
     PageMap *find(const UnitName &unit, uint64_t hash) const;
-    // Starts fetching what finding each unit and searching its pairs reads
-    // first: the units' slots, then through the slots the page maps, their
-    // list records and header nodes, then where each descent begins. Finding
-    // several units one after the other then pays their cache misses side by
-    // side instead of in a row. Changes nothing; incomplete units are skipped.
-    void prefetch(const UnitName *units, size_t count) const;
     void insert(PageMap *map, uint64_t hash);
     void clear();
 

@@ -141,6 +141,27 @@ int skiprandomlevel() {
     return ones >= kSkipMaxLevel ? kSkipMaxLevel : ones + 1;
 }
 
+namespace {
+
+// skiprandomlevel with its common case inline, for insertions in a row: the
+// run of 1 bits and its closing 0 lie within the bits left. The same bits are
+// taken and the same count returned.
+inline int skipnextlevel() {
+    const uint32_t bits = reservoir.bits;
+    if (reservoir.left > 0 && ~bits != 0) {
+        const int run = __builtin_ctz(~bits);
+        if (run < reservoir.left) {
+            const int used = run + 1;
+            reservoir.bits = used >= 32 ? 0 : bits >> used;
+            reservoir.left -= used;
+            return run >= kSkipMaxLevel ? kSkipMaxLevel : run + 1;
+        }
+    }
+    return skiprandomlevel();
+}
+
+}  // namespace
+
 SkipNode *skipnewnode(SkipList *list, int levels) {
     SkipNode *node = list->freelist[levels - 1];
     if (node == nullptr) {
@@ -211,18 +232,31 @@ SkipValue *skipinsertnext(SkipList *list, SkipCursor *cursor, uint32_t key) {
         cursor->ready = false;
         return skipinsert(list, key);
     }
-    // Above every key: a descent would end at the last node of every level.
+    // Above every key: a descent would end at the last node of every level,
+    // so the new node is linked behind those and becomes the last of its own
+    // levels, as skiplink would link it.
     if (!cursor->ready) {
         skipdescend(list, key, cursor->last);
         cursor->ready = true;
     }
-    const int levels = skiprandomlevel();
-    SkipValue *value = skiplink(list, key, levels, cursor->last);
-    SkipNode *node = skiptail(list);
+    const int levels = skipnextlevel();
+    if (levels > list->level) {
+        for (int i = list->level; i < levels; ++i) {
+            cursor->last[i] = list->header;
+        }
+        list->level = levels;
+    }
+    SkipNode *node = skipnewnode(list, levels);
+    node->key = key;
+    SkipNode **links = skiplinks(node);
     for (int i = 0; i < levels; ++i) {
+        SkipNode **before = skiplinks(cursor->last[i]);
+        links[i] = before[i];
+        before[i] = node;
         cursor->last[i] = node;
     }
-    return value;
+    skipsettail(list, node);
+    return &node->value;
 }
 
 void skipdelete(SkipList *list, uint32_t key, SkipNotFound notfound) {

@@ -72,12 +72,21 @@ TEST(PairParser, AgreesWithScanningAndWithItselfAcrossBlockCuts) {
     }
 }
 
+// With blanks behind them, the numbers are also read eight digits at a time.
 TEST(PairParser, OutOfRangeNumbersStopReadingEvenWhenSplit) {
-    for (const char *text : {"1 2 2147483648 5", "1 2 -2147483649 5", "1 2 5 4294967297"}) {
-        for (size_t block = 1; block < 20; ++block) {
-            Result result = parseInBlocks(text, block);
-            EXPECT_EQ(result.pairs, (Pairs{{1, 2}})) << text;
-            EXPECT_TRUE(result.stopped) << text;
+    const std::pair<const char *, size_t> cases[] = {
+        {"1 2 2147483648 5", 4},        {"1 2 -2147483649 5", 4},           {"1 2 5 4294967297", 6},
+        {"1 2 5 12345678901234567", 6}, {"1 2 00000000000012345678901", 4},
+    };
+    for (const std::string tail : {"", "                "}) {
+        for (const auto &[numbers, stopOffset] : cases) {
+            const std::string text = numbers + tail;
+            for (size_t block = 1; block <= text.size(); ++block) {
+                Result result = parseInBlocks(text, block);
+                EXPECT_EQ(result.pairs, (Pairs{{1, 2}})) << text;
+                EXPECT_TRUE(result.stopped) << text;
+                EXPECT_EQ(result.stopOffset, stopOffset) << text;
+            }
         }
     }
 }

@@ -1,0 +1,167 @@
+// Relabelling keeps, from one call to the next, the page maps the parents'
+// names led to and the labels the elements came to. A model test of that
+// reuse: random interleavings of relabels, in the depth-first order hosts
+// send names in, with everything that can change an answer (edits, clears,
+// loads, merges by a save, resets, mode changes, a unit that becomes known,
+// unknown and unconvertible units) run from the same start once with the
+// reuse and once without. Every status, answer and message must agree.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cname/relabel_shortcuts.h"
+#include "dree.h"
+#include "trel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The units that edits, loads and saves reach; work.late:sch gets its folder
+// only midway.
+struct Unit {
+    const char *lib, *cell, *view;
+};
+const Unit kEdited[] = {
+    {"work", "a", "sch"}, {"work", "b", "sch"},    {"work", "a", "sym"},
+    {"lib2", "a", "sch"}, {"work", "late", "sch"},
+};
+// How names spell units: \work\ converts to work, so it reaches the same page
+// map as work; work.nowhere:sch is never known, and an element may name no unit.
+const char *const kSpelled[] = {
+    "(work.a:sch)", "(\\work\\.a:sch)", "(work.b:sch)",       "(work.a:sym)",
+    "(lib2.a:sch)", "(work.late:sch)",  "(work.nowhere:sch)", "",
+};
+
+struct Random {
+    std::mt19937 generator;
+    size_t below(size_t n) { return static_cast<size_t>(generator() % n); }
+};
+
+class RelabelReuseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "trel-reuse-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override {
+        trel::relabelShortcuts() = trel::RelabelShortcuts();
+        trelReset();
+        dreeClearLibraries();
+        fs::remove_all(root_);
+    }
+
+    // Everything a host sees over `steps` random steps from `seed`, from a
+    // fresh design and library.
+    std::vector<std::string> run(uint32_t seed, bool reuse, int steps) {
+        trelReset();
+        dreeClearLibraries();
+        fs::remove_all(root_);
+        for (const Unit &unit : kEdited) {
+            if (unit.cell != std::string("late")) fs::create_directories(folder(unit));
+        }
+        dreeDefineLibrary("work", (root_ + "/work").c_str());
+        dreeDefineLibrary("lib2", (root_ + "/lib2").c_str());
+        trelSetFileMode(TREL_FILE_MODE_TEXT);
+        trel::relabelShortcuts().reuse = reuse;
+
+        Random random{std::mt19937(seed)};
+        auto below = [&random](size_t n) { return random.below(n); };
+        std::vector<std::string> seen;
+        std::vector<std::string> elements;
+        for (int step = 0; step < steps; ++step) {
+            const Unit &unit = kEdited[below(5)];
+            const int page = 1 + static_cast<int>(below(4));
+            const size_t pick = below(100);
+            if (pick < 70) {
+                // The next name goes up a few levels and down a few.
+                for (size_t up = below(3); up > 0 && !elements.empty(); --up)
+                    elements.pop_back();
+                for (size_t down = 1 + below(2); down > 0 && elements.size() < 6; --down)
+                    elements.push_back(element(random));
+                seen.push_back(relabel(elements, pick < 55));
+                continue;
+            }
+            int status = 0;
+            if (pick < 80) {
+                status = trelSetPageMapping(unit.lib, unit.cell, unit.view, page,
+                                            1 + static_cast<int>(below(5)));
+            } else if (pick < 84) {
+                status = trelDeletePageMapping(unit.lib, unit.cell, unit.view, page);
+            } else if (pick < 86) {
+                status = trelResetPageMap(unit.lib, unit.cell, unit.view);
+            } else if (pick < 92) {
+                // A map file written by another program; reloaded, or merged
+                // into the page map by the next save.
+                if (fs::exists(folder(unit))) {
+                    std::ofstream(folder(unit) + "/page.map") << page << " " << below(6) << "\n"
+                                                              << page + 1 << " 7\n";
+                }
+                if (pick < 89) status = trelloadMapFile(unit.lib, unit.cell, unit.view, 1);
+            } else if (pick < 93) {
+                status = trelSavePageMaps(0);
+            } else if (pick < 96) {
+                status = trelReset();
+            } else if (pick < 98) {
+                status = trelSetFileMode(below(3) == 0 ? 1 : TREL_FILE_MODE_TEXT);
+            } else {
+                fs::create_directories(folder(kEdited[4]));
+            }
+            seen.push_back("status " + std::to_string(status));
+        }
+        return seen;
+    }
+
+    // U<k>@<page>, a page label, or a plain label, under some unit.
+    static std::string element(Random &random) {
+        const size_t head = random.below(4);
+        std::string text = head == 0   ? "page" + std::to_string(random.below(5))
+                           : head == 1 ? "top"
+                                       : "U" + std::to_string(random.below(3)) + "@" +
+                                             std::to_string(1 + random.below(4));
+        if (random.below(12) == 0) return text + "(work." + std::string(700, ':') + ":sch)";
+        return text + kSpelled[random.below(8)];
+    }
+
+    // The status, the whole buffer as written, and the last-error text,
+    // which a sentinel failure sets first so that any message shows.
+    static std::string relabel(const std::vector<std::string> &elements, bool wholePath) {
+        std::string name;
+        for (const std::string &elem : elements)
+            name += (name.empty() ? "" : "/") + elem;
+        trelSetPageMapping(nullptr, "sentinel", "sch", 1, 2);
+        std::vector<char> out(4096, '#');
+        const int status = (wholePath ? trelGetMappedCname : trelGetMapeedCnameLastPathElem)(
+            name.c_str(), out.data(), static_cast<int>(out.size()));
+        char *message = nullptr;
+        trelGetLastError(&message);
+        return name + " -> " + std::to_string(status) + " " +
+               std::string(out.data(), strnlen(out.data(), out.size())) + " | " + message;
+    }
+
+    std::string folder(const Unit &unit) const {
+        return root_ + "/" + unit.lib + "/" + unit.cell + "/" + unit.view;
+    }
+
+    std::string root_;
+};
+
+TEST_F(RelabelReuseTest, AnswersAreThoseOfResolvingEveryNameAfresh) {
+    for (uint32_t seed : {1u, 2u, 3u}) {
+        const std::vector<std::string> fresh = run(seed, false, 1000);
+        const std::vector<std::string> reused = run(seed, true, 1000);
+        ASSERT_EQ(fresh.size(), reused.size());
+        for (size_t i = 0; i < fresh.size(); ++i)
+            ASSERT_EQ(reused[i], fresh[i]) << "seed " << seed << ", step " << i;
+    }
+}
+
+}  // namespace
