@@ -161,9 +161,11 @@ TREL_EXPORT int TREL_CALL trelSetActivePageMapping(int page, int mapped);
 TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char *cell,
                                                     const char *view, int *highest);
 
-/* Saves every registered page map (all != 0) or only the modified ones, going
- * on past failures. Returns 0 when every save succeeded, else
- * TREL_CANNOT_WRITE with the last failure's message. */
+/* Saves every registered page map (all != 0) or only the modified ones, in
+ * the order the units were registered (by the first call that named each
+ * one with success; a failed lookup registers nothing), going on past
+ * failures. Returns 0 when every save succeeded, else TREL_CANNOT_WRITE with
+ * the last failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
 /* Saves one registered page map. It looks the unit up without registering it,

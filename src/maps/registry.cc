@@ -22,14 +22,11 @@ Registry &Registry::instance() {
     return *registry;
 }
 
-// The pool first, then the registry's list inside it.
-Registry::Registry() : pool_(poolnew()), units_(skipnew(pool_)) {}
+// The pool the page maps' lists live in, from library load on.
+Registry::Registry() : pool_(poolnew()) {}
 
 PageMap *Registry::lookup(const UnitName &unit) {
-    if (!unit.complete()) return nullptr;
-    if (PageMap *found = index_.find(unit, UnitIndex::hash(unit))) return found;
-    uint32_t key;
-    return unitKey(unit, &key) ? registered(key) : nullptr;
+    return unit.complete() ? index_.find(unit, UnitIndex::hash(unit)) : nullptr;
 }
 
 PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
@@ -42,28 +39,21 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
         *status = TREL_ALREADY_LOADED;
         return found;
     }
-    uint32_t key;
-    if (!unitKey(unit, &key)) return nullptr;
+    if (!unitKeyFits(unit)) return nullptr;
     std::string path;
     if (!locateMapFile(unit, context, &path)) return nullptr;
     auto *map = new PageMap(unit, std::move(path), pool_);
     maps_.push_back(map);
-    *skipinsert(units_, key) = static_cast<SkipValue>(maps_.size() - 1);
     index_.insert(map, hash);
+    saveUnitKey(unit);
     *status = loadMapFile(*map, fileMode, problem);
     return map;
-}
-
-PageMap *Registry::registered(uint32_t key) {
-    SkipValue *found = skipsearch(units_, key);
-    return found != nullptr ? maps_[*found] : nullptr;
 }
 
 void Registry::reset() {
     forEach([](PageMap &map) { delete &map; });
     pooldelete(pool_);
     pool_ = poolnew();
-    units_ = skipnew(pool_);
     maps_.clear();
     index_.clear();
     active_ = nullptr;

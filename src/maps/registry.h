@@ -34,15 +34,13 @@ class Registry {
     PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
                           std::string *problem);
 
-    // Calls visit(PageMap&) for every registered page map, oldest unit first.
+    // Calls visit(PageMap&) for every registered page map in the order the
+    // units were registered (first named with success), oldest first: the
+    // order of trelSavePageMaps.
     template <typename Visit>
     void forEach(Visit &&visit) {
-        for (SkipNode *node = skipfirst(units_); node != nullptr;) {
-            uint32_t key;
-            SkipValue slot;
-            skipstep(node, &key, &slot, &node);
-            visit(*maps_[slot]);
-        }
+        for (size_t i = 0; i < maps_.size(); ++i)
+            visit(*maps_[i]);
     }
 
     PageMap *active() const { return active_; }
@@ -57,15 +55,12 @@ class Registry {
 
   private:
     Registry();
-    PageMap *registered(uint32_t key);
 
-    BlockPool *pool_;
-    // Key identity -> the page map's place in maps_, walked by forEach. The
-    // list's values are 32 bits wide on every platform, so they hold a place
-    // in the table rather than the map's address.
-    SkipList *units_;
-    std::vector<PageMap *> maps_;  // every registered page map
-    UnitIndex index_;              // the same page maps, found by the unit's names
+    BlockPool *pool_;  // every page map's skip list of pairs
+    // Every registered page map, in the order of registration: a unit's
+    // ordinal is its place here.
+    std::vector<PageMap *> maps_;
+    UnitIndex index_;  // the one index: the same page maps, found by the unit's names
     PageMap *active_ = nullptr;
     uint64_t generation_ = 0;
 };

@@ -1,8 +1,8 @@
-// A hash index from a unit's three names to its registered page map, in
-// front of the registry: a unit named before is found with one probe and a
+// The registry's one index: a hash from a unit's three names to its
+// registered page map. A unit named before is found with one probe and a
 // comparison against the names its page map holds, without building its key
 // text. Units are entered when they are registered and forgotten all at once
-// on reset; the registry's own list stays the record of what is registered.
+// on reset.
 #pragma once
 
 #include <cstddef>

@@ -113,6 +113,25 @@ TEST_F(SaveSafetyTest, BulkSaveGoesOnPastAFailureAndReportsIt) {
     EXPECT_EQ(listDirectory(root_ + "/work/top/sch"), std::vector<std::string>{"page.map"});
 }
 
+// Bulk saves go in the order the units were registered: a lookup that failed
+// before a unit's folder existed registers nothing and takes no place, so the
+// last failure reported is that of the unit registered last.
+TEST_F(SaveSafetyTest, BulkSavesFollowTheOrderOfRegistration) {
+    int mapped = 0;
+    EXPECT_EQ(trelGetPageMapping("work", "zzz", "sch", 1, &mapped), TREL_BAD_SPEC);
+    makeUnit("work", "top", "sch");
+    trelSetPageMapping("work", "top", "sch", 3, 4);
+    trelSetPageMapping("work", "alu", "sch", 1, 2);
+    makeUnit("work", "zzz", "sch");
+    trelSetPageMapping("work", "zzz", "sch", 5, 6);
+    for (const char *cell : {"top", "alu", "zzz"}) {
+        ASSERT_EQ(::mkdir(mapPath("work", cell, "sch").c_str(), 0755), 0);  // cannot be written
+    }
+    EXPECT_EQ(trelSavePageMaps(0), TREL_CANNOT_WRITE);
+    EXPECT_EQ(lastError(),
+              "Failed to open map file " + mapPath("work", "zzz", "sch") + " for write");
+}
+
 TEST_F(SaveSafetyTest, LinksStayLinksAndEveryNameSeesTheNewPairs) {
     // A symbolic link to a map file kept elsewhere: the file is replaced.
     const std::string shared = makeUnit("store", "maps", "all") + "/alu.map";
