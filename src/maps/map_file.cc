@@ -50,14 +50,14 @@ int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
         sync.digestKnown = true;
         sync.digest = digest.value();
     }
-    map.setSyncPoint(sync);
+    map.file().setSyncPoint(sync);
     switch (end.kind) {
         case ReadEnd::Kind::whole:
-            map.setFileState(PageMap::FileState::held);
+            map.file().setState(MapFileRecord::State::held);
             return TREL_OK;
         case ReadEnd::Kind::stopped: {
             const uint64_t line = file.lineAt(end.stopOffset);
-            map.setFileState(PageMap::FileState::damaged, line);
+            map.file().setState(MapFileRecord::State::damaged, line);
             *problem = "Map file " + map.path() + " is damaged at line " + std::to_string(line) +
                        ": only the pairs before it were read";
             return TREL_CANNOT_READ;
@@ -66,7 +66,7 @@ int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
             break;
     }
     const int reason = errno;
-    map.setFileState(PageMap::FileState::unreadable);
+    map.file().setState(MapFileRecord::State::unreadable);
     *problem = cannotRead(map.path(), reason);
     errno = reason;
     return TREL_CANNOT_READ;
@@ -74,19 +74,19 @@ int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
 
 // Why a mode-0 save would lose pairs the file holds; empty when it would not.
 std::string saveWouldLose(const PageMap &map) {
-    switch (map.fileState()) {
-        case PageMap::FileState::held:
+    switch (map.file().state()) {
+        case MapFileRecord::State::held:
             return {};
-        case PageMap::FileState::damaged:
+        case MapFileRecord::State::damaged:
             return "Map file " + map.path() + " was read only up to its damaged line " +
-                   std::to_string(map.damagedLine()) +
+                   std::to_string(map.file().damagedLine()) +
                    "; saving would lose the rest: repair and reload it, or reset the page map to "
                    "replace it";
-        case PageMap::FileState::unread:
+        case MapFileRecord::State::unread:
             return "Map file " + map.path() +
                    " was not read in file mode 0; saving would lose its pairs: reload it in "
                    "mode 0, or reset the page map to replace it";
-        case PageMap::FileState::unreadable:
+        case MapFileRecord::State::unreadable:
             break;
     }
     return "Map file " + map.path() +
@@ -184,7 +184,7 @@ int writePairs(PageMap &map, std::string *problem) {
     };
     if (!file.open()) return failed();
     PresentFile present;
-    if (const int status = examine(file, map.syncPoint(), map.path(), &present, problem))
+    if (const int status = examine(file, map.file().syncPoint(), map.path(), &present, problem))
         return status;
 
     MapTextBuffer text;
@@ -193,8 +193,8 @@ int writePairs(PageMap &map, std::string *problem) {
         // map changed something.
         PagePairs mine;
         map.forEachPair([&](int32_t page, int32_t mapped) { mine.emplace_back(page, mapped); });
-        const PagePairs merged =
-            mergePairs(present.pairs, mine, map.changedPages(), map.allPagesChanged());
+        const PagePairs merged = mergePairs(present.pairs, mine, map.file().changedPages(),
+                                            map.file().allPagesChanged());
         text = pairsText(merged);
         map.replacePairs(merged);
     } else {
@@ -218,13 +218,13 @@ int writePairs(PageMap &map, std::string *problem) {
             // In place, but not known to be durable: the page map holds what
             // the file holds, and stays modified so that a later save tries again.
             now.file = file.publishedIdentity();
-            map.setSyncPoint(now);
-            map.setFileState(PageMap::FileState::held);
+            map.file().setSyncPoint(now);
+            map.file().setState(MapFileRecord::State::held);
         }
         return status;
     }
-    map.setSyncPoint(now);
-    map.setFileState(PageMap::FileState::held);
+    map.file().setSyncPoint(now);
+    map.file().setState(MapFileRecord::State::held);
     map.setModified(false);
     return TREL_OK;
 }
@@ -241,12 +241,12 @@ int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
         SyncPoint sync;
         if (error == ENOENT) {
             sync.known = true;  // no file: nothing to lose
-            map.setFileState(PageMap::FileState::held);
+            map.file().setState(MapFileRecord::State::held);
         } else {
-            map.setFileState(PageMap::FileState::unreadable);
+            map.file().setState(MapFileRecord::State::unreadable);
             *problem = cannotRead(map.path(), error);
         }
-        map.setSyncPoint(sync);
+        map.file().setSyncPoint(sync);
         errno = error;
         return TREL_CANNOT_READ;
     }
@@ -254,8 +254,8 @@ int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
         SyncPoint sync;
         sync.known = true;
         sync.file = file.identity();
-        map.setSyncPoint(sync);
-        map.setFileState(PageMap::FileState::unread);
+        map.file().setSyncPoint(sync);
+        map.file().setState(MapFileRecord::State::unread);
         return TREL_OK;
     }
     return loadPairs(file, map, problem);

@@ -1,7 +1,6 @@
 // Page map operations over the skip list of pairs.
 #include "maps/page_map.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include "trel.h"
@@ -68,47 +67,20 @@ void PageMap::set(int32_t page, int32_t mapped) {
     ++pairsGeneration_;
     *skipinsert(pairs_, static_cast<uint32_t>(page)) = toValue(mapped);
     setModified(true);
-    noteChange(page);
+    file_.noteChange(static_cast<uint32_t>(page));
 }
 
 void PageMap::remove(int32_t page) {
     ++pairsGeneration_;
     skipdelete(pairs_, static_cast<uint32_t>(page), ignoreMissing);
     setModified(true);
-    noteChange(page);
+    file_.noteChange(static_cast<uint32_t>(page));
 }
 
 void PageMap::clear() {
     discard();
     setModified(true);
-    setFileState(FileState::held);
-    allChanged_ = true;
-    changed_.clear();
-    changedUnique_ = 0;
-}
-
-void PageMap::noteChange(int32_t page) {
-    if (allChanged_) return;
-    changed_.push_back(static_cast<uint32_t>(page));
-    // Repeated changes of the same pages never hold more than twice the
-    // distinct ones.
-    if (changed_.size() >= 2 * changedUnique_ + 1024) changedPages();
-}
-
-const std::vector<uint32_t> &PageMap::changedPages() {
-    if (changedUnique_ != changed_.size()) {
-        std::sort(changed_.begin(), changed_.end());
-        changed_.erase(std::unique(changed_.begin(), changed_.end()), changed_.end());
-        changedUnique_ = changed_.size();
-    }
-    return changed_;
-}
-
-void PageMap::setSyncPoint(const SyncPoint &sync) {
-    sync_ = sync;
-    allChanged_ = false;
-    std::vector<uint32_t>().swap(changed_);
-    changedUnique_ = 0;
+    file_.noteCleared();
 }
 
 void PageMap::replacePairs(const std::vector<std::pair<int32_t, int32_t>> &pairs) {

@@ -1,5 +1,6 @@
 // The page map of one design unit: its names, the path of its map file, a
-// modified flag, and the pairs original page -> mapped page in a skip list.
+// modified flag, the pairs original page -> mapped page in a skip list, and
+// the record of what it knows of its map file.
 // Pages are 32-bit and ordered as unsigned values, so negative pages sort
 // after all others.
 #pragma once
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "maps/sync_point.h"
+#include "maps/map_file_record.h"
 #include "maps/unit_name.h"
 #include "util/skip_list.h"
 
@@ -18,15 +19,6 @@ namespace trel {
 
 class PageMap {
   public:
-    // What the pairs hold of the map file, which decides whether a mode-0
-    // save may replace the file without losing pairs.
-    enum class FileState : uint8_t {
-        held,        // all of the file's pairs, or there was no file
-        damaged,     // only the pairs before the line where reading stopped
-        unread,      // none: loaded in a mode that reads no pairs
-        unreadable,  // none: the file exists but could not be read
-    };
-
     // Copies the names and the path; the pairs start empty in a skip list taken
     // from `pool`, which owns it. A new page map counts as modified.
     PageMap(const UnitName &unit, std::string path, BlockPool *pool);
@@ -47,24 +39,10 @@ class PageMap {
     // can tell when they may have gone stale.
     static uint64_t pairsGeneration() { return pairsGeneration_; }
     void setModified(bool modified);
-    FileState fileState() const { return fileState_; }
-    // The line where reading stopped, for a damaged file.
-    uint64_t damagedLine() const { return damagedLine_; }
-    void setFileState(FileState state, uint64_t damagedLine = 0) {
-        fileState_ = state;
-        damagedLine_ = damagedLine;
-    }
-
-    // What the map file held when this page map last read it in full or wrote
-    // it, and the pages changed here since: a save merges them into a file
-    // another process has saved meanwhile.
-    const SyncPoint &syncPoint() const { return sync_; }
-    // Moves the sync point; the changes made so far are then in the file.
-    void setSyncPoint(const SyncPoint &sync);
-    // Every page changed since the sync point (set, removed, or all by a clear).
-    bool allPagesChanged() const { return allChanged_; }
-    // The changed pages, ascending unsigned, each once.
-    const std::vector<uint32_t> &changedPages();
+    // What this page map knows of its map file; every change to the pairs
+    // through set(), remove() and clear() is noted there.
+    MapFileRecord &file() { return file_; }
+    const MapFileRecord &file() const { return file_; }
 
     // Lookup: 0 with the mapped page, or TREL_NO_MAPPING with the page itself.
     int get(int32_t page, int32_t *mapped) const;
@@ -127,24 +105,16 @@ class PageMap {
 
   private:
     static constexpr uint8_t kModified = 1;
-    void noteChange(int32_t page);
 
     static inline uint64_t pairsGeneration_ = 0;
 
     uint8_t flags_ = kModified;
-    FileState fileState_ = FileState::held;
     SkipList *pairs_;
     std::string lib_;
     std::string cell_;
     std::string view_;
     std::string path_;
-    uint64_t damagedLine_ = 0;
-    SyncPoint sync_;
-    // Pages changed since the sync point, in the order of change and possibly
-    // repeated; sorted and made unique when read or when they pile up.
-    std::vector<uint32_t> changed_;
-    size_t changedUnique_ = 0;  // a prefix known to be sorted and unique
-    bool allChanged_ = false;
+    MapFileRecord file_;
 };
 
 }  // namespace trel

@@ -29,12 +29,12 @@ MapFileLoad loadMapFile(const DesignUnit &unit) {
         &load.problem);
     const int reason = errno;
     if (map == nullptr || load.status != TREL_CANNOT_READ) return load;
-    switch (map->fileState()) {
-        case trel::PageMap::FileState::unreadable:
+    switch (map->file().state()) {
+        case trel::MapFileRecord::State::unreadable:
             load.reason = std::strerror(reason);
             break;
-        case trel::PageMap::FileState::damaged: {
-            load.damagedLine = map->damagedLine();
+        case trel::MapFileRecord::State::damaged: {
+            load.damagedLine = map->file().damagedLine();
             const std::string line = "line " + std::to_string(load.damagedLine);
             load.lineText = lineStart(map->path(), load.damagedLine);
             if (!load.lineText.empty())
@@ -43,8 +43,8 @@ MapFileLoad loadMapFile(const DesignUnit &unit) {
                             unit.text();
             break;
         }
-        case trel::PageMap::FileState::held:  // no file: an empty page map
-        case trel::PageMap::FileState::unread:
+        case trel::MapFileRecord::State::held:  // no file: an empty page map
+        case trel::MapFileRecord::State::unread:
             break;
     }
     return load;
