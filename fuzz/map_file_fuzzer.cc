@@ -24,7 +24,7 @@
 
 #include "dree.h"
 #include "fuzz_support.h"
-#include "maps/pair_blocks.h"
+#include "maps/map_text_blocks.h"
 #include "maps/registry.h"
 #include "reference_reading.h"
 #include "trel.h"

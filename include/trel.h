@@ -127,6 +127,7 @@ TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, c
  * which POSIX systems open but cannot read, gives TREL_CANNOT_READ with a
  * message in mode 0 and 0 in any other mode (Windows refuses to open it in
  * every mode). */
+/* The lower-case "l" is the interface's spelling: kept on purpose. */
 TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, const char *view,
                                           int reload);
 
@@ -211,6 +212,7 @@ TREL_EXPORT int TREL_CALL trelGetMappedCname(const char *src, char *out, int len
  * length <= 0, or the parent's library name cannot be converted. A failed
  * page lookup returns its status (TREL_NO_MAPPING, TREL_BAD_SPEC) with the
  * source copied unchanged. */
+/* "Mapeed" is the interface's spelling: kept on purpose. */
 TREL_EXPORT int TREL_CALL trelGetMapeedCnameLastPathElem(const char *src, char *out, int length);
 
 #ifdef __cplusplus

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "cname/unit_names.h"
+#include "cname/unit_name_conversion.h"
 #include "hq.h"
 
 namespace trel {

@@ -24,7 +24,7 @@
 #include "cname/output_copy.h"
 #include "cname/relabel_shortcuts.h"
 #include "cname/resolved_units.h"
-#include "cname/unit_names.h"
+#include "cname/unit_name_conversion.h"
 #include "hq.h"
 #include "trel.h"
 

@@ -14,7 +14,7 @@
 #include "maps/map_merge.h"
 #include "maps/map_reader.h"
 #include "maps/map_text_buffer.h"
-#include "maps/pair_reader.h"
+#include "maps/map_text_reader.h"
 #include "maps/replacement_file.h"
 #include "trel.h"
 

@@ -1,6 +1,6 @@
 // Loading a page map from its map file and saving it there.
 //
-// In file mode 0 the pairs are read and written as text (see pair_text.h).
+// In file mode 0 the pairs are read and written as text (see map_text.h).
 // In any other mode the file is only opened and closed again: a load reads no
 // pair and a save writes none, opening for appending so that an existing map
 // file is never emptied and a missing one is created.

@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "maps/pair_text.h"
+#include "maps/map_text.h"
 
 namespace trel {
 

@@ -41,8 +41,8 @@
 #include <cstdint>
 #include <string>
 
+#include "maps/map_text_reader.h"
 #include "maps/native_file.h"
-#include "maps/pair_reader.h"
 #include "maps/sync_point.h"
 
 namespace trel {

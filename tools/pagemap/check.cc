@@ -18,8 +18,8 @@
 #include "diagnostics.h"
 #include "dree.h"
 #include "library_definitions.h"
-#include "map_file_load.h"
 #include "trel.h"
+#include "unit_load.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ const char *typeName(fs::file_type type) {
 
 // Reads the unit's page.map through the library and notes what it found.
 void readMapFile(UnitCheck &check) {
-    const MapFileLoad loaded = loadMapFile(check.unit);
+    const UnitLoad loaded = loadUnit(check.unit);
     if (loaded.status == TREL_OK) {
         check.mapFile = true;
     } else if (loaded.status == TREL_CANNOT_READ && loaded.damagedLine != 0) {
@@ -232,16 +232,16 @@ void checkLibrary(const std::string &lib, const std::string &directory, bool asJ
     const std::vector<std::string> cells = subfolders(root, error);
     if (error) {
         totals.libraryFailed = true;
-        reportError("library " + lib + ": cannot list its directory " + directory + ": " +
-                    error.message());
+        printError("library " + lib + ": cannot list its directory " + directory + ": " +
+                   error.message());
         return;
     }
     for (const std::string &cell : cells) {
         const std::vector<std::string> views = subfolders(root / cell, error);
         if (error) {
             totals.libraryFailed = true;
-            reportError("library " + lib + ": cannot list " + (root / cell).string() + ": " +
-                        error.message());
+            printError("library " + lib + ": cannot list " + (root / cell).string() + ": " +
+                       error.message());
             error.clear();
             continue;
         }
@@ -277,12 +277,12 @@ ExitStatus runCheckCommand(const std::vector<std::string> &names, bool json) {
             chosen.push_back(*found);
         } else {
             totals.libraryFailed = true;
-            reportError("library " + name + " is not defined (" + definitionsRead() + ")");
+            printError("library " + name + " is not defined (" + definitionsRead() + ")");
         }
     }
     if (names.empty()) chosen = defined;
     if (names.empty() && defined.empty()) {
-        reportError("no library to check (" + definitionsRead() + ")");
+        printError("no library to check (" + definitionsRead() + ")");
         return kUnknownUnit;
     }
     trelSetFileMode(TREL_FILE_MODE_TEXT);  // the pairs are what is checked

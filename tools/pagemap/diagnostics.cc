@@ -8,10 +8,10 @@
 #include "api/last_error.h"
 #include "dree.h"
 #include "library_definitions.h"
-#include "map_file_load.h"
 #include "trel.h"
+#include "unit_load.h"
 
-void reportError(const std::string &message) {
+void printError(const std::string &message) {
     std::fprintf(stderr, "pagemap: %s\n", message.c_str());
 }
 
@@ -43,7 +43,7 @@ ExitStatus reportLibraryFailure(int status, const DesignUnit &unit, int systemEr
         case TREL_BAD_SPEC: {
             // A load through the registry writes no last-error text.
             const std::string why = whyUnitIsUnknown(unit);
-            reportError(trel::badSpecMessage(unit.names()) + (why.empty() ? "" : ": " + why));
+            printError(trel::badSpecMessage(unit.names()) + (why.empty() ? "" : ": " + why));
             return kUnknownUnit;
         }
         case TREL_CANNOT_WRITE: {
@@ -54,14 +54,14 @@ ExitStatus reportLibraryFailure(int status, const DesignUnit &unit, int systemEr
             const std::unique_ptr<char[]> path(
                 trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
             const std::string link = path ? danglingLink(path.get()) : "";
-            reportError(libraryLastError() +
-                        (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : "") +
-                        (link.empty() ? "" : " (" + link + ")"));
+            printError(libraryLastError() +
+                       (systemError != 0 ? ": " + std::string(std::strerror(systemError)) : "") +
+                       (link.empty() ? "" : " (" + link + ")"));
             return kCannotWrite;
         }
         default:
-            reportError("unexpected status " + std::to_string(status) + " from the library for " +
-                        unit.text());
+            printError("unexpected status " + std::to_string(status) + " from the library for " +
+                       unit.text());
             return kLibraryFailure;
     }
 }

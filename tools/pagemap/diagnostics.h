@@ -8,7 +8,7 @@
 #include "exit_status.h"
 
 // Prints "pagemap: <message>" and a line end on standard error.
-void reportError(const std::string &message);
+void printError(const std::string &message);
 
 // Prints "pagemap: warning: <message>" and a line end on standard error.
 void reportWarning(const std::string &message);

@@ -26,7 +26,7 @@ std::string passedOver;
 
 ExitStatus readFile(const std::string &path, const std::string &origin) {
     if (dreeReadDefinitions(path.c_str()) == DREE_OK) return kSuccess;
-    reportError(origin + ": " + dreeLastError());
+    printError(origin + ": " + dreeLastError());
     return kBadLibraries;
 }
 
@@ -57,7 +57,7 @@ ExitStatus defineLibraries(const std::vector<LibrarySource> &sources) {
         } else {
             readSources.push_back("-L " + source.library + "=" + source.path);
             if (dreeDefineLibrary(source.library.c_str(), source.path.c_str()) != DREE_OK) {
-                reportError(std::string("-L: ") + dreeLastError());
+                printError(std::string("-L: ") + dreeLastError());
                 return kBadLibraries;
             }
         }

@@ -22,7 +22,7 @@
 namespace {
 
 ExitStatus usageError(const std::string &message, const std::string &command = "") {
-    reportError(message);
+    printError(message);
     printCommandUsage(command, stderr);
     return kUsage;
 }
@@ -77,14 +77,14 @@ int main(int argc, char **argv) {
     try {
         status = run(argc, argv);
     } catch (const std::bad_alloc &) {
-        reportError("out of memory");
+        printError("out of memory");
     }
     // Output that never arrived is a failure even when the command worked.
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         const int reason = errno;
-        reportError(std::string("cannot write standard output") +
-                    (reason != 0 ? ": " + std::string(std::strerror(reason)) : ""));
+        printError(std::string("cannot write standard output") +
+                   (reason != 0 ? ": " + std::string(std::strerror(reason)) : ""));
         if (status == kSuccess) status = kStreamFailed;
     }
     return status;

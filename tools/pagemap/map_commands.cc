@@ -16,9 +16,9 @@
 
 #include "design_unit.h"
 #include "diagnostics.h"
-#include "map_file_load.h"
 #include "maps/registry.h"
 #include "trel.h"
+#include "unit_load.h"
 #include "usage.h"
 
 namespace {
@@ -35,7 +35,7 @@ ExitStatus showPath(const DesignUnit &unit, const Numbers & /*numbers*/) {
         trelMapFilePath(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str()));
     if (!path) {
         const std::string why = whyUnitIsUnknown(unit);
-        reportError("no map file path for " + unit.text() + (why.empty() ? "" : ": " + why));
+        printError("no map file path for " + unit.text() + (why.empty() ? "" : ": " + why));
         return kUnknownUnit;
     }
     std::printf("%s\n", path.get());
@@ -64,7 +64,7 @@ ExitStatus get(const DesignUnit &unit, const Numbers &numbers) {
     const int status = trelGetPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
                                           numbers[0], &mapped);
     if (status == TREL_NO_MAPPING) {
-        reportError(unit.text() + " has no pair for page " + std::to_string(numbers[0]));
+        printError(unit.text() + " has no pair for page " + std::to_string(numbers[0]));
         return kNoSuchPair;
     }
     return status == TREL_OK ? printNumber(mapped) : reportLibraryFailure(status, unit);
@@ -75,7 +75,7 @@ ExitStatus reverse(const DesignUnit &unit, const Numbers &numbers) {
     const int status = trelGetMapPage(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
                                       numbers[0], &original);
     if (status == TREL_NO_ORIGINAL_PAGE) {
-        reportError(unit.text() + " maps no page to " + std::to_string(numbers[0]));
+        printError(unit.text() + " maps no page to " + std::to_string(numbers[0]));
         return kNoSuchPair;
     }
     return status == TREL_OK ? printNumber(original) : reportLibraryFailure(status, unit);
@@ -192,7 +192,7 @@ ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const N
 }
 
 // The load's problem with how to get past it, when there is a way.
-std::string withRecovery(const MapFileLoad &loaded, const std::string &outcome) {
+std::string withRecovery(const UnitLoad &loaded, const std::string &outcome) {
     return loaded.problem + outcome + (loaded.recovery.empty() ? "" : " (" + loaded.recovery + ")");
 }
 
@@ -203,7 +203,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
     if (command.onUnreadFile == OnUnreadFile::notRead) {
         return runCommand(command, unit, numbers, fileMode);
     }
-    const MapFileLoad loaded = loadMapFile(unit);
+    const UnitLoad loaded = loadUnit(unit);
     if (loaded.status == TREL_BAD_SPEC) return reportLibraryFailure(loaded.status, unit);
     if (loaded.problem.empty()) return runCommand(command, unit, numbers, fileMode);
     switch (command.onUnreadFile) {
@@ -212,7 +212,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
                 status != kSuccess) {
                 return status;
             }
-            reportError(withRecovery(loaded, ""));
+            printError(withRecovery(loaded, ""));
             return kCannotRead;
         case OnUnreadFile::replace: {
             // Said once it is done: a file that cannot be replaced (a folder
@@ -227,7 +227,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
         case OnUnreadFile::notRead:
             break;
     }
-    reportError(withRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
+    printError(withRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
     return kCannotRead;
 }
 
@@ -241,13 +241,13 @@ ExitStatus runMapCommand(const std::string &name, const std::vector<std::string>
                          int fileMode) {
     const MapCommand &command = *findCommand(name);
     if (operands.size() != static_cast<std::size_t>(command.numberCount) + 1) {
-        reportError("wrong number of arguments for " + name);
+        printError("wrong number of arguments for " + name);
         printCommandUsage(name, stderr);
         return kUsage;
     }
     const auto unit = parseDesignUnit(operands[0]);
     if (!unit) {
-        reportError("not a design unit LIB.CELL:VIEW: \"" + operands[0] + "\"");
+        printError("not a design unit LIB.CELL:VIEW: \"" + operands[0] + "\"");
         return kUsage;
     }
     Numbers numbers{};
@@ -255,7 +255,7 @@ ExitStatus runMapCommand(const std::string &name, const std::vector<std::string>
         const std::string &operand = operands[static_cast<std::size_t>(at) + 1];
         const auto number = parsePageNumber(operand);
         if (!number) {
-            reportError("not a page number: \"" + operand + "\"");
+            printError("not a page number: \"" + operand + "\"");
             return kUsage;
         }
         numbers[static_cast<std::size_t>(at)] = *number;

@@ -20,8 +20,8 @@
 #include "design_unit.h"
 #include "diagnostics.h"
 #include "library_definitions.h"
-#include "map_file_load.h"
 #include "trel.h"
+#include "unit_load.h"
 
 namespace {
 
@@ -78,8 +78,8 @@ class Outcome {
         // Said once, after the first report: how to make units known.
         if (status == kUnknownUnit && !hinted_) {
             hinted_ = true;
-            reportError("a unit is known once its library is defined and its folder exists; " +
-                        definitionsRead());
+            printError("a unit is known once its library is defined and its folder exists; " +
+                       definitionsRead());
         }
     }
     ExitStatus status() const { return status_; }
@@ -104,10 +104,10 @@ std::optional<DesignUnit> loadParentMaps(const char *name, bool lastOnly, long l
     std::optional<DesignUnit> unknown;
     trel::forEachParentUnit(name, lastOnly, [&](const trel::UnitName &parent) {
         const DesignUnit unit{parent.lib, parent.cell, parent.view};
-        const MapFileLoad loaded = loadMapFile(unit);
+        const UnitLoad loaded = loadUnit(unit);
         if (loaded.status == TREL_BAD_SPEC && !unknown) unknown = unit;
         if (!loaded.problem.empty()) {
-            reportError(whereFrom(line) + loaded.problem);
+            printError(whereFrom(line) + loaded.problem);
             outcome.fail(kCannotRead);
         }
     });
@@ -135,21 +135,21 @@ void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcom
     const std::string shown(name.substr(0, name.find('\0')));
     if (status == TREL_OK || status == TREL_NO_MAPPING) {
         if (unknown) {
-            reportError(whereFrom(line) + trel::badSpecMessage(unknown->names()) + " in \"" +
-                        shown + "\"");
+            printError(whereFrom(line) + trel::badSpecMessage(unknown->names()) + " in \"" + shown +
+                       "\"");
             outcome.fail(kUnknownUnit);
         }
         return;
     }
     if (status == TREL_BAD_CNAME) {
-        reportError(whereFrom(line) + "cannot relabel \"" + shown + "\"");
+        printError(whereFrom(line) + "cannot relabel \"" + shown + "\"");
         outcome.fail(kBadName);
     } else if (status == TREL_BAD_SPEC) {
-        reportError(whereFrom(line) + libraryLastError() + " in \"" + shown + "\"");
+        printError(whereFrom(line) + libraryLastError() + " in \"" + shown + "\"");
         outcome.fail(kUnknownUnit);
     } else {
-        reportError(whereFrom(line) + "unexpected status " + std::to_string(status) +
-                    " from the library for \"" + shown + "\"");
+        printError(whereFrom(line) + "unexpected status " + std::to_string(status) +
+                   " from the library for \"" + shown + "\"");
         outcome.fail(kLibraryFailure);
     }
 }
@@ -175,7 +175,7 @@ void relabelStandardInput(Relabeller &relabeller, Outcome &outcome) {
     const int reason = errno;  // of the getline that ended the loop
     std::free(line);
     if (std::ferror(stdin)) {
-        reportError("cannot read standard input: " + std::string(std::strerror(reason)));
+        printError("cannot read standard input: " + std::string(std::strerror(reason)));
         outcome.fail(kStreamFailed);
     }
 }
@@ -191,7 +191,7 @@ ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::
     const bool fromInput = operands.empty() || (operands.size() == 1 && operands[0] == "-");
     for (const std::string &operand : operands) {
         if (operand == "-" && !fromInput) {
-            reportError("\"-\" (standard input) must be the only name");
+            printError("\"-\" (standard input) must be the only name");
             return kUsage;
         }
     }

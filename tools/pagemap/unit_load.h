@@ -14,7 +14,7 @@
 #include "design_unit.h"
 
 // What the load found.
-struct MapFileLoad {
+struct UnitLoad {
     int status = 0;            // TREL_OK, TREL_ALREADY_LOADED, TREL_CANNOT_READ or TREL_BAD_SPEC
     std::string problem;       // why the file could not be read to its end, with a damaged
                                // line quoted; "" when it could, when there is no file yet
@@ -27,7 +27,7 @@ struct MapFileLoad {
 
 // Registers and loads the unit's page map, unless an earlier call already did,
 // in the file mode the tool set.
-MapFileLoad loadMapFile(const DesignUnit &unit);
+UnitLoad loadUnit(const DesignUnit &unit);
 
 // The first `limit` bytes of line `line` (from 1) of the file at `path`,
 // "..." added when the line is longer; "" when the file cannot be read that far.

@@ -1,6 +1,6 @@
 // The digit table of the map file writer; the reader and the writer themselves
 // are inline in the header, as they run for every pair of a file.
-#include "maps/pair_text.h"
+#include "maps/map_text.h"
 
 namespace trel {
 

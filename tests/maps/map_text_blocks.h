@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "maps/pair_reader.h"
+#include "maps/map_text_reader.h"
 
 namespace testing_pairs {
 

@@ -1,5 +1,5 @@
 // Conversion of design-unit names through the name mapper.
-#include "cname/unit_names.h"
+#include "cname/unit_name_conversion.h"
 
 namespace trel {
 

@@ -1,7 +1,7 @@
 // The registry loads a unit's map file when it first registers the unit, and
 // says what it found only then; the tool loads each unit once per run, so the
 // problem of a damaged or unreadable file is reported once.
-#include "map_file_load.h"
+#include "unit_load.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,8 +22,8 @@ struct FileCloser {
 
 }  // namespace
 
-MapFileLoad loadMapFile(const DesignUnit &unit) {
-    MapFileLoad load;
+UnitLoad loadUnit(const DesignUnit &unit) {
+    UnitLoad load;
     const trel::PageMap *map = trel::Registry::instance().findOrCreate(
         unit.names(), trel::settings().context, trel::settings().fileMode, &load.status,
         &load.problem);

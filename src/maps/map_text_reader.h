@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "maps/pair_text.h"
+#include "maps/map_text.h"
 
 namespace trel {
 

@@ -1,5 +1,5 @@
 // Compaction of an open pair carried from one block to the next.
-#include "maps/pair_reader.h"
+#include "maps/map_text_reader.h"
 
 namespace trel {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "maps/pair_blocks.h"
-#include "maps/pair_text.h"
+#include "maps/map_text.h"
+#include "maps/map_text_blocks.h"
 #include "maps/sync_point.h"
 
 namespace {
