@@ -31,6 +31,15 @@ bool ReplacementFile::replace(const char *data, size_t size) {
     return inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
 }
 
+bool ReplacementFile::publishedByRename() {
+    published_ = true;
+    publishedIdentity_ = identityOfFile(temporaryFile_);
+    if (syncFolderOf(target_) != FolderSync::failed) return true;
+    refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
+               "its folder could not be synced (" + std::strerror(errno) + ")";
+    return false;
+}
+
 bool ReplacementFile::lockPresent(const Deadline &deadline) {
     if (takeMapLock(targetFile_, MapLock::save, true, deadline)) return true;
     if (errno == EAGAIN) {

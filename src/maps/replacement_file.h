@@ -97,6 +97,9 @@ class ReplacementFile {
     bool restoreFromLeftover(bool writable, const Deadline &deadline);
     bool replaceByRename(const char *data, size_t size);
     bool replaceInPlace(const char *data, size_t size);
+    // Once the temporary has the file's name: records the new file and syncs
+    // its folder.
+    bool publishedByRename();
     // Under the content lock, the journalled rewrite of the locked file.
     bool rewriteLocked(const char *data, size_t size);
     void release();

@@ -229,12 +229,7 @@ bool ReplacementFile::replaceByRename(const char *data, size_t size) {
     const bool renamed = present_.exists ? ::rename(temporary_.c_str(), target_.c_str()) == 0
                                          : renameNoReplace(temporary_.c_str(), target_.c_str());
     if (!renamed) return false;
-    published_ = true;
-    publishedIdentity_ = identityOfFile(temporaryFile_);
-    if (syncFolderOf(target_) != FolderSync::failed) return true;
-    refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
-               "its folder could not be synced (" + std::strerror(errno) + ")";
-    return false;
+    return publishedByRename();
 }
 
 bool ReplacementFile::replaceInPlace(const char *data, size_t size) {

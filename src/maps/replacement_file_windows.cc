@@ -170,12 +170,7 @@ bool ReplacementFile::replaceByRename(const char *data, size_t size) {
     // meanwhile by a program that takes no lock is not lost.
     if (!writeAt(temporaryFile_, data, size, 0) || !syncFile(temporaryFile_)) return false;
     if (!MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) return fail();
-    published_ = true;
-    publishedIdentity_ = identityOfFile(temporaryFile_);
-    if (syncFolderOf(target_) != FolderSync::failed) return true;
-    refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
-               "its folder could not be synced (" + std::strerror(errno) + ")";
-    return false;
+    return publishedByRename();
 }
 
 bool ReplacementFile::replaceInPlace(const char *data, size_t size) {

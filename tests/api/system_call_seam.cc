@@ -75,8 +75,9 @@ Function cached(Function *slot, const char *name) {
     return *slot;
 }
 
-// Defines `name` with `params` as the C library declares it (`spec`: its
-// exception specification); `pass` names the arguments handed on.
+// Defines `name` with `params` as the C library declares it (`spec`: what it
+// declares of exceptions, noexcept or nothing); `pass` names the arguments
+// handed on.
 #define SEAM_CALL(result, name, kind, failure, params, pass, spec)      \
     result name params spec {                                           \
         if (acts(Call::kind, #name) != Action::proceed) return failure; \
