@@ -139,6 +139,14 @@ static double secondsSince(ULONGLONG started) {
     return (double)(GetTickCount64() - started) / 1000.0;
 }
 
+/* A save that must wait, give up and say why; prints how long it waited. */
+static void expectSaveGivesUp(const char *what, const char *because) {
+    ULONGLONG started = GetTickCount64();
+    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE, what);
+    printf("%s: gave up after %.1f s: %s\n", what, secondsSince(started), lastError());
+    check(strstr(lastError(), because) != NULL, "the message says why");
+}
+
 int main(int argc, char **argv) {
     if (argc == 4 && strcmp(argv[1], "save") == 0) return saver(atoi(argv[2]), argv[3]);
     if (argc == 3 && strcmp(argv[1], "hold") == 0) return holder(argv[2]);
@@ -216,12 +224,8 @@ int main(int argc, char **argv) {
     trelSetPageMapping("work", "alu", "sch", 7777, 1);
     HANDLE reader = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, NULL);
-    started = GetTickCount64();
-    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE,
-          "a save over a file held open by another program fails");
-    printf("held open by another program: gave up after %.1f s: %s\n", secondsSince(started),
-           lastError());
-    check(strstr(lastError(), "held open by another program") != NULL, "the message says why");
+    expectSaveGivesUp("a save over a file held open by another program",
+                      "held open by another program");
     CloseHandle(reader);
     check(namesIn(unit) == 1, "no temporary left behind");
 
@@ -232,12 +236,8 @@ int main(int argc, char **argv) {
     HANDLE holding = start(arguments);
     for (int i = 0; i < 1000 && GetFileAttributesA(ready) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(10);
-    started = GetTickCount64();
-    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE,
-          "a save waits for another's lock, then fails");
-    printf("lock held by another process: gave up after %.1f s: %s\n", secondsSince(started),
-           lastError());
-    check(strstr(lastError(), "being saved by another process") != NULL, "the message says why");
+    expectSaveGivesUp("a save while another process holds the lock",
+                      "being saved by another process");
     check(holding != NULL && finish(holding) == 0, "the lock holder ran");
     DeleteFileA(ready);
     check(trelSavePageMap("work", "alu", "sch") == TREL_OK, "the save goes through afterwards");
