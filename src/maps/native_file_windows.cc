@@ -2,6 +2,7 @@
 // errno values.
 #include <errno.h>
 #include <windows.h>
+#include <winternl.h>
 
 #include "maps/file_identity.h"
 #include "maps/native_file.h"
@@ -157,26 +158,31 @@ FolderSync syncFolderOf(const std::string &file) {
 
 // The C runtime's stat calls disagree between an open file and its path (the
 // device number) and keep whole seconds only, so identities come from the
-// system: volume, file index, size, and the write and change times in its
-// 100 ns ticks.
+// system: the file index, size, and the write and change times in its 100 ns
+// ticks, all asked of the handle itself. The volume is left out (device 0):
+// every identity compared is of a file reached through one folder, and asking
+// for the volume's serial number (as GetFileInformationByHandle and
+// FileIdInfo do) is, under Wine, a round trip to its mount manager service
+// whose answer comes back as a signal, which hung test programs run under
+// emulation. The index is the one those calls report.
 FileIdentity identityOfFile(NativeFile handle) {
     FileIdentity identity;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
-        !GetFileInformationByHandle(static_cast<HANDLE>(handle), &info)) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return identity;
+    const HANDLE file = static_cast<HANDLE>(handle);
+    FILE_BASIC_INFO times;
+    FILE_STANDARD_INFO standard;
+    IO_STATUS_BLOCK io;
+    LARGE_INTEGER index;  // FILE_INTERNAL_INFORMATION
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) ||
+        !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
+        NtQueryInformationFile(file, &io, &index, sizeof index, FileInternalInformation) < 0) {
         return identity;
     }
     identity.exists = true;
-    identity.device = info.dwVolumeSerialNumber;
-    identity.inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    identity.modifiedNs = static_cast<int64_t>(
-        (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime);
-    FILE_BASIC_INFO times;
-    if (GetFileInformationByHandleEx(static_cast<HANDLE>(handle), FileBasicInfo, &times,
-                                     sizeof times)) {
-        identity.changedNs = times.ChangeTime.QuadPart;
-    }
+    identity.inode = static_cast<uint64_t>(index.QuadPart);
+    identity.size = static_cast<uint64_t>(standard.EndOfFile.QuadPart);
+    identity.modifiedNs = times.LastWriteTime.QuadPart;
+    identity.changedNs = times.ChangeTime.QuadPart;
     return identity;
 }
 

@@ -59,7 +59,11 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header) {
 }
 
 bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
-    return identity.exists && header.device == identity.device && header.inode == identity.inode;
+    // Windows identities name no volume (device 0); journals of earlier
+    // builds there do, and still name the file beside them.
+    const bool sameDevice =
+        header.device == identity.device || header.device == 0 || identity.device == 0;
+    return identity.exists && sameDevice && header.inode == identity.inode;
 }
 
 bool isCompleteJournal(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
