@@ -191,11 +191,6 @@ ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const N
                                     : runEdit(command, unit, numbers, fileMode, wholeMap);
 }
 
-// The load's problem with how to get past it, when there is a way.
-std::string withRecovery(const UnitLoad &loaded, const std::string &outcome) {
-    return loaded.problem + outcome + (loaded.recovery.empty() ? "" : " (" + loaded.recovery + ")");
-}
-
 // Loads the unit's map file first, so that one that cannot be read to its end
 // is reported, and then runs the command as its OnUnreadFile says.
 ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
@@ -212,7 +207,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
                 status != kSuccess) {
                 return status;
             }
-            printError(withRecovery(loaded, ""));
+            printError(problemWithRecovery(loaded));
             return kCannotRead;
         case OnUnreadFile::replace: {
             // Said once it is done: a file that cannot be replaced (a folder
@@ -227,7 +222,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
         case OnUnreadFile::notRead:
             break;
     }
-    printError(withRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
+    printError(problemWithRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
     return kCannotRead;
 }
 
