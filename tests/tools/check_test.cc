@@ -29,7 +29,7 @@ TEST_F(Check, ReportsEachProblemAndExitsWithTheWorst) {
     std::filesystem::create_symlink(root_ / "nowhere.map", makeUnit("work/io/sch"));
     fifo = "work.bus:sch: unreadable: page.map is not a regular file but a FIFO\n";
     link = "work.io:sch: dangling link page.map -> " + (root_ / "nowhere.map").string() + "\n";
-    more = ", 1 dangling links";
+    more = ", 1 dangling link";
 #endif
     const std::string lines = "work.alu:sch: leftover temporary page.ma~\n" + fifo +
                               "work.dma:sch: unreadable: page.map is not a regular file but a "
@@ -37,15 +37,18 @@ TEST_F(Check, ReportsEachProblemAndExitsWithTheWorst) {
                               link + "work.top:sch: damaged at line 2 (\"3 x\")\n";
     const std::string summary =
         fifo.empty()
-            ? "checked 5 units: 3 map files, 1 damaged, 1 unreadable, 1 leftovers\n"
-            : "checked 7 units: 3 map files, 1 damaged, 2 unreadable, 1 leftovers" + more + "\n";
+            ? "checked 5 units: 3 map files, 1 damaged, 1 unreadable, 1 leftover\n"
+            : "checked 7 units: 3 map files, 1 damaged, 2 unreadable, 1 leftover" + more + "\n";
     expectCases({
         {"check", 6, lines + summary},
         {"check work gates", 6, lines + summary},
-        {"check gates", 0, "checked 1 units: 1 map files, 0 damaged, 0 unreadable, 0 leftovers\n"},
+        {"check gates", 0, "checked 1 unit: 1 map file, 0 damaged, 0 unreadable, 0 leftovers\n"},
         {"check gates nolib", 3,
-         "checked 1 units: 1 map files, 0 damaged, 0 unreadable, 0 leftovers\n",
+         "checked 1 unit: 1 map file, 0 damaged, 0 unreadable, 0 leftovers\n",
          "library nolib is not defined (definitions read: --libs libs.defs)"},
+        // Nothing checked: the errors alone, no summary counting nothing.
+        {"check nolib", 3, "", "library nolib is not defined"},
+        {"check --json nolib other", 3, "", "library other is not defined"},
     });
     EXPECT_EQ(readFile(damaged), "1 2\n3 x\n");
 
@@ -72,9 +75,10 @@ TEST_F(Check, ReportsEachProblemAndExitsWithTheWorst) {
     expectCases({{"check work", 1,
                   "work.alu:sch: leftover temporary page.ma~\n" + link + "checked " +
                       (fifo.empty() ? "2" : "3") +
-                      " units: 1 map files, 0 damaged, 0 unreadable, 1 leftovers" + more + "\n"}});
+                      " units: 1 map file, 0 damaged, 0 unreadable, 1 leftover" + more + "\n"}});
     const ToolResult gone = run("-L gone=libs/gone check");
     EXPECT_EQ(gone.status, 3);
+    EXPECT_EQ(gone.out, "");
     EXPECT_THAT(gone.err, HasSubstr("library gone: cannot list its directory libs/gone: "));
     const ToolResult none = run("check");
     EXPECT_EQ(none.status, 3);

@@ -63,7 +63,9 @@ TEST_F(CommandLine, MalformedCommandLinesPrintUsageAndExitTwo) {
                                     "--strict dump work.alu:sch",
                                     "get work.alu:sch --mode",
                                     "--json relabel a",
-                                    "check --strict"}) {
+                                    "check --strict",
+                                    "--version extra",
+                                    "dump work.alu:sch --version"}) {
         cases.push_back({commandLine, 2, "", "pagemap: "});
     }
     expectCases(cases);

@@ -51,6 +51,7 @@ struct Totals {
     long unreadable = 0;
     long leftovers = 0;
     long danglingLinks = 0;
+    long librariesListed = 0;  // libraries whose directory could be listed
     bool libraryFailed = false;
 };
 
@@ -236,6 +237,7 @@ void checkLibrary(const std::string &lib, const std::string &directory, bool asJ
                    error.message());
         return;
     }
+    ++totals.librariesListed;
     for (const std::string &cell : cells) {
         const std::vector<std::string> views = subfolders(root / cell, error);
         if (error) {
@@ -254,6 +256,11 @@ void checkLibrary(const std::string &lib, const std::string &directory, bool asJ
 }
 
 using Libraries = std::vector<std::pair<std::string, std::string>>;
+
+// "1 unit", "2 units".
+std::string counted(long count, const char *singular, const char *plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
 
 void collectLibrary(const char *lib, const char *dir, void *libraries) {
     static_cast<Libraries *>(libraries)->emplace_back(lib, dir);
@@ -288,6 +295,9 @@ ExitStatus runCheckCommand(const std::vector<std::string> &names, bool json) {
     trelSetFileMode(TREL_FILE_MODE_TEXT);  // the pairs are what is checked
     for (const auto &[lib, directory] : chosen)
         checkLibrary(lib, directory, json, totals);
+    // Nothing was checked, so a summary would only count nothing beside the
+    // errors that say why.
+    if (totals.librariesListed == 0) return kUnknownUnit;
 
     const long mapProblems = totals.damaged + totals.unreadable;
     if (json) {
@@ -297,11 +307,14 @@ ExitStatus runCheckCommand(const std::vector<std::string> &names, bool json) {
             totals.units, totals.mapFiles, totals.damaged, totals.unreadable, totals.leftovers,
             totals.danglingLinks);
     } else {
-        std::printf("checked %ld units: %ld map files, %ld damaged, %ld unreadable, %ld leftovers",
-                    totals.units, totals.mapFiles, totals.damaged, totals.unreadable,
-                    totals.leftovers);
-        if (totals.danglingLinks != 0) std::printf(", %ld dangling links", totals.danglingLinks);
-        std::printf("\n");
+        std::string summary = "checked " + counted(totals.units, "unit", "units") + ": " +
+                              counted(totals.mapFiles, "map file", "map files") + ", " +
+                              std::to_string(totals.damaged) + " damaged, " +
+                              std::to_string(totals.unreadable) + " unreadable, " +
+                              counted(totals.leftovers, "leftover", "leftovers");
+        if (totals.danglingLinks != 0)
+            summary += ", " + counted(totals.danglingLinks, "dangling link", "dangling links");
+        std::printf("%s\n", summary.c_str());
     }
     if (mapProblems != 0) return kCannotRead;
     if (totals.libraryFailed) return kUnknownUnit;

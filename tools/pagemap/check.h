@@ -13,7 +13,8 @@ bool isCheckCommand(const std::string &command);
 
 // Checks the units of `libraries` (every defined library when empty), one
 // line per problem and a summary line, or with `json` one JSON object per
-// unit and a closing summary object. Exit status: kCannotRead when a map file
-// is damaged or unreadable, else kUnknownUnit when a library cannot be
-// listed, else kOnlyLeftovers for leftovers and dangling links, else 0.
+// unit and a closing summary object; when no library could be walked (none
+// named is defined, or none can be listed) only the errors. Exit status: kCannotRead when a map
+// file is damaged or unreadable, else kUnknownUnit when a library cannot be listed, else
+// kOnlyLeftovers for leftovers and dangling links, else 0.
 ExitStatus runCheckCommand(const std::vector<std::string> &libraries, bool json);

@@ -96,6 +96,10 @@ bool parseCommandLine(int argc, char **argv, CommandLine &parsed, std::string &e
             parsed.operands.emplace_back(word);
         }
     }
+    if (parsed.version && commandSeen) {
+        error = "--version takes no command or operands, not \"" + parsed.command + "\"";
+        return false;
+    }
     if (parsed.help || parsed.version) return true;
     if (!commandSeen) {
         error = "no command given";

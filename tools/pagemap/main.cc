@@ -55,12 +55,20 @@ ExitStatus run(int argc, char **argv) {
     if (commandLine.json && !isCheck) {
         return usageError("--json applies to check only", commandLine.command);
     }
+    // In any other mode the map file keeps no pairs: an edit would be lost
+    // the moment it was made, so it is refused before anything is read.
+    if (commandLine.fileMode != TREL_FILE_MODE_TEXT && isEditCommand(commandLine.command)) {
+        return usageError("--mode " + std::to_string(commandLine.fileMode) +
+                              " keeps no pairs in the map file, so " + commandLine.command +
+                              " would not be kept; edits need --mode 0",
+                          commandLine.command);
+    }
     if (const ExitStatus status = defineLibraries(commandLine.libraries); status != kSuccess) {
         return status;
     }
     trelSetFileMode(commandLine.fileMode);
     if (isCheck) return runCheckCommand(commandLine.operands, commandLine.json);
-    return isMap ? runMapCommand(commandLine.command, commandLine.operands, commandLine.fileMode)
+    return isMap ? runMapCommand(commandLine.command, commandLine.operands)
                  : runRelabelCommand(commandLine.command, commandLine.operands, commandLine.strict);
 }
 

@@ -170,12 +170,8 @@ const MapCommand *findCommand(std::string_view name) {
 // `wholeMap`: the map file was read without a problem (or there is none), so
 // an edit that leaves the pairs as they are has nothing to save.
 ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
-                   int fileMode, bool wholeMap) {
+                   bool wholeMap) {
     if (wholeMap && command.changesNothing(unit, numbers)) return kSuccess;
-    if (fileMode != TREL_FILE_MODE_TEXT) {
-        reportWarning("in --mode " + std::to_string(fileMode) +
-                      " the map file keeps no pairs, so this edit is not kept (--mode 0 keeps it)");
-    }
     if (const int status = command.edit(unit, numbers); status != TREL_OK) {
         return reportLibraryFailure(status, unit);
     }
@@ -186,38 +182,32 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
 }
 
 ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
-                      int fileMode, bool wholeMap = true) {
+                      bool wholeMap = true) {
     return command.query != nullptr ? command.query(unit, numbers)
-                                    : runEdit(command, unit, numbers, fileMode, wholeMap);
-}
-
-// The load's problem with how to get past it, when there is a way.
-std::string withRecovery(const UnitLoad &loaded, const std::string &outcome) {
-    return loaded.problem + outcome + (loaded.recovery.empty() ? "" : " (" + loaded.recovery + ")");
+                                    : runEdit(command, unit, numbers, wholeMap);
 }
 
 // Loads the unit's map file first, so that one that cannot be read to its end
 // is reported, and then runs the command as its OnUnreadFile says.
-ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
-                          int fileMode) {
+ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit,
+                          const Numbers &numbers) {
     if (command.onUnreadFile == OnUnreadFile::notRead) {
-        return runCommand(command, unit, numbers, fileMode);
+        return runCommand(command, unit, numbers);
     }
     const UnitLoad loaded = loadUnit(unit);
     if (loaded.status == TREL_BAD_SPEC) return reportLibraryFailure(loaded.status, unit);
-    if (loaded.problem.empty()) return runCommand(command, unit, numbers, fileMode);
+    if (loaded.problem.empty()) return runCommand(command, unit, numbers);
     switch (command.onUnreadFile) {
         case OnUnreadFile::printFirst:
-            if (const ExitStatus status = runCommand(command, unit, numbers, fileMode);
-                status != kSuccess) {
+            if (const ExitStatus status = runCommand(command, unit, numbers); status != kSuccess) {
                 return status;
             }
-            printError(withRecovery(loaded, ""));
+            printError(problemWithRecovery(loaded));
             return kCannotRead;
         case OnUnreadFile::replace: {
             // Said once it is done: a file that cannot be replaced (a folder
             // in its place) gets the failure alone, no promise before it.
-            const ExitStatus status = runCommand(command, unit, numbers, fileMode, false);
+            const ExitStatus status = runCommand(command, unit, numbers, false);
             if (status == kSuccess) {
                 reportWarning(loaded.problem + "; " + std::string(command.name) + " replaced it");
             }
@@ -227,7 +217,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit, con
         case OnUnreadFile::notRead:
             break;
     }
-    printError(withRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
+    printError(problemWithRecovery(loaded, command.edit != nullptr ? "; nothing changed" : ""));
     return kCannotRead;
 }
 
@@ -237,8 +227,12 @@ bool isMapCommand(const std::string &command) {
     return findCommand(command) != nullptr;
 }
 
-ExitStatus runMapCommand(const std::string &name, const std::vector<std::string> &operands,
-                         int fileMode) {
+bool isEditCommand(const std::string &command) {
+    const MapCommand *found = findCommand(command);
+    return found != nullptr && found->edit != nullptr;
+}
+
+ExitStatus runMapCommand(const std::string &name, const std::vector<std::string> &operands) {
     const MapCommand &command = *findCommand(name);
     if (operands.size() != static_cast<std::size_t>(command.numberCount) + 1) {
         printError("wrong number of arguments for " + name);
@@ -260,5 +254,5 @@ ExitStatus runMapCommand(const std::string &name, const std::vector<std::string>
         }
         numbers[static_cast<std::size_t>(at)] = *number;
     }
-    return runOnLoadedMap(command, *unit, numbers, fileMode);
+    return runOnLoadedMap(command, *unit, numbers);
 }

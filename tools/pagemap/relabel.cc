@@ -96,9 +96,9 @@ std::string whereFrom(long line) {
 
 // Loads the page maps that relabelling `name` (NUL-terminated) reads, before
 // the relabelling's own lookups would load them quietly, and reports each map
-// file that cannot be read to its end (once a run: only the first load of a
-// unit tells). Returns the first of those units that is unknown: an element
-// under it keeps its label, and the relabelling still succeeds.
+// file that cannot be read to its end, with how to go on, as get does (once a
+// run: only the first load of a unit tells). Returns the first of those units that is unknown: an
+// element under it keeps its label, and the relabelling still succeeds.
 std::optional<DesignUnit> loadParentMaps(const char *name, bool lastOnly, long line,
                                          Outcome &outcome) {
     std::optional<DesignUnit> unknown;
@@ -107,7 +107,7 @@ std::optional<DesignUnit> loadParentMaps(const char *name, bool lastOnly, long l
         const UnitLoad loaded = loadUnit(unit);
         if (loaded.status == TREL_BAD_SPEC && !unknown) unknown = unit;
         if (!loaded.problem.empty()) {
-            printError(whereFrom(line) + loaded.problem);
+            printError(whereFrom(line) + problemWithRecovery(loaded));
             outcome.fail(kCannotRead);
         }
     });

@@ -50,6 +50,10 @@ UnitLoad loadUnit(const DesignUnit &unit) {
     return load;
 }
 
+std::string problemWithRecovery(const UnitLoad &loaded, const std::string &outcome) {
+    return loaded.problem + outcome + (loaded.recovery.empty() ? "" : " (" + loaded.recovery + ")");
+}
+
 std::string lineStart(const std::string &path, uint64_t line, std::size_t limit) {
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file || line == 0) return "";

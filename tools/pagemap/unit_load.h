@@ -29,6 +29,10 @@ struct UnitLoad {
 // in the file mode the tool set.
 UnitLoad loadUnit(const DesignUnit &unit);
 
+// The load's problem, then `outcome` ("; nothing changed"), then how to get
+// past it when there is a way: what every command that meets the problem says.
+std::string problemWithRecovery(const UnitLoad &loaded, const std::string &outcome = "");
+
 // The first `limit` bytes of line `line` (from 1) of the file at `path`,
 // "..." added when the line is longer; "" when the file cannot be read that far.
 std::string lineStart(const std::string &path, uint64_t line, std::size_t limit = 40);

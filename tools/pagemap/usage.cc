@@ -26,7 +26,8 @@ constexpr const char kEditDetails[] =
     "An edit that leaves the pairs as they are saves nothing: the file stays as it\n"
     "is, or is not made. set and delete refuse a map file that cannot be read to\n"
     "its end (exit 6, nothing changed). In a --mode other than 0 the map file\n"
-    "keeps no pairs, and a warning says so.\n";
+    "keeps no pairs, so no edit could be kept: such a command line is refused\n"
+    "(exit 2) before the map file is read.\n";
 
 constexpr const char kReadDetails[] =
     "A map file that cannot be read to its end is reported with exit status 6,\n"
@@ -67,7 +68,9 @@ constexpr const char kCheckDetails[] =
     "  UNIT: dangling link page.map -> T    T does not exist; the map reads empty\n"
     "  UNIT: leftover temporary page.ma~    left by a save that was killed; the\n"
     "                                       next save of the unit takes it over\n"
-    "then \"checked N units: M map files, K damaged, J unreadable, L leftovers\".\n"
+    "then \"checked N units: M map files, K damaged, J unreadable, L leftovers\";\n"
+    "when not one library could be walked (those named are not defined, or their\n"
+    "folders cannot be listed) only the errors are printed.\n"
     "Exit 6 when a map file is damaged or unreadable, else 3 when a library is not\n"
     "defined or its folders cannot be listed, else 1 for leftovers or dangling\n"
     "links, else 0.\n"
@@ -128,7 +131,7 @@ constexpr const char kOptions[] =
     "                  there is one)\n"
     "  --mode N        map file mode: 0, the default, reads and writes the pairs of\n"
     "                  page.map; any other mode opens the file but transfers no\n"
-    "                  pairs, so edits are not kept\n"
+    "                  pairs, so set, delete and clear are refused in it (exit 2)\n"
     "  --strict        relabel: report names under unknown units, exit 3\n"
     "                  (relabel-last reports them anyway)\n"
     "  --json          check: JSON lines for scripts\n"
@@ -143,7 +146,8 @@ constexpr const char kExitStatuses[] =
     "Exit status:\n"
     "  0  success\n"
     "  1  no such pair (get, reverse); only leftovers or dangling links (check)\n"
-    "  2  bad command line\n"
+    "  2  bad command line, an edit (set, delete, clear) in a --mode other than 0\n"
+    "     included\n"
     "  3  unknown design unit: its library is not defined or its directory is missing\n"
     "  4  a library definition (-L, --libs, $PAGEMAP_LIBS, ./libraries.defs) was\n"
     "     refused\n"
