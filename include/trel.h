@@ -27,7 +27,7 @@
  * #if TREL_VERSION_MAJOR == 1 && TREL_VERSION_MINOR >= 1. The major version
  * changes only when the interface below changes incompatibly. */
 #define TREL_VERSION_MAJOR 1
-#define TREL_VERSION_MINOR 0
+#define TREL_VERSION_MINOR 1
 #define TREL_VERSION_PATCH 0
 
 #if defined(_WIN32)
