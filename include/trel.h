@@ -12,6 +12,16 @@
  * Failures that carry a message write it into the last-error text, which
  * trelGetLastError hands out; successes never clear it.
  *
+ * The first call that names a unit with success registers it: the library
+ * asks the library-path service for the unit's directory and loads its map
+ * file, and the page map lives until trelReset. Only trelloadMapFile reports
+ * what that load found. Any other call (a lookup, an edit, relabelling) that
+ * loads a damaged file goes on with the pairs read before the damage, or with
+ * none from a file that cannot be read, and says nothing of it; mode-0 saves
+ * of that page map are then refused. A host that must know loads each unit
+ * with trelloadMapFile before anything else names it (or checks its libraries
+ * with `pagemap check`).
+ *
  * The library is not thread-safe: all state is process-wide, so call it from
  * one thread at a time.
  *
@@ -135,7 +145,9 @@ TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, con
                                           int reload);
 
 /* Looks up the mapped page of an original page. TREL_NO_MAPPING when there is
- * no pair; *mapped then receives the page itself (the identity mapping). */
+ * no pair; *mapped then receives the page itself (the identity mapping). The
+ * first call naming a unit loads its map file without reporting damage: see
+ * the top of this file. */
 TREL_EXPORT int TREL_CALL trelGetPageMapping(const char *lib, const char *cell, const char *view,
                                              int page, int *mapped);
 
@@ -165,9 +177,15 @@ TREL_EXPORT int TREL_CALL trelSetActivePageMapping(int page, int mapped);
 TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char *cell,
                                                     const char *view, int *highest);
 
-/* Saves every registered page map (all != 0) or only the modified ones, in
- * the order the units were registered (by the first call that named each
- * one with success; a failed lookup registers nothing), going on past
+/* Saves every registered page map (all != 0) or only the modified ones. A
+ * page map counts as modified from its registration until its first
+ * successful mode-0 save, and again after each edit; so with all == 0 every
+ * unit named since (relabelling names the units of the parent elements) is
+ * saved besides the edited ones. Each save is trelSavePageMap's, and writes
+ * only when the file would change: an existing map file that holds the pairs
+ * is left untouched, while a unit without one gets its map file (empty when
+ * the map has no pairs, and in any mode other than 0). Saves go in the order
+ * the units were registered (a failed lookup registers nothing) and on past
  * failures. Returns 0 when every save succeeded, else TREL_CANNOT_WRITE with
  * the last failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
