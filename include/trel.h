@@ -180,8 +180,9 @@ TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char 
 /* Saves every registered page map (all != 0) or only the modified ones. A
  * page map counts as modified from its registration until its first
  * successful mode-0 save, and again after each edit; so with all == 0 every
- * unit named since (relabelling names the units of the parent elements) is
- * saved besides the edited ones. Each save is trelSavePageMap's, and writes
+ * unit named and not saved since (relabelling names the units of the parent
+ * elements) is saved besides the edited ones. Each save is trelSavePageMap's
+ * and writes
  * only when the file would change: an existing map file that holds the pairs
  * is left untouched, while a unit without one gets its map file (empty when
  * the map has no pairs, and in any mode other than 0). Saves go in the order
