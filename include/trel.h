@@ -182,13 +182,12 @@ TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char 
  * successful mode-0 save, and again after each edit; so with all == 0 every
  * unit named and not saved since (relabelling names the units of the parent
  * elements) is saved besides the edited ones. Each save is trelSavePageMap's
- * and writes
- * only when the file would change: an existing map file that holds the pairs
- * is left untouched, while a unit without one gets its map file (empty when
- * the map has no pairs, and in any mode other than 0). Saves go in the order
- * the units were registered (a failed lookup registers nothing) and on past
- * failures. Returns 0 when every save succeeded, else TREL_CANNOT_WRITE with
- * the last failure's message. */
+ * and writes only when the file would change: an existing map file that holds
+ * the pairs is left untouched, while a unit without one gets its map file
+ * (empty when the map has no pairs, and in any mode other than 0). Saves go
+ * in the order the units were registered (a failed lookup registers nothing)
+ * and on past failures. Returns 0 when every save succeeded, else
+ * TREL_CANNOT_WRITE with the last failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
 /* Saves one registered page map. It looks the unit up without registering it,
