@@ -36,5 +36,11 @@ else()
     string(REGEX REPLACE "/$" "" TREL_PC_UP "${TREL_PC_UP}")
     set(TREL_PC_PREFIX "\${pcfiledir}/${TREL_PC_UP}")
 endif()
+# trel_release is C++ code, hence the C++ runtime, except on Windows, where it
+# is plain C and a host links no C++ runtime.
+set(TREL_PC_RELEASE_RUNTIME "")
+if(NOT WIN32)
+    set(TREL_PC_RELEASE_RUNTIME " -lstdc++")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/trel.pc.in ${PROJECT_BINARY_DIR}/trel.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/trel.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -27,6 +27,21 @@ static const char *lastError(void) {
     return text;
 }
 
+/* Loads a unit's page map; TREL_CANNOT_READ for a page.map that is damaged
+ * or cannot be read. A unit without page.map answers TREL_CANNOT_READ too,
+ * with an empty map and no message: the file's absence tells it apart. */
+static int load(const char *lib, const char *cell, const char *view) {
+    int status = trelloadMapFile(lib, cell, view, 0);
+    if (status != TREL_CANNOT_READ) return status;
+    char *path = trelMapFilePath(lib, cell, view);
+    errno = 0;
+    FILE *file = path != NULL ? fopen(path, "rb") : NULL;
+    if (file == NULL && errno == ENOENT) status = TREL_OK; /* no pairs saved yet */
+    if (file != NULL) fclose(file);
+    trelReleaseMapFilePath(path);
+    return status;
+}
+
 int main(int argc, char **argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: host LIBRARIES_FILE\n");
@@ -47,8 +62,17 @@ int main(int argc, char **argv) {
     trelInit(0);
     trelSetFileMode(TREL_FILE_MODE_TEXT);
 
-    /* 3. Lookups. The first call that names a unit loads its page.map. A page
-     * without a pair answers TREL_NO_MAPPING and the page itself. */
+    /* 3. Loading. The first call that names a unit loads its page.map, but
+     * only trelloadMapFile reports a file that is damaged or cannot be read:
+     * a lookup goes on with the pairs before the damage, and a later save is
+     * refused. So load each unit before its first lookup. */
+    if (load("work", "top", "sch") != TREL_OK || load("work", "alu", "sch") != TREL_OK) {
+        fprintf(stderr, "host: %s\n", lastError());
+        return 1;
+    }
+
+    /* 4. Lookups. A page without a pair answers TREL_NO_MAPPING and the page
+     * itself. */
     int mapped = 0;
     if (trelGetPageMapping("work", "top", "sch", 2, &mapped) == TREL_OK) {
         printf("work.top:sch maps page 2 to %d\n", mapped);
@@ -57,10 +81,11 @@ int main(int argc, char **argv) {
         printf("work.top:sch has no pair for page 9 (answered %d)\n", mapped);
     }
 
-    /* 4. An edit lives in memory until it is saved. A save replaces page.map
+    /* 5. An edit lives in memory until it is saved. A save replaces page.map
      * only once the new file is complete: on failure the old file stays, the
      * last-error text names the file and errno holds the system's reason.
-     * trelSavePageMaps(0) saves every changed map and reports any failure. */
+     * trelSavePageMaps(0) saves every map edited or first named since its
+     * last save and reports any failure. */
     trelSetPageMapping("work", "alu", "sch", 5, 9);
     errno = 0;
     if (trelSavePageMap("work", "alu", "sch") != TREL_OK) {
@@ -70,7 +95,7 @@ int main(int argc, char **argv) {
     }
     printf("work.alu:sch now maps page 5 to 9, saved\n");
 
-    /* 5. Relabelling. The answer is copied as strncpy does: when it has as
+    /* 6. Relabelling. The answer is copied as strncpy does: when it has as
      * many bytes as the buffer or more, it has no terminating NUL. */
     const char *name = "cpu(work.top:sch)/ALU1@2(work.alu:sch)/R3@5(gates.reg:sch)";
     char relabelled[256];
@@ -79,13 +104,13 @@ int main(int argc, char **argv) {
         printf("%s\n  -> %s\n", name, relabelled);
     }
 
-    /* 6. A failure's message. A unit the library-path service does not know
+    /* 7. A failure's message. A unit the library-path service does not know
      * is TREL_BAD_SPEC; the service's own message says why. */
     if (trelGetPageMapping("nolib", "cell", "view", 1, &mapped) == TREL_BAD_SPEC) {
         printf("%s: %s\n", lastError(), dreeLastError());
     }
 
-    /* 7. The map file path is a text the host owns. libtrel allocates it with
+    /* 8. The map file path is a text the host owns. libtrel allocates it with
      * C++ new[], so it goes back through delete[], which trel_release.h says
      * for C. */
     char *path = trelMapFilePath("work", "alu", "sch");
@@ -94,7 +119,7 @@ int main(int argc, char **argv) {
         trelReleaseMapFilePath(path);
     }
 
-    /* 8. When the design is closed: trelReset forgets every page map, saving
+    /* 9. When the design is closed: trelReset forgets every page map, saving
      * nothing, so save first what must be kept. */
     trelReset();
     return 0;

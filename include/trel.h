@@ -12,6 +12,16 @@
  * Failures that carry a message write it into the last-error text, which
  * trelGetLastError hands out; successes never clear it.
  *
+ * The first call that names a unit with success registers it: the library
+ * asks the library-path service for the unit's directory and loads its map
+ * file, and the page map lives until trelReset. Only trelloadMapFile reports
+ * what that load found. Any other call (a lookup, an edit, relabelling) that
+ * loads a damaged file goes on with the pairs read before the damage, or with
+ * none from a file that cannot be read, and says nothing of it; mode-0 saves
+ * of that page map are then refused. A host that must know loads each unit
+ * with trelloadMapFile before anything else names it (or checks its libraries
+ * with `pagemap check`).
+ *
  * The library is not thread-safe: all state is process-wide, so call it from
  * one thread at a time.
  *
@@ -27,7 +37,7 @@
  * #if TREL_VERSION_MAJOR == 1 && TREL_VERSION_MINOR >= 1. The major version
  * changes only when the interface below changes incompatibly. */
 #define TREL_VERSION_MAJOR 1
-#define TREL_VERSION_MINOR 0
+#define TREL_VERSION_MINOR 1
 #define TREL_VERSION_PATCH 0
 
 #if defined(_WIN32)
@@ -102,8 +112,11 @@ TREL_EXPORT int TREL_CALL trelResetPageMap(const char *lib, const char *cell, co
 TREL_EXPORT int TREL_CALL trelSetFileMode(int mode);
 
 /* The unit's map file path, "<unit directory>/page.map", as a new char array
- * the caller releases with delete[]. Null when the unit is unknown, a name is
- * null, or the path would not fit 259 characters. Registers nothing. */
+ * the caller releases with delete[] (from C: trelReleaseMapFilePath in
+ * trel_release.h). Null when the library-path service does not know the unit,
+ * a name is null, or the path would not fit 259 characters; the last-error
+ * text then holds "Wrong lib.cell:view specification (%s.%s:%s)", as with
+ * TREL_BAD_SPEC. Registers nothing and loads nothing. */
 TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, const char *view);
 
 /* Registers the unit's page map (loading its map file) and makes it the active
@@ -132,7 +145,9 @@ TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, con
                                           int reload);
 
 /* Looks up the mapped page of an original page. TREL_NO_MAPPING when there is
- * no pair; *mapped then receives the page itself (the identity mapping). */
+ * no pair; *mapped then receives the page itself (the identity mapping). The
+ * first call naming a unit loads its map file without reporting damage: see
+ * the top of this file. */
 TREL_EXPORT int TREL_CALL trelGetPageMapping(const char *lib, const char *cell, const char *view,
                                              int page, int *mapped);
 
@@ -162,11 +177,17 @@ TREL_EXPORT int TREL_CALL trelSetActivePageMapping(int page, int mapped);
 TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char *cell,
                                                     const char *view, int *highest);
 
-/* Saves every registered page map (all != 0) or only the modified ones, in
- * the order the units were registered (by the first call that named each
- * one with success; a failed lookup registers nothing), going on past
- * failures. Returns 0 when every save succeeded, else TREL_CANNOT_WRITE with
- * the last failure's message. */
+/* Saves every registered page map (all != 0) or only the modified ones. A
+ * page map counts as modified from its registration until its first
+ * successful mode-0 save, and again after each edit; so with all == 0 every
+ * unit named and not saved since (relabelling names the units of the parent
+ * elements) is saved besides the edited ones. Each save is trelSavePageMap's
+ * and writes only when the file would change: an existing map file that holds
+ * the pairs is left untouched, while a unit without one gets its map file
+ * (empty when the map has no pairs, and in any mode other than 0). Saves go
+ * in the order the units were registered (a failed lookup registers nothing)
+ * and on past failures. Returns 0 when every save succeeded, else
+ * TREL_CANNOT_WRITE with the last failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
 /* Saves one registered page map. It looks the unit up without registering it,

@@ -9,9 +9,10 @@
  * needs). It is compiled into the host, beside the host's own operator
  * delete[], and is not one of the library's entry points.
  *
- * On Windows the text comes from the msvcrt.dll heap of trel.dll; this
- * function releases it there only for a host whose C runtime is msvcrt.dll
- * (MinGW-w64's default). win32/README.md says what other hosts do.
+ * On Windows trel_release is plain C and links no C++ runtime: the text comes
+ * from the heap of msvcrt.dll, the C runtime trel.dll imports, and this
+ * function hands it to that runtime's free, whatever runtime the host itself
+ * uses (win32/README.md).
  */
 #ifndef TREL_RELEASE_H
 #define TREL_RELEASE_H

@@ -1,15 +1,36 @@
-# Checks that a shared library defines exactly the expected dynamic symbols.
-# Usage: cmake -DLIBRARY=<file> -DEXPECTED=<file listing one name a line> -P check_exports.cmake
-execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
-if(failed)
-    message(FATAL_ERROR "nm failed on ${LIBRARY}")
-endif()
-string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" entries "${listing}")
+# Checks that a shared library defines exactly the expected dynamic symbols:
+# an ELF library's dynamic symbol table (nm), or a DLL's export table
+# (objdump, when OBJDUMP names the toolchain's).
+# Usage: cmake -DLIBRARY=<file> -DEXPECTED=<file listing one name a line> [-DOBJDUMP=<objdump>]
+#              -P check_exports.cmake
 set(actual "")
-foreach(entry IN LISTS entries)
-    string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${entry}")
-    list(APPEND actual "${name}")
-endforeach()
+if(OBJDUMP)
+    execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE listing RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+    endif()
+    string(FIND "${listing}" "[Ordinal/Name Pointer] Table" begin)
+    if(begin EQUAL -1)
+        message(FATAL_ERROR "${LIBRARY} has no export table")
+    endif()
+    string(SUBSTRING "${listing}" ${begin} -1 listing)
+    string(REGEX MATCHALL "\n[ \t]*\\[ *[0-9]+\\] [^\n]+" entries "${listing}")
+    foreach(entry IN LISTS entries)
+        string(REGEX REPLACE "^\n[ \t]*\\[ *[0-9]+\\] " "" name "${entry}")
+        list(APPEND actual "${name}")
+    endforeach()
+else()
+    execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE listing
+                    RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "nm failed on ${LIBRARY}")
+    endif()
+    string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" entries "${listing}")
+    foreach(entry IN LISTS entries)
+        string(REGEX REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "" name "${entry}")
+        list(APPEND actual "${name}")
+    endforeach()
+endif()
 list(SORT actual)
 file(STRINGS ${EXPECTED} expected)
 list(SORT expected)

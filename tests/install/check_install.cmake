@@ -1,10 +1,13 @@
 # Installs the build into a fresh prefix and moves the installed tree
 # elsewhere, as an unpacked archive would be; then builds the example host
 # against it twice, with find_package(trel) and with `pkg-config --cflags
-# --libs trel` alone, and runs each build on a copy of the example design;
-# then the installed pagemap on the design; last, the first C block of the
-# README, built and run as the README says.
-# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DREADME=... -DC_COMPILER=...
+# --libs trel` alone, and runs each build on a copy of the example design
+# (and once on a damaged one, which the host must report); checks that the
+# package's version is CHANGELOG.md's newest release; then the installed
+# pagemap on the design; last, the first C block of the README, built and run
+# as the README says.
+# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DREADME=... -DCHANGELOG=...
+#              -DC_COMPILER=...
 #              -DCXX_COMPILER=... -DC_FLAGS=... -DCXX_FLAGS=... -DPKG_CONFIG=...
 #              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
 # A cross build hands its toolchain file to the host and runs it through its
@@ -79,6 +82,27 @@ separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${EXAMPLES_DIR}/host.c
     -o ${WORK_DIR}/host-pkg-config ${flags} -Wl,-rpath,${libdir})
 check_host(host-pkg-config)
+
+# A damaged page.map: a lookup alone would go on with the pairs before the
+# damage, so the host loads each unit first and stops at the library's message.
+file(COPY ${EXAMPLES_DIR}/designs ${EXAMPLES_DIR}/libraries.defs DESTINATION ${WORK_DIR}/damaged)
+file(WRITE ${WORK_DIR}/damaged/designs/work/top/sch/page.map "1 2\n3 x\n")
+execute_process(COMMAND ${EMULATOR} ${WORK_DIR}/host-pkg-config ${WORK_DIR}/damaged/libraries.defs
+    RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT failed OR NOT out MATCHES "work/top/sch/page.map is damaged at line 2")
+    message(FATAL_ERROR "the example host did not report a damaged page.map (status ${failed}):\n${out}")
+endif()
+
+# One version everywhere: the package says the version of trel.h, which the
+# newest release of CHANGELOG.md names.
+run(${PKG_CONFIG} --modversion trel)
+string(STRIP "${output}" version)
+file(STRINGS ${CHANGELOG} releases REGEX "^## [0-9]+[.][0-9]+[.][0-9]+")
+list(GET releases 0 newest)
+if(NOT newest MATCHES "^## ([0-9.]+)" OR NOT CMAKE_MATCH_1 STREQUAL version)
+    message(FATAL_ERROR "trel.pc says version ${version}; CHANGELOG.md's newest release is "
+                        "\"${newest}\"")
+endif()
 
 # The installed tool, which carries the library and finds the stand-ins by its
 # run path, in a copy of the example design as the README runs it.
