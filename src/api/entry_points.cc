@@ -99,13 +99,9 @@ int trelSetFileMode(int mode) {
 
 char *trelMapFilePath(const char *lib, const char *cell, const char *view) {
     return guarded([&]() -> char * {
-        const UnitName unit{lib, cell, view};
         std::string path;
-        // No status to return: the message alone tells the host why there is no path.
-        if (!trel::locateMapFile(unit, trel::settings().context, &path)) {
-            trel::reportBadSpec(unit);
+        if (!trel::locateMapFile({lib, cell, view}, trel::settings().context, &path))
             return nullptr;
-        }
         char *copy = new char[path.size() + 1];
         std::memcpy(copy, path.c_str(), path.size() + 1);
         return copy;

