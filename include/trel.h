@@ -112,8 +112,11 @@ TREL_EXPORT int TREL_CALL trelResetPageMap(const char *lib, const char *cell, co
 TREL_EXPORT int TREL_CALL trelSetFileMode(int mode);
 
 /* The unit's map file path, "<unit directory>/page.map", as a new char array
- * the caller releases with delete[]. Null when the unit is unknown, a name is
- * null, or the path would not fit 259 characters. Registers nothing. */
+ * the caller releases with delete[] (from C: trelReleaseMapFilePath in
+ * trel_release.h). Null when the unit is unknown, a name is null, or the path
+ * would not fit 259 characters; the last-error text is then left as it was
+ * (the library-path service's own error, dreeLastError, says why a unit is
+ * unknown). Registers nothing and loads nothing. */
 TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, const char *view);
 
 /* Registers the unit's page map (loading its map file) and makes it the active
