@@ -20,7 +20,8 @@ namespace trel {
 class PageMap {
   public:
     // Copies the names and the path; the pairs start empty in a skip list taken
-    // from `pool`, which owns it. A new page map counts as modified.
+    // from `pool`, which owns it. A new page map counts as modified (the
+    // registry clears the flag once a load has read the whole of its file).
     PageMap(const UnitName &unit, std::string path, BlockPool *pool);
     PageMap(const PageMap &) = delete;
     PageMap &operator=(const PageMap &) = delete;
