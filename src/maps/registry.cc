@@ -53,10 +53,9 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
     if (!unitKeyFits(unit)) return nullptr;
     std::string path;
     if (!locateMapFile(unit, context, &path)) return nullptr;
-    auto *map = new PageMap(unit, std::move(path), pool_);
+    PageMap *map = PageMap::make(unit, path, pool_);
     maps_.push_back(map);
     index_.insert(map, hash);
-    saveUnitKey(unit);
     *status = loadMapFile(*map, fileMode, problem);
     if (holdsWholeFile(map->file())) map->setModified(false);
     return map;
@@ -66,7 +65,7 @@ void Registry::reset() {
     forEach([](PageMap &map) { delete &map; });
     pooldelete(pool_);
     pool_ = poolnew();
-    maps_.clear();
+    std::vector<PageMap *>().swap(maps_);
     index_.clear();
     active_ = nullptr;
     ++generation_;
