@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "case_report.h"
@@ -110,7 +110,8 @@ void largeLoad(benchmark::State &state) {
         return seconds;
     };
     auto baseline = [&] {
-        std::vector<std::map<uint32_t, int32_t>> units(kUnits);
+        // Plain arrays: the file lists its pages in order, each once.
+        std::vector<std::vector<std::pair<int32_t, int32_t>>> units(kUnits);
         const double seconds = secondsOf([&] {
             char path[260];
             for (int unit = 0; unit < kUnits; ++unit) {
@@ -121,7 +122,7 @@ void largeLoad(benchmark::State &state) {
                 int page;
                 int mapped;
                 while (std::fscanf(file, "%d %d", &page, &mapped) == 2)  // NOLINT(cert-err34-c)
-                    units[unit][static_cast<uint32_t>(page)] = mapped;
+                    units[unit].emplace_back(page, mapped);
                 std::fclose(file);
             }
         });
@@ -136,7 +137,7 @@ void largeLoad(benchmark::State &state) {
             return projectPairs == size_t{kUnits} * kPairsPerUnit && baselinePairs == projectPairs;
         },
         "a side did not load every pair",
-        {"load of 1e4 units of 100 pairs (mode 0)", "fopen and fscanf loop into a std::map each",
+        {"load of 1e4 units of 100 pairs (mode 0)", "fopen and fscanf loop into an array each",
          "ns/unit", GoalKind::ratioAtMost, 1.3});
     trelSetFileMode(1);
 }
@@ -171,7 +172,7 @@ void largeFirstBulkSave(benchmark::State &state) {
                 agree = agree && (inodeOf(paths[unit]) != inodes[unit]) == edited;
                 if (edited) {
                     const std::string line = "\n1 " + std::to_string(mapped) + "\n";
-                    agree = agree && fileText(paths[unit]).find(line) != std::string::npos;
+                    agree = agree && ("\n" + fileText(paths[unit])).find(line) != std::string::npos;
                 }
             }
         };
