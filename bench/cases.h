@@ -32,11 +32,13 @@ void lastElementInHierarchyOrder(benchmark::State &state);
 // fscanf loop, the first bulk save after loading with 10 edited against 10
 // single saves, a unit's fixed memory against its floor (and the 32-bit
 // build's, from its trel_unit_memory when given), and a save in place through
-// a hard link against the same save by rename.
+// a hard link against the same save by rename; N processes saving one unit
+// against one process.
 void largeLoad(benchmark::State &state);
 void largeFirstBulkSave(benchmark::State &state);
 void unitFixedMemory(benchmark::State &state);
 void inPlaceSave(benchmark::State &state);
+void processesSharingUnit(benchmark::State &state);
 void setUnitMemory32Program(const std::string &path);
 // string_save_bench.cc: hashsavestr against std::unordered_set::find.
 void stringSaveFind(benchmark::State &state);

@@ -2,10 +2,15 @@
 // against an fopen + fscanf loop over the same files, what the first bulk
 // save after loading costs when ten of them were edited against ten single
 // saves of those units, the fixed memory of a unit against its floor, and a
-// save rewritten in place through a hard link against the same save by rename.
+// save rewritten in place through a hard link against the same save by rename,
+// and N processes saving one unit in turn against one process alone.
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <cstdint>
 #include <cstdio>
@@ -269,6 +274,118 @@ void inPlaceSave(benchmark::State &state) {
                    "the same save by rename", "ns/save", GoalKind::ratioAtMost, 1.3});
     trelReset();
     trelSetFileMode(1);
+}
+
+namespace {
+
+constexpr int kSharedPairs = 10000;
+constexpr double kSharingSeconds = 5;
+
+struct SharingFigures {
+    double savesPerSecond = 0;
+    double p50 = 0;  // seconds a save took, over every save of every process
+    double p99 = 0;
+    bool failed = false;
+};
+
+// N processes, each setting 5 pages of one unit of 1e4 pairs and saving it,
+// over and over for 5 s; each save merges what the others saved since.
+SharingFigures shareOneUnit(int processes) {
+    std::vector<int> pipes;
+    std::vector<pid_t> children;
+    for (int p = 0; p < processes; ++p) {
+        int ends[2];
+        if (::pipe(ends) != 0) return {0, 0, 0, true};
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(ends[0]);
+            trelReset();
+            trelSetFileMode(0);
+            std::vector<double> times;
+            uint32_t seed = 17u * static_cast<uint32_t>(p + 1);
+            const auto end =
+                std::chrono::steady_clock::now() + std::chrono::duration<double>(kSharingSeconds);
+            int failures = 0;
+            while (std::chrono::steady_clock::now() < end) {
+                for (int i = 0; i < 5; ++i) {
+                    seed = seed * 1103515245u + 12345u;
+                    const int page = static_cast<int>((seed >> 8) % kSharedPairs);
+                    trelSetPageMapping("bench", "shared", "sch", page, page + p + 1);
+                }
+                times.push_back(secondsOf(
+                    [&] { failures += trelSavePageMap("bench", "shared", "sch") != TREL_OK; }));
+            }
+            times.push_back(failures);  // the last figure: the failed saves
+            const auto bytes = static_cast<ssize_t>(times.size() * sizeof(double));
+            const bool sent = ::write(ends[1], times.data(), static_cast<size_t>(bytes)) == bytes;
+            _exit(sent ? 0 : 1);
+        }
+        ::close(ends[1]);
+        pipes.push_back(ends[0]);
+        children.push_back(child);
+    }
+    SharingFigures figures;
+    std::vector<double> all;
+    for (int p = 0; p < processes; ++p) {
+        std::vector<double> times;
+        double value;
+        while (::read(pipes[p], &value, sizeof value) == static_cast<ssize_t>(sizeof value))
+            times.push_back(value);
+        ::close(pipes[p]);
+        int status = 0;
+        ::waitpid(children[p], &status, 0);
+        if (times.empty() || times.back() != 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            figures.failed = true;
+            continue;
+        }
+        all.insert(all.end(), times.begin(), times.end() - 1);
+    }
+    if (all.empty()) return {0, 0, 0, true};
+    std::sort(all.begin(), all.end());
+    figures.savesPerSecond = static_cast<double>(all.size()) / kSharingSeconds;
+    figures.p50 = all[all.size() / 2];
+    figures.p99 = all[all.size() * 99 / 100];
+    return figures;
+}
+
+}  // namespace
+
+void processesSharingUnit(benchmark::State &state) {
+    DesignRoot root;
+    root.mapFile("bench", "shared", "sch");
+    trelSetFileMode(0);
+    trelReset();
+    for (int page = 0; page < kSharedPairs; ++page)
+        trelSetPageMapping("bench", "shared", "sch", page, page);
+    const bool written = trelSavePageMap("bench", "shared", "sch") == TREL_OK;
+    trelReset();
+    trelSetFileMode(1);
+    if (!written) {
+        failCase(state, "cannot write the shared unit");
+        return;
+    }
+    for (auto _ : state) {
+        const SharingFigures one = shareOneUnit(1);
+        for (int processes : {1, 2, 4, 8}) {
+            const SharingFigures many = processes == 1 ? one : shareOneUnit(processes);
+            if (many.failed || one.failed) {
+                failCase(state, "a process's save failed");
+                return;
+            }
+            const std::string name =
+                std::to_string(processes) + (processes == 1 ? " process" : " processes");
+            if (processes > 1) {
+                reportCase(state,
+                           {name + " setting 5 pages of one 1e4-pair unit and saving, 5 s",
+                            "one process", "saves/s", many.savesPerSecond, one.savesPerSecond,
+                            one.savesPerSecond / many.savesPerSecond, GoalKind::ratioAtMost, 1.0});
+            }
+            reportCase(state, {name + ": slowest 1% of saves against the median", "the median save",
+                               "ms", many.p99 * 1e3, many.p50 * 1e3, many.p99 / many.p50,
+                               GoalKind::ratioAtMost, 10});
+        }
+    }
 }
 
 }  // namespace bench

@@ -66,6 +66,7 @@ void registerCases() {
         {"large_first_bulk_save", bench::largeFirstBulkSave},
         {"unit_fixed_memory", bench::unitFixedMemory},
         {"in_place_save", bench::inPlaceSave},
+        {"processes_sharing_unit", bench::processesSharingUnit},
         {"string_save_find", bench::stringSaveFind},
     };
     for (const Case &one : kCases) {
