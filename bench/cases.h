@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 namespace bench {
 
 // page_map_bench.cc: PageMap get and set against std::map find and insert.
@@ -26,6 +28,18 @@ void mappedCname(benchmark::State &state);
 void mappedCnamePrefetch(benchmark::State &state);
 void mappedCnameInHierarchyOrder(benchmark::State &state);
 void lastElementInHierarchyOrder(benchmark::State &state);
+// large_design_bench.cc: 1e4 units of 100 pairs: loading them against an
+// fscanf loop, the first bulk save after loading with 10 edited against 10
+// single saves, a unit's fixed memory against its floor (and the 32-bit
+// build's, from its trel_unit_memory when given), and a save in place through
+// a hard link against the same save by rename; N processes saving one unit
+// against one process.
+void largeLoad(benchmark::State &state);
+void largeFirstBulkSave(benchmark::State &state);
+void unitFixedMemory(benchmark::State &state);
+void inPlaceSave(benchmark::State &state);
+void processesSharingUnit(benchmark::State &state);
+void setUnitMemory32Program(const std::string &path);
 // string_save_bench.cc: hashsavestr against std::unordered_set::find.
 void stringSaveFind(benchmark::State &state);
 

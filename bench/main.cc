@@ -6,7 +6,9 @@
 //
 // Besides Google Benchmark's own flags it takes --trel_rounds=N, the number of
 // interleaved rounds in which the map file cases time their two sides (9 by
-// default); the quicker cases run three times as many.
+// default); the quicker cases run three times as many. --trel_unit_memory_32=
+// PROGRAM names the 32-bit build's trel_unit_memory, whose figures the unit
+// memory case shows beside the 64-bit ones.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -20,13 +22,17 @@
 
 namespace {
 
-// Takes --trel_rounds=N out of the arguments, leaving the others in order.
+// Takes --trel_rounds=N and --trel_unit_memory_32=PROGRAM out of the
+// arguments, leaving the others in order.
 void takeRoundsFlag(int *argc, char **argv) {
     static const char kFlag[] = "--trel_rounds=";
+    static const char kMemoryFlag[] = "--trel_unit_memory_32=";
     int kept = 1;
     for (int i = 1; i < *argc; ++i) {
         if (std::strncmp(argv[i], kFlag, sizeof kFlag - 1) == 0) {
             bench::setRounds(std::atoi(argv[i] + sizeof kFlag - 1));
+        } else if (std::strncmp(argv[i], kMemoryFlag, sizeof kMemoryFlag - 1) == 0) {
+            bench::setUnitMemory32Program(argv[i] + sizeof kMemoryFlag - 1);
         } else {
             argv[kept++] = argv[i];
         }
@@ -56,6 +62,11 @@ void registerCases() {
         {"mapped_cname_prefetch", bench::mappedCnamePrefetch},
         {"mapped_cname_hierarchy_order", bench::mappedCnameInHierarchyOrder},
         {"last_element_hierarchy_order", bench::lastElementInHierarchyOrder},
+        {"large_load", bench::largeLoad},
+        {"large_first_bulk_save", bench::largeFirstBulkSave},
+        {"unit_fixed_memory", bench::unitFixedMemory},
+        {"in_place_save", bench::inPlaceSave},
+        {"processes_sharing_unit", bench::processesSharingUnit},
         {"string_save_find", bench::stringSaveFind},
     };
     for (const Case &one : kCases) {

@@ -15,8 +15,7 @@ class PoolPageMap {
   public:
     explicit PoolPageMap(const std::string &path = "")
         : pool_(poolnew()),
-          map_(std::make_unique<trel::PageMap>(trel::UnitName{"bench", "pages", "sch"}, path,
-                                               pool_)) {}
+          map_(trel::PageMap::make(trel::UnitName{"bench", "pages", "sch"}, path, pool_)) {}
     // The page map goes first: its pairs live in the pool.
     ~PoolPageMap() {
         map_.reset();

@@ -149,8 +149,11 @@ struct Model {
         if (maps[u].registered) return TREL_ALREADY_LOADED;
         maps[u] = ModelMap{};
         maps[u].registered = true;
-        maps[u].modified = true;
-        return load(u);
+        const int status = load(u);
+        // Only a page map holding all of an existing file's pairs starts
+        // unmodified: a bulk save has nothing to write for it.
+        maps[u].modified = !(file[u] && maps[u].sync.bytesKnown);
+        return status;
     }
 
     // A mode-0 save writes the pairs over a file nobody replaced since the
@@ -184,11 +187,19 @@ struct Model {
             text = canonicalText(onFile);
         } else {
             if (!map.holdsFile) return TREL_CANNOT_WRITE;
+            // The very file of the sync point, and nothing changed since:
+            // the file stays as it is, whatever its spacing.
+            if (file[u] && identity(u) == map.sync.identity && map.sync.bytesKnown &&
+                map.changed.empty() && !map.allChanged) {
+                map.modified = false;
+                return TREL_OK;
+            }
             text = canonicalText(map.pairs);
         }
         // A successful save always leaves the file, even an empty one where
-        // another process removed it.
-        if (!(changed && file[u] && text == present)) replaceFile(u, text);
+        // another process removed it; one that holds the text already is
+        // left as it is.
+        if (!(file[u] && (changed || map.sync.bytesKnown) && text == present)) replaceFile(u, text);
         map.syncWith({true, identity(u), true, text});
         map.holdsFile = true;
         map.modified = false;

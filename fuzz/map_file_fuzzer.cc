@@ -1,10 +1,11 @@
 // Fuzzes map files through the real path: the input is written as a unit's
-// page.map, loaded with trelloadMapFile in mode 0, saved, reloaded and saved
-// again. A reference reader written from the documented format decides what
-// the file holds:
+// page.map, loaded with trelloadMapFile in mode 0, saved, changed without a
+// change to its pairs, saved, reloaded and saved again. A reference reader
+// written from the documented format decides what the file holds:
 //   - a file that reads to its end loads with 0, gives the same pairs both
-//     times, and is saved as its canonical text ("%d %d\n" in unsigned page
-//     order), the same bytes both times;
+//     times; a save with nothing changed leaves it byte for byte, and one
+//     after a change saves its canonical text ("%d %d\n" in unsigned page
+//     order), which the save after the reload leaves as it is;
 //   - a damaged one (a token that is not a 32-bit integer, a lone final
 //     number) loads the pairs before the stop with TREL_CANNOT_READ and a
 //     message naming the line; every mode-0 save of it is refused with
@@ -104,9 +105,10 @@ void checkLoad(int reload, const Reading &reading, const std::string &text) {
     checkFolder();
 }
 
-// A save in mode 0, single (`all` < 0) or bulk: the canonical text for a whole
-// file, a refusal that leaves the file as it was for a damaged one.
-void checkSave(int all, const Reading &reading, const std::string &text) {
+// A save in mode 0, single (`all` < 0) or bulk: `expected` for a whole file,
+// a refusal that leaves the file as it was for a damaged one.
+void checkSave(int all, const Reading &reading, const std::string &text,
+               const std::string &expected) {
     const int status = all < 0 ? trelSavePageMap(kLib, kCell, kView) : trelSavePageMaps(all);
     if (reading.damaged) {
         FUZZ_REQUIRE(status == TREL_CANNOT_WRITE);
@@ -114,9 +116,18 @@ void checkSave(int all, const Reading &reading, const std::string &text) {
         FUZZ_REQUIRE(fileBytes() == text);
     } else {
         FUZZ_REQUIRE(status == TREL_OK);
-        FUZZ_REQUIRE(fileBytes() == canonicalText(heldPairs(reading)));
+        FUZZ_REQUIRE(fileBytes() == expected);
     }
     checkFolder();
+}
+
+// A change that leaves the pairs as they are: the removal of a page that has
+// no pair.
+void changeNothing(const Held &held) {
+    uint32_t page = 0;
+    while (held.count(page) != 0)
+        ++page;
+    FUZZ_REQUIRE(trelDeletePageMapping(kLib, kCell, kView, static_cast<int>(page)) == TREL_OK);
 }
 
 void checkBlockCuts(const std::string &text, const Reading &reading) {
@@ -138,12 +149,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     trelReset();
     trelSetFileMode(TREL_FILE_MODE_TEXT);
     checkLoad(0, reading, text);
-    checkSave(-1, reading, text);
+    const std::string canonical = canonicalText(heldPairs(reading));
+    checkSave(-1, reading, text, text);  // nothing changed: nothing written
+    changeNothing(heldPairs(reading));
+    checkSave(-1, reading, text, canonical);
     // The saved text (or the damaged file, untouched) reads back the same.
     const Reading again = reading.damaged ? reading : readReference(fileBytes());
     checkLoad(1, again, reading.damaged ? text : fileBytes());
     FUZZ_REQUIRE(loadedPairs() == heldPairs(reading));
-    checkSave(1, reading, text);
+    checkSave(1, reading, text, canonical);
 
     if (reading.damaged) {
         // Clearing the page map on purpose lets the next save replace the file.

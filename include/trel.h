@@ -178,13 +178,15 @@ TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char 
                                                     const char *view, int *highest);
 
 /* Saves every registered page map (all != 0) or only the modified ones. A
- * page map counts as modified from its registration until its first
- * successful mode-0 save, and again after each edit; so with all == 0 every
- * unit named and not saved since (relabelling names the units of the parent
- * elements) is saved besides the edited ones. Each save is trelSavePageMap's
- * and writes only when the file would change: an existing map file that holds
- * the pairs is left untouched, while a unit without one gets its map file
- * (empty when the map has no pairs, and in any mode other than 0). Saves go
+ * page map counts as modified after each edit, and from its registration when
+ * its unit has no map file or the file could not be read whole; a successful
+ * mode-0 save, or a load that reads the whole file in mode 0, clears the flag.
+ * So with all == 0 the edited units are saved, and units named since without
+ * a map file (relabelling names the units of the parent elements) get one.
+ * Each save is trelSavePageMap's and writes only when the file would change:
+ * an existing map file that holds the pairs is left untouched (inode and
+ * times), while a unit without one gets its map file (empty when the map has
+ * no pairs, and in any mode other than 0). Saves go
  * in the order the units were registered (a failed lookup registers nothing)
  * and on past failures. Returns 0 when every save succeeded, else
  * TREL_CANNOT_WRITE with the last failure's message. */

@@ -16,6 +16,7 @@
 #include "maps/map_text_buffer.h"
 #include "maps/map_text_reader.h"
 #include "maps/replacement_file.h"
+#include "maps/unchanged_save.h"
 #include "trel.h"
 
 namespace trel {
@@ -199,6 +200,10 @@ int writePairs(PageMap &map, std::string *problem) {
         map.replacePairs(merged);
     } else {
         if (std::string loss = saveWouldLose(map); !loss.empty()) return refuse(problem, loss);
+        if (nothingChangedSinceSync(map.file(), file.present())) {
+            map.setModified(false);  // the file holds these pairs already
+            return TREL_OK;
+        }
         text = mapText(map);
     }
 
@@ -207,9 +212,9 @@ int writePairs(PageMap &map, std::string *problem) {
     now.digestKnown = true;
     now.digest = digestOf(text.data(), text.size());
     const FileIdentity &found = file.present();
-    if (present.changed && found.exists && found.size == text.size() &&
-        present.digest == now.digest) {
-        now.file = found;  // the merge is what the file holds already
+    if (holdsText(foundContent(map.file().syncPoint(), found, present.changed, present.digest),
+                  text.size(), now.digest)) {
+        now.file = found;  // the file holds this text already: nothing to publish
     } else if (file.replace(text.data(), text.size())) {
         now.file = file.publishedIdentity();
     } else {
@@ -218,6 +223,7 @@ int writePairs(PageMap &map, std::string *problem) {
             // In place, but not known to be durable: the page map holds what
             // the file holds, and stays modified so that a later save tries again.
             now.file = file.publishedIdentity();
+            now.digestKnown = false;  // not known durable: the next save writes it again
             map.file().setSyncPoint(now);
             map.file().setState(MapFileRecord::State::held);
         }

@@ -8,32 +8,36 @@ namespace trel {
 void MapFileRecord::setSyncPoint(const SyncPoint &sync) {
     sync_ = sync;
     allChanged_ = false;
-    std::vector<uint32_t>().swap(changed_);
+    changed_.reset();
     changedUnique_ = 0;
 }
 
 void MapFileRecord::noteChange(uint32_t page) {
     if (allChanged_) return;
-    changed_.push_back(page);
+    if (!changed_) changed_ = std::make_unique<std::vector<uint32_t>>();
+    changed_->push_back(page);
     // Repeated changes of the same pages never hold more than twice the
     // distinct ones.
-    if (changed_.size() >= 2 * changedUnique_ + 1024) changedPages();
+    if (changed_->size() >= 2 * size_t{changedUnique_} + 1024) changedPages();
 }
 
 void MapFileRecord::noteCleared() {
     setState(State::held);
     allChanged_ = true;
-    changed_.clear();
+    changed_.reset();
     changedUnique_ = 0;
 }
 
 const std::vector<uint32_t> &MapFileRecord::changedPages() {
-    if (changedUnique_ != changed_.size()) {
-        std::sort(changed_.begin(), changed_.end());
-        changed_.erase(std::unique(changed_.begin(), changed_.end()), changed_.end());
-        changedUnique_ = changed_.size();
+    static const std::vector<uint32_t> none;
+    if (!changed_) return none;
+    std::vector<uint32_t> &changed = *changed_;
+    if (changedUnique_ != changed.size()) {
+        std::sort(changed.begin(), changed.end());
+        changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+        changedUnique_ = static_cast<uint32_t>(changed.size());
     }
-    return changed_;
+    return changed;
 }
 
 }  // namespace trel

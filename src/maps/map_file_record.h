@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "maps/sync_point.h"
@@ -47,13 +48,17 @@ class MapFileRecord {
     const std::vector<uint32_t> &changedPages();
 
   private:
-    State state_ = State::held;
-    uint64_t damagedLine_ = 0;
+    // Every page map has one of these, most of them never changed: the
+    // fields go from the widest down, and the changed pages are made only
+    // when a page changes.
     SyncPoint sync_;
     // Pages changed since the sync point, in the order of change and possibly
-    // repeated; sorted and made unique when read or when they pile up.
-    std::vector<uint32_t> changed_;
-    size_t changedUnique_ = 0;  // a prefix known to be sorted and unique
+    // repeated; sorted and made unique when read or when they pile up. Null
+    // while none changed.
+    std::unique_ptr<std::vector<uint32_t>> changed_;
+    uint64_t damagedLine_ = 0;
+    uint32_t changedUnique_ = 0;  // a prefix known to be sorted and unique
+    State state_ = State::held;
     bool allChanged_ = false;
 };
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "maps/map_text.h"
@@ -63,22 +64,26 @@ ReadEnd readPairs(Source &&source, Store &&store, size_t blockSize = kReadBlockS
     // and leave room to read.
     constexpr size_t kCompactAbove = 64;
     if (blockSize < 4 * kCompactAbove) blockSize = 4 * kCompactAbove;
-    std::vector<char> block(blockSize);
+    // Not cleared first: the parser reads no byte past those the source
+    // gave, and clearing a block much larger than a small file would cost a
+    // small load more than its parsing.
+    const std::unique_ptr<char[]> buffer(new char[blockSize]);
+    char *const block = buffer.get();
     PairParser parser;
     HeldTail tail;
     size_t held = 0;
     for (;;) {
-        const ReadChunk chunk = source(block.data() + held, block.size() - held);
+        const ReadChunk chunk = source(block + held, blockSize - held);
         if (chunk.failed) return {ReadEnd::Kind::failed, 0};
         held += chunk.size;
         const bool last = chunk.end;
-        const size_t consumed = parser.parse(block.data(), block.data() + held, last, store);
+        const size_t consumed = parser.parse(block, block + held, last, store);
         if (parser.stopped()) return {ReadEnd::Kind::stopped, tail.offsetOf(parser.stopOffset())};
         if (last) return {ReadEnd::Kind::whole, 0};
         tail.drop(consumed);
         held -= consumed;
-        std::memmove(block.data(), block.data() + consumed, held);
-        if (held > kCompactAbove) held = tail.compact(block.data(), held);
+        std::memmove(block, block + consumed, held);
+        if (held > kCompactAbove) held = tail.compact(block, held);
     }
 }
 

@@ -2,6 +2,9 @@
 #include "maps/page_map.h"
 
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <new>
 
 #include "trel.h"
 #include "util/string_save.h"
@@ -31,12 +34,35 @@ const char *indentation(int width) {
 
 }  // namespace
 
-PageMap::PageMap(const UnitName &unit, std::string path, BlockPool *pool)
-    : pairs_(skipnew(pool)),
-      lib_(unit.lib),
-      cell_(unit.cell),
-      view_(unit.view),
-      path_(std::move(path)) {}
+PageMap *PageMap::make(const UnitName &unit, const std::string &path, BlockPool *pool) {
+    const char *names[] = {unit.lib, unit.cell, unit.view};
+    size_t size = sizeof(PageMap) + path.size() + 1;
+    for (const char *name : names)
+        size += std::strlen(name) + 1;
+    void *memory = ::operator new(size);
+    auto *map = new (memory) PageMap(skipnew(pool));
+    char *at = reinterpret_cast<char *>(map + 1);
+    for (const char *name : names) {
+        const size_t length = std::strlen(name) + 1;
+        std::memcpy(at, name, length);
+        at += length;
+    }
+    std::memcpy(at, path.c_str(), path.size() + 1);
+    return map;
+}
+
+const char *PageMap::afterText(const char *text) {
+    return text + std::strlen(text) + 1;
+}
+
+bool PageMap::isUnit(const UnitName &unit) const {
+    const char *at = libText();
+    for (const char *name : {unit.lib, unit.cell, unit.view}) {
+        if (std::strcmp(at, name) != 0) return false;
+        at = afterText(at);
+    }
+    return true;
+}
 
 void PageMap::setModified(bool modified) {
     flags_ = static_cast<uint8_t>(modified ? flags_ | kModified : flags_ & ~kModified);

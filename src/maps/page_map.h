@@ -20,20 +20,23 @@ namespace trel {
 class PageMap {
   public:
     // Copies the names and the path; the pairs start empty in a skip list taken
-    // from `pool`, which owns it. A new page map counts as modified.
-    PageMap(const UnitName &unit, std::string path, BlockPool *pool);
+    // from `pool`, which owns it. A new page map counts as modified (the
+    // registry clears the flag once a load has read the whole of its file).
+    // Released with delete.
+    static PageMap *make(const UnitName &unit, const std::string &path, BlockPool *pool);
+    // The texts live in the page map's own allocation, right behind it.
+    static void operator delete(void *memory) { ::operator delete(memory); }
     PageMap(const PageMap &) = delete;
     PageMap &operator=(const PageMap &) = delete;
 
-    const std::string &lib() const { return lib_; }
-    const std::string &cell() const { return cell_; }
-    const std::string &view() const { return view_; }
-    const std::string &path() const { return path_; }
+    // Copies of the names and the path; they are kept together in one text.
+    std::string lib() const { return libText(); }
+    std::string cell() const { return cellText(); }
+    std::string view() const { return viewText(); }
+    std::string path() const { return pathText(); }
+    // Whether these are the unit's names (all three present).
+    bool isUnit(const UnitName &unit) const;
     bool modified() const { return (flags_ & kModified) != 0; }
-    // The addresses a lookup reads first: the pairs' list record and its
-    // header node, which stay where they are for the life of the page map.
-    const void *pairsRecord() const { return pairs_; }
-    const void *pairsHeader() const { return pairs_->header; }
     // Changes with every change to the pairs of any page map (an edit, a
     // clear, a load, a merge), so that a caller that keeps answers of get()
     // can tell when they may have gone stale.
@@ -108,13 +111,21 @@ class PageMap {
 
     static inline uint64_t pairsGeneration_ = 0;
 
-    uint8_t flags_ = kModified;
+    explicit PageMap(SkipList *pairs) : pairs_(pairs) {}
+
+    const char *libText() const { return reinterpret_cast<const char *>(this + 1); }
+    const char *cellText() const { return afterText(libText()); }
+    const char *viewText() const { return afterText(cellText()); }
+    const char *pathText() const { return afterText(viewText()); }
+    static const char *afterText(const char *text);
+
+    // Behind the page map, in its allocation, come the library, cell and view
+    // names and the map file path, each ended by its NUL: a page map's fixed
+    // memory is mostly its pairs' list, and the texts take only their bytes,
+    // in the cache lines a lookup reads anyway.
     SkipList *pairs_;
-    std::string lib_;
-    std::string cell_;
-    std::string view_;
-    std::string path_;
     MapFileRecord file_;
+    uint8_t flags_ = kModified;
 };
 
 }  // namespace trel

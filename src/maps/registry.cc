@@ -11,6 +11,17 @@
 namespace trel {
 namespace {
 
+// Whether a load left the page map holding all of an existing file's pairs:
+// saving it then would write what the file holds, so it counts as unmodified.
+// A unit without a file stays modified, so that a bulk save creates the file,
+// and one whose file could not be read in full stays modified for the save to
+// refuse, as any save of it would.
+bool holdsWholeFile(const MapFileRecord &file) {
+    const SyncPoint &sync = file.syncPoint();
+    return file.state() == MapFileRecord::State::held && sync.known && sync.digestKnown &&
+           sync.file.exists;
+}
+
 // Created while the library loads, so every entry point finds it ready; never
 // destroyed, as the host may call in until the very end of the process.
 [[maybe_unused]] Registry &loaded = Registry::instance();
@@ -42,11 +53,11 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
     if (!unitKeyFits(unit)) return nullptr;
     std::string path;
     if (!locateMapFile(unit, context, &path)) return nullptr;
-    auto *map = new PageMap(unit, std::move(path), pool_);
+    PageMap *map = PageMap::make(unit, path, pool_);
     maps_.push_back(map);
     index_.insert(map, hash);
-    saveUnitKey(unit);
     *status = loadMapFile(*map, fileMode, problem);
+    if (holdsWholeFile(map->file())) map->setModified(false);
     return map;
 }
 
@@ -54,7 +65,7 @@ void Registry::reset() {
     forEach([](PageMap &map) { delete &map; });
     pooldelete(pool_);
     pool_ = poolnew();
-    maps_.clear();
+    std::vector<PageMap *>().swap(maps_);
     index_.clear();
     active_ = nullptr;
     ++generation_;

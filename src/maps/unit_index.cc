@@ -1,8 +1,6 @@
 // Open addressing with linear probing over (hash, page map) slots.
 #include "maps/unit_index.h"
 
-#include <cstring>
-
 namespace trel {
 namespace {
 
@@ -12,12 +10,6 @@ uint64_t mix(uint64_t hash, const char *name) {
         hash = (hash ^ *p) * 0x100000001b3ULL;
     }
     return (hash ^ 0xFFu) * 0x100000001b3ULL;
-}
-
-bool sameUnit(const PageMap &map, const UnitName &unit) {
-    return std::strcmp(map.lib().c_str(), unit.lib) == 0 &&
-           std::strcmp(map.cell().c_str(), unit.cell) == 0 &&
-           std::strcmp(map.view().c_str(), unit.view) == 0;
 }
 
 }  // namespace
@@ -32,10 +24,8 @@ PageMap *UnitIndex::find(const UnitName &unit, uint64_t hash) const {
     for (size_t i = static_cast<size_t>(hash) & mask;; i = (i + 1) & mask) {
         const Slot &slot = slots_[i];
         if (slot.map == nullptr) return nullptr;
-        if (slot.hash != hash) continue;
-        __builtin_prefetch(slot.record);
-        __builtin_prefetch(slot.header);
-        if (sameUnit(*slot.map, unit)) return slot.map;
+        if (slot.hash != static_cast<uint32_t>(hash)) continue;
+        if (slot.map->isUnit(unit)) return slot.map;
     }
 }
 
@@ -45,19 +35,19 @@ void UnitIndex::insert(PageMap *map, uint64_t hash) {
     size_t i = static_cast<size_t>(hash) & mask;
     while (slots_[i].map != nullptr)
         i = (i + 1) & mask;
-    slots_[i] = Slot{hash, map, map->pairsRecord(), map->pairsHeader()};
+    slots_[i] = Slot{map, static_cast<uint32_t>(hash)};
     ++count_;
 }
 
 void UnitIndex::clear() {
-    slots_.clear();
+    std::vector<Slot>().swap(slots_);
     count_ = 0;
 }
 
 void UnitIndex::grow() {
     std::vector<Slot> old;
     old.swap(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, nullptr, nullptr, nullptr});
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{nullptr, 0});
     count_ = 0;
     for (const Slot &slot : old) {
         if (slot.map != nullptr) insert(slot.map, slot.hash);

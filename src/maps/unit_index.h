@@ -24,13 +24,12 @@ class UnitIndex {
     void clear();
 
   private:
+    // Two words a slot, at most half of them in use: the index costs a unit
+    // a few words. The low half of the hash tells units apart before their
+    // names are compared and places them again when the index grows.
     struct Slot {
-        uint64_t hash;
         PageMap *map;  // null: empty slot
-        // Where the map's lookups start reading; fetched together with the
-        // map itself, so the three cache misses overlap instead of queueing.
-        const void *record;
-        const void *header;
+        uint32_t hash;
     };
     void grow();
 

@@ -3,8 +3,6 @@
 
 #include <cstring>
 
-#include "util/string_save.h"
-
 namespace trel {
 namespace {
 
@@ -36,11 +34,6 @@ bool keyText(const UnitName &unit, char (&text)[kUnitKeySize]) {
 bool unitKeyFits(const UnitName &unit) {
     char text[kUnitKeySize];
     return keyText(unit, text);
-}
-
-void saveUnitKey(const UnitName &unit) {
-    char text[kUnitKeySize];
-    if (keyText(unit, text)) hashsavestr(text);
 }
 
 }  // namespace trel

@@ -1,6 +1,7 @@
-// The registry key of a design unit: its text "lib.cell:view", which must fit
-// a 1024-byte buffer, saved once in the string-save table when the unit is
-// registered. Saved key texts are never released and survive trelReset.
+// The key text of a design unit, "lib.cell:view", which must fit a 1024-byte
+// buffer: a unit whose key does not fit is refused. The text itself is not
+// kept: the unit's page map holds its names, and a copy of the joined text
+// for every unit ever named would only add to each unit's fixed memory.
 //
 // A unit is its three names: "a.b" "c" and "a" "b.c" join to the same text
 // but are two units with two directories, so the registry finds units by the
@@ -18,7 +19,5 @@ constexpr size_t kUnitKeySize = 1024;
 
 // Whether the unit's names are all present and its key text fits.
 bool unitKeyFits(const UnitName &unit);
-// Saves the key text of a unit whose key fits.
-void saveUnitKey(const UnitName &unit);
 
 }  // namespace trel
