@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "maps/sync_point.h"
+#include "files/sync_point.h"
 
 namespace trel {
 

@@ -15,7 +15,7 @@
 
 #include "api/design_fixture.h"
 #include "api/save_fixture.h"
-#include "api/system_call_seam.h"
+#include "api/faulty_file_system.h"
 #include "trel.h"
 
 namespace {

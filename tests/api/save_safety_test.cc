@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "api/design_fixture.h"
+#include "api/faulty_file_system.h"
 #include "api/save_fixture.h"
 #include "trel.h"
 
@@ -393,7 +394,11 @@ TEST_F(SaveSafetyTest, ASaveGivesUpWhenAnotherProcessHoldsTheLockTooLong) {
     EXPECT_EQ(::read(ready[0], &held, 1), 1);
     ::close(ready[0]);
     EXPECT_EQ(held, 'y');
+    seam::useTestClock(0);  // the wait runs out at once
     EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
+    seam::useSystemClock();
+    EXPECT_EQ(lastError(),
+              "Map file " + path_ + " is being saved by another process; gave up waiting for it");
     ::kill(holder, SIGKILL);
     exitStatusOf(holder);
     EXPECT_EQ(readFile(path_), "1 1\n");

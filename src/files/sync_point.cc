@@ -1,5 +1,5 @@
 // The content digest.
-#include "maps/sync_point.h"
+#include "files/sync_point.h"
 
 #include <algorithm>
 #include <cstring>

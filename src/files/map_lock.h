@@ -9,13 +9,13 @@
 // A save by rename takes only the save byte: loads go on reading the old
 // file, which a rename never changes.
 //
-// A lock is taken on a descriptor and dropped when that descriptor closes.
-// Waits end after a fixed time, measured on the monotonic clock.
+// A lock is taken on an open file and dropped when that file closes. Waits
+// end at a deadline on the seam's monotonic clock.
 #pragma once
 
 #include <cstdint>
 
-#include "maps/native_file.h"
+#include "files/file_system.h"
 
 namespace trel {
 
@@ -29,16 +29,24 @@ class Deadline {
   public:
     explicit Deadline(int64_t milliseconds);
     bool passed() const;
+    // Pauses before the next try of something another process holds: short
+    // at first, longer as the wait goes on, never past the deadline. False,
+    // without pausing, once the deadline has passed.
+    bool pause() const;
 
   private:
     int64_t endNs_;
+    mutable int64_t pauseNs_ = 200000;
 };
+
+// The offset of a lock byte in every map file.
+uint64_t lockOffset(MapLock which);
 
 // Takes the lock on the open `file` (opened for writing when exclusive, for
 // reading when shared), waiting for other processes' locks until `deadline`.
 // False with errno: EAGAIN when the wait ran out, or the system's reason.
 bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline);
-// Gives the lock up before the descriptor closes.
+// Gives the lock up before the file closes.
 void dropMapLock(NativeFile file, MapLock which);
 
 // Whether errno says the file system keeps no record locks at all.

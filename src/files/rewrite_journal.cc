@@ -1,5 +1,5 @@
 // The journal of a rewrite in place: its header and its operations.
-#include "maps/rewrite_journal.h"
+#include "files/rewrite_journal.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -22,12 +22,12 @@ bool copyBytes(NativeFile from, uint64_t fromAt, NativeFile to, uint64_t toAt, u
         const uint64_t left = size - done;
         const size_t want = left < block.size() ? static_cast<size_t>(left) : block.size();
         size_t got = 0;
-        if (!readAt(from, block.data(), want, fromAt + done, &got)) return false;
+        if (!fileSystem().readAt(from, block.data(), want, fromAt + done, &got)) return false;
         if (got < want) {
             errno = EIO;  // shorter than it was under the lock
             return false;
         }
-        if (!writeAt(to, block.data(), got, toAt + done)) return false;
+        if (!fileSystem().writeAt(to, block.data(), got, toAt + done)) return false;
         if (digest != nullptr) digest->add(block.data(), got);
         done += got;
     }
@@ -62,21 +62,32 @@ bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
     return identity.exists && header.device == identity.device && header.inode == identity.inode;
 }
 
-bool isCompleteJournal(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
+JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
+    FileSystem &files = fileSystem();
     char text[kJournalHeaderSize];
     size_t got = 0;
-    if (!readAt(journal, text, sizeof text, 0, &got) || !parseJournalHeader(text, got, header) ||
-        !journalNames(*header, identity)) {
-        return false;
-    }
-    if (identityOfFile(journal).size != kJournalHeaderSize + header->size) return false;
+    if (!files.readAt(journal, text, sizeof text, 0, &got)) return JournalState::unreadable;
+    if (!parseJournalHeader(text, got, header) || !journalNames(*header, identity))
+        return JournalState::none;
+    const FileIdentity held = files.identity(journal);
+    if (!held.exists) return JournalState::unreadable;
+    if (held.size != kJournalHeaderSize + header->size) return JournalState::none;
     ContentDigest digest;
     std::vector<char> block(kBlock);
     for (uint64_t at = 0; at < header->size; at += got) {
-        if (!readJournal(journal, at, block.data(), block.size(), &got) || got == 0) return false;
+        if (!readJournal(journal, at, block.data(), block.size(), &got))
+            return JournalState::unreadable;
+        if (got == 0) return JournalState::none;
         digest.add(block.data(), got);
     }
-    return digest.value() == header->digest;
+    return digest.value() == header->digest ? JournalState::complete : JournalState::none;
+}
+
+bool mayBeJournal(const std::string &path) {
+    const int error = errno;
+    const FileIdentity named = fileSystem().identityOf(path, false);
+    errno = error;
+    return !named.exists || (named.regular && named.size >= kJournalHeaderSize);
 }
 
 bool writeJournal(NativeFile journal, NativeFile file, uint64_t size,
@@ -89,20 +100,20 @@ bool writeJournal(NativeFile journal, NativeFile file, uint64_t size,
     if (!copyBytes(file, 0, journal, kJournalHeaderSize, size, &digest)) return false;
     header.digest = digest.value();
     const std::string text = journalHeaderText(header);
-    return writeAt(journal, text.data(), text.size(), 0) && syncFile(journal);
+    return fileSystem().writeAt(journal, text.data(), text.size(), 0) && fileSystem().sync(journal);
 }
 
 bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header) {
     return copyBytes(journal, kJournalHeaderSize, file, 0, header.size, nullptr) &&
-           setLength(file, header.size) && syncFile(file);
+           fileSystem().setLength(file, header.size) && fileSystem().sync(file);
 }
 
 bool closeJournal(NativeFile journal) {
-    return setLength(journal, 0) && syncFile(journal);
+    return fileSystem().setLength(journal, 0) && fileSystem().sync(journal);
 }
 
 bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_t *got) {
-    return readAt(journal, into, room, kJournalHeaderSize + at, got);
+    return fileSystem().readAt(journal, into, room, kJournalHeaderSize + at, got);
 }
 
 Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &journalPath,
@@ -110,22 +121,29 @@ Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &j
                        bool *keepJournal) {
     *keepJournal = false;
     if (!writeJournal(journal, file, present.size, present) ||
-        syncFolderOf(journalPath) == FolderSync::failed) {
+        fileSystem().syncFolderOf(journalPath) == FolderSync::failed) {
         return Rewrite::failed;  // the file is untouched
     }
-    if (reserveRoom(file, present.size, size) && writeAt(file, data, size, 0) &&
-        setLength(file, size) && syncFile(file) && closeJournal(journal)) {
+    if (fileSystem().reserve(file, present.size, size) &&
+        fileSystem().writeAt(file, data, size, 0) && fileSystem().setLength(file, size) &&
+        fileSystem().sync(file) && closeJournal(journal)) {
         return Rewrite::done;
     }
     const int error = errno;
     JournalHeader header;
     Rewrite outcome = Rewrite::failed;
-    if (isCompleteJournal(journal, present, &header)) {
-        // The old content goes back now; should that fail too, the journal
-        // stays for the next load or save of the file to do it.
-        *keepJournal = !restoreFromJournal(journal, file, header) || !closeJournal(journal);
-    } else {
-        outcome = Rewrite::notDurable;  // emptied: the new content stands
+    switch (journalState(journal, present, &header)) {
+        case JournalState::complete:
+            // The old content goes back now; should that fail too, the
+            // journal stays for the next load or save of the file to do it.
+            *keepJournal = !restoreFromJournal(journal, file, header) || !closeJournal(journal);
+            break;
+        case JournalState::unreadable:
+            *keepJournal = true;  // what it holds is for the next load or save to find
+            break;
+        case JournalState::none:
+            outcome = Rewrite::notDurable;  // emptied: the new content stands
+            break;
     }
     errno = error;
     return outcome;

@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <string>
 
-#include "maps/native_file.h"
-#include "maps/sync_point.h"
+#include "files/file_system.h"
+#include "files/sync_point.h"
 
 namespace trel {
 
@@ -41,9 +41,16 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header);
 // Whether a header names the file of `identity`.
 bool journalNames(const JournalHeader &header, const FileIdentity &identity);
 
-// Whether the open temporary `journal` is a complete journal of the file of
-// `identity`; its header then goes to *header.
-bool isCompleteJournal(NativeFile journal, const FileIdentity &identity, JournalHeader *header);
+// What an open temporary is to the file of `identity`.
+enum class JournalState {
+    none,        // no complete journal of that file: the file was never touched
+    complete,    // a rewrite of it was cut short; the header is in *header
+    unreadable,  // it could not be read (errno says why): it may be either
+};
+JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header);
+// Whether a temporary that cannot be opened, named `path`, may be a complete
+// journal: it is, or may be, a header long at least.
+bool mayBeJournal(const std::string &path);
 // Copies the first `size` bytes of `file` into `journal` (empty, open for
 // writing), header last, and syncs it.
 bool writeJournal(NativeFile journal, NativeFile file, uint64_t size, const FileIdentity &identity);
