@@ -116,6 +116,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     make.removable = true;
     for (int round = 0;; ++round) {
         closeFile(&temporaryFile_);
+        ownsTemporary_ = false;
         // Each round after the first follows a change another process made;
         // one that never settles is waited for no longer than a lock.
         if (round > 0 && !deadline.pause()) {
@@ -126,6 +127,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         }
         temporaryFile_ = files.open(temporary_, make);
         const bool made = temporaryFile_ != kNoFile;
+        ownsTemporary_ = made;
         bool writable = made;
         if (!made && errno == EEXIST) {
             // Another save's, or one left by a save or rewrite cut short; one
@@ -194,6 +196,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         // the old content back; then it goes, whoever made it, where the
         // folder allows.
         if (!restoreFromLeftover(writable, deadline)) return false;
+        ownsTemporary_ = true;
         if (!files.removeOpen(temporaryFile_, temporary_)) {
             temporaryError_ = errno;
             closeFile(&temporaryFile_);
@@ -360,7 +363,8 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
 void ReplacementFile::release() {
     // The temporary goes while its lock still keeps other saves away from it,
     // unless it became the file, or is a journal still needed.
-    if (temporaryFile_ != kNoFile && !(published_ && !inPlace_) && !keepJournal_) {
+    if (temporaryFile_ != kNoFile && ownsTemporary_ && !(published_ && !inPlace_) &&
+        !keepJournal_) {
         const int error = errno;
         fileSystem().removeOpen(temporaryFile_, temporary_);
         errno = error;
@@ -370,6 +374,7 @@ void ReplacementFile::release() {
     readAt_ = 0;
     inPlace_ = false;
     keepJournal_ = false;
+    ownsTemporary_ = false;
 }
 
 }  // namespace trel

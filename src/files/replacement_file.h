@@ -120,6 +120,10 @@ class ReplacementFile {
     bool targetReadable_ = false;
     bool inPlace_ = false;
     bool keepJournal_ = false;  // a journal still needed, for the next save or load
+    // The temporary is this save's to remove: made by it, or a leftover found
+    // to be no journal of the file, or put back. Another save's, or one not
+    // looked at yet, stays.
+    bool ownsTemporary_ = false;
 };
 
 // The temporary name of a file: its last character replaced by '~', or by

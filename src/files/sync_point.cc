@@ -33,6 +33,13 @@ void ContentDigest::add(const char *data, size_t size) {
     pendingSize_ = size;
 }
 
+bool racilyClean(const FileIdentity &file) {
+    if (!file.exists) return false;
+    const int64_t latest = file.changedNs > file.modifiedNs ? file.changedNs : file.modifiedNs;
+    // A time ahead of this clock (another host's) is no proof either.
+    return clock().wallNs() - latest < kFileTimeTickNs;
+}
+
 uint64_t ContentDigest::value() const {
     char tail[kStep] = {};
     std::memcpy(tail, pending_, pendingSize_);

@@ -49,6 +49,13 @@ uint64_t lineAt(MapReader &file, uint64_t offset) {
     return line;
 }
 
+// Records what the page map knows of its file, and whether the file's times
+// can tell a later write from it.
+void recordSyncPoint(PageMap &map, SyncPoint sync) {
+    sync.racy = sync.known && racilyClean(sync.file);
+    map.file().setSyncPoint(sync);
+}
+
 int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
     SyncPoint sync;
     sync.known = true;
@@ -70,7 +77,7 @@ int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
         sync.digestKnown = true;
         sync.digest = digest.value();
     }
-    map.file().setSyncPoint(sync);
+    recordSyncPoint(map, sync);
     switch (end.kind) {
         case ReadEnd::Kind::whole:
             map.file().setState(MapFileRecord::State::held);
@@ -154,7 +161,8 @@ struct PresentFile {
 int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &path,
             PresentFile *present, std::string *problem) {
     const FileIdentity &identity = file.present();
-    present->changed = !sync.known || !(identity == sync.file);
+    present->changed =
+        !sync.known || !(identity == sync.file) || (sync.racy && sync.digestKnown);
     if (!present->changed || !identity.exists) return TREL_OK;  // removed: counts as empty
     ContentDigest digest;
     auto source = [&](char *into, size_t room) {
@@ -238,12 +246,12 @@ int writePairs(PageMap &map, std::string *problem) {
             // In place, but not known to be durable: the page map holds what
             // the file holds, and stays modified so that a later save tries again.
             now.file = file.publishedIdentity();
-            map.file().setSyncPoint(now);
+            recordSyncPoint(map, now);
             map.file().setState(MapFileRecord::State::held);
         }
         return status;
     }
-    map.file().setSyncPoint(now);
+    recordSyncPoint(map, now);
     map.file().setState(MapFileRecord::State::held);
     map.setModified(false);
     return TREL_OK;
@@ -266,7 +274,7 @@ int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
             map.file().setState(MapFileRecord::State::unreadable);
             *problem = error.message.empty() ? cannotRead(map.path(), error.error) : error.message;
         }
-        map.file().setSyncPoint(sync);
+        recordSyncPoint(map, sync);
         errno = error.error;
         return TREL_CANNOT_READ;
     }
@@ -274,7 +282,7 @@ int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
         SyncPoint sync;
         sync.known = true;
         sync.file = file.identity();
-        map.file().setSyncPoint(sync);
+        recordSyncPoint(map, sync);
         map.file().setState(MapFileRecord::State::unread);
         return TREL_OK;
     }
