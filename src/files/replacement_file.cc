@@ -355,6 +355,10 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
             return false;
         }
         case Rewrite::failed:
+            if (errno == ETXTBSY) {
+                refusal_ = "Map file " + target_ +
+                           " is mapped by another program; it cannot be rewritten meanwhile";
+            }
             break;
     }
     return false;

@@ -135,9 +135,12 @@ MapTextBuffer pairsText(const PagePairs &pairs) {
     return text;
 }
 
-int refuse(std::string *problem, std::string message) {
+// A refusal of a save; errno tells the reason: a read's, or, where the page
+// map's own record refuses, EILSEQ for a damaged file and ENODATA for one
+// whose pairs the page map does not hold.
+int refuse(std::string *problem, std::string message, int reason) {
     *problem = std::move(message);
-    errno = EPERM;
+    errno = reason;
     return TREL_CANNOT_WRITE;
 }
 
@@ -161,8 +164,7 @@ struct PresentFile {
 int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &path,
             PresentFile *present, std::string *problem) {
     const FileIdentity &identity = file.present();
-    present->changed =
-        !sync.known || !(identity == sync.file) || (sync.racy && sync.digestKnown);
+    present->changed = !sync.known || !(identity == sync.file) || (sync.racy && sync.digestKnown);
     if (!present->changed || !identity.exists) return TREL_OK;  // removed: counts as empty
     ContentDigest digest;
     auto source = [&](char *into, size_t room) {
@@ -185,9 +187,10 @@ int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &pat
     }
     if (end.kind == ReadEnd::Kind::failed) {
         const int reason = errno;
-        return refuse(problem, "Map file " + path + " changed since it was read and " +
-                                   "cannot be read now (" + std::strerror(reason) +
-                                   "); not saving over it");
+        return refuse(problem,
+                      "Map file " + path + " changed since it was read and " +
+                          "cannot be read now (" + std::strerror(reason) + "); not saving over it",
+                      reason);
     }
     present->digest = digest.value();
     if (sync.known && sync.digestKnown && present->digest == sync.digest) {
@@ -195,9 +198,10 @@ int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &pat
         return TREL_OK;
     }
     if (end.kind == ReadEnd::Kind::stopped) {
-        return refuse(problem, "Map file " + path +
-                                   " changed since it was read and is damaged at byte " +
-                                   std::to_string(end.stopOffset) + "; not saving over it");
+        return refuse(problem,
+                      "Map file " + path + " changed since it was read and is damaged at byte " +
+                          std::to_string(end.stopOffset) + "; not saving over it",
+                      EILSEQ);
     }
     present->pairs = pairs.settled();
     return TREL_OK;
@@ -226,7 +230,10 @@ int writePairs(PageMap &map, std::string *problem) {
         text = pairsText(merged);
         map.replacePairs(merged);
     } else {
-        if (std::string loss = saveWouldLose(map); !loss.empty()) return refuse(problem, loss);
+        if (std::string loss = saveWouldLose(map); !loss.empty()) {
+            const bool damaged = map.file().state() == MapFileRecord::State::damaged;
+            return refuse(problem, loss, damaged ? EILSEQ : ENODATA);
+        }
         text = mapText(map);
     }
 

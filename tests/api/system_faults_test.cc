@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -260,6 +261,28 @@ TEST_F(SystemFaultTest, ASameSizeSaveWithinOneTickIsNotOverwritten) {
     }
     seam::useSystemClock();
     seam::coarsenTimes(0, false);
+}
+
+// A load that registers the unit reads its file once, reload or not: with a
+// lock held elsewhere, a second read would double the wait.
+TEST_F(SystemFaultTest, ALoadThatRegistersTheUnitReadsTheFileOnce) {
+    makeUnit("work", "alu", "sch");
+    writeFile(mapPath("work", "alu", "sch"), "1 1\n");
+    int opens[2] = {};
+    for (const int reload : {0, 1}) {
+        trelReset();
+        int trace[2];
+        ASSERT_EQ(::pipe(trace), 0);
+        seam::arm({Call::open, 1000}, trace[1]);
+        EXPECT_EQ(trelloadMapFile("work", "alu", "sch", reload), TREL_OK);
+        seam::disarm();
+        ::close(trace[1]);
+        char block[4096];
+        for (ssize_t got; (got = ::read(trace[0], block, sizeof block)) > 0;)
+            opens[reload] += static_cast<int>(std::count(block, block + got, '\n'));
+        ::close(trace[0]);
+    }
+    EXPECT_EQ(opens[1], opens[0]);
 }
 
 }  // namespace
