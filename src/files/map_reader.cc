@@ -79,10 +79,14 @@ FileError MapReader::open() {
             const int error = errno;
             // Held by another program without sharing: waited for.
             if (error == EBUSY && deadline.pause()) continue;
-            return refuse(error, "Map file " + target + " cannot be read safely: " + temporary +
-                                     " beside it may hold the old content of a rewrite cut "
-                                     "short, and it cannot be read (" +
-                                     std::strerror(error) + ")");
+            std::string message = "Map file " + target;
+            message += " cannot be read safely: " + temporary;
+            message +=
+                " beside it may hold the old content of a rewrite cut short, and it cannot "
+                "be read (";
+            message += std::strerror(error);
+            message += ")";
+            return refuse(error, message);
         }
         if (restored) {
             // This process could not put the file back: it reads what the

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "api/design_fixture.h"
-#include "api/save_fixture.h"
 #include "api/faulty_file_system.h"
+#include "api/save_fixture.h"
 #include "trel.h"
 
 namespace {
