@@ -61,7 +61,12 @@ FileError MapReader::open() {
                                                        "gave up waiting for it");
         }
         identity_ = files.identity(file_);
-        const std::string temporary = temporaryNameFor(target);
+        // A rewrite cut short through another name of the file marked the
+        // file with that name: its journal lies beside that name.
+        std::string temporary = temporaryNameFor(target);
+        std::string marked;
+        if (identity_.links > 1 && files.getMark(file_, &marked))
+            temporary = temporaryNameFor(marked);
         journal_ = files.open(temporary, reading);
         JournalHeader header;
         JournalState state = JournalState::none;

@@ -86,6 +86,7 @@ FileError ReplacementFile::open() {
         if (!takeTemporary(deadline)) return failure();
         present_ = files.identity(targetFile_);
         if (!present_.exists) return failure();
+        if (!recoverThroughMark(deadline)) return failure();
         if (temporaryFile_ == kNoFile) {
             refusal_ = "Map file " + target_ + " cannot be saved: no file can be made beside it (" +
                        std::strerror(temporaryError_) +
@@ -207,16 +208,22 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
 
 bool ReplacementFile::restoreFromLeftover(bool writable, const Deadline &deadline) {
     if (targetFile_ == kNoFile) return true;
+    if (putBack(temporaryFile_, temporary_, writable, deadline)) return true;
+    keepJournal_ = true;  // whatever it holds is for the next save or load
+    return false;
+}
+
+bool ReplacementFile::putBack(NativeFile journal, const std::string &journalPath, bool writable,
+                              const Deadline &deadline) {
+    FileSystem &files = fileSystem();
     JournalHeader header;
-    switch (journalState(temporaryFile_, fileSystem().identity(targetFile_), &header)) {
+    switch (journalState(journal, files.identity(targetFile_), &header)) {
         case JournalState::none:
             return true;  // no journal of this file: the file is whole
         case JournalState::unreadable: {
             const int error = errno;
-            keepJournal_ = true;
-            refusal_ = "Map file " + target_ + " cannot be saved: " + temporary_ +
-                       " beside it may hold the old content of a rewrite cut short, and it "
-                       "cannot be read (" +
+            refusal_ = "Map file " + target_ + " cannot be saved: " + journalPath +
+                       " may hold the old content of a rewrite cut short, and it cannot be read (" +
                        std::strerror(error) + ")";
             errno = error;
             return false;
@@ -225,28 +232,73 @@ bool ReplacementFile::restoreFromLeftover(bool writable, const Deadline &deadlin
             break;
     }
     // Until the file is whole again, the journal stays, whatever fails.
-    keepJournal_ = true;
     if (!takeMapLock(targetFile_, MapLock::content, true, deadline)) {
         const int error = errno;
         if (error == EAGAIN) {
             refusal_ = "Map file " + target_ + " needs its rewrite cut short put back from " +
-                       temporary_ + ", but it is being read by another process; gave up waiting";
+                       journalPath + ", but it is being read by another process; gave up waiting";
         }
         errno = error;
         return false;
     }
-    if (!restoreFromJournal(temporaryFile_, targetFile_, header)) {
+    if (!restoreFromJournal(journal, targetFile_, header)) {
         const int error = errno;
         refusal_ = "Map file " + target_ + " was cut short while being rewritten, and " +
-                   "its old content could not be put back from " + temporary_ + " (" +
+                   "its old content could not be put back from " + journalPath + " (" +
                    std::strerror(error) + "); that file is kept to do it later";
         errno = error;
         return false;
     }
-    if (writable && !closeJournal(temporaryFile_)) return false;
+    if (writable && !closeJournal(journal)) return false;
+    files.clearMark(targetFile_);
     dropMapLock(targetFile_, MapLock::content);
-    keepJournal_ = false;
     return true;
+}
+
+bool ReplacementFile::recoverThroughMark(const Deadline &deadline) {
+    FileSystem &files = fileSystem();
+    std::string marked;
+    if (present_.links < 2 || !files.getMark(targetFile_, &marked) || marked == target_)
+        return true;
+    // The save lock of the file, held here, keeps every save through any of
+    // its names away, so the journal beside the other name is nobody's now.
+    const std::string journalPath = temporaryNameFor(marked);
+    OpenMode mode;
+    mode.access = Access::readWrite;
+    mode.followLink = false;
+    NativeFile journal = files.open(journalPath, mode);
+    bool writable = journal != kNoFile;
+    if (!writable && errno == EACCES) {
+        mode.access = Access::read;
+        journal = files.open(journalPath, mode);
+    }
+    if (journal == kNoFile) {
+        if (errno == ENOENT) {
+            files.clearMark(targetFile_);  // a stale mark: the rewrite ended
+            return true;
+        }
+        const int error = errno;
+        refusal_ = "Map file " + target_ + " was being rewritten through " + marked +
+                   " when that stopped, and " + journalPath + " cannot be opened (" +
+                   std::strerror(error) + "); load or save it through that name to put it back";
+        errno = error;
+        return false;
+    }
+    JournalHeader header;
+    if (journalState(journal, present_, &header) == JournalState::none) {
+        files.clearMark(targetFile_);  // a stale mark: the rewrite ended
+        closeFile(&journal);
+        return true;
+    }
+    const bool done = putBack(journal, journalPath, writable, deadline);
+    if (done) {
+        const int error = errno;
+        if (writable) files.unlink(journalPath);
+        errno = error;
+        present_ = files.identity(targetFile_);
+    }
+    closeFile(&journal);
+    return done;
 }
 
 const char *ReplacementFile::whyRewriteInPlace() {
@@ -338,8 +390,8 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
         }
         return false;
     }
-    switch (rewriteInPlace(targetFile_, temporaryFile_, temporary_, present_, data, size,
-                           &keepJournal_)) {
+    switch (
+        rewriteInPlace(targetFile_, target_, temporaryFile_, present_, data, size, &keepJournal_)) {
         case Rewrite::done:
             published_ = true;
             publishedIdentity_ = files.identity(targetFile_);

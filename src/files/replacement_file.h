@@ -93,6 +93,14 @@ class ReplacementFile {
     // Once a leftover temporary is held: the journal of a rewrite of the
     // present file cut short puts the old content back.
     bool restoreFromLeftover(bool writable, const Deadline &deadline);
+    // Puts the present file back from `journal`, at `journalPath`, when that
+    // is a complete journal of it; then empties it and removes the file's mark.
+    bool putBack(NativeFile journal, const std::string &journalPath, bool writable,
+                 const Deadline &deadline);
+    // Once the file and its temporary are held: a rewrite cut short through
+    // another name of the file, which marked the file with that name, is put
+    // back from the journal beside that name.
+    bool recoverThroughMark(const Deadline &deadline);
     // Why a new file renamed over the present one would lose something it
     // has; null when the fresh temporary could be given all of it.
     const char *whyRewriteInPlace();

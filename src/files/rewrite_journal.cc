@@ -38,9 +38,13 @@ bool copyBytes(NativeFile from, uint64_t fromAt, NativeFile to, uint64_t toAt, u
 
 std::string journalHeaderText(const JournalHeader &header) {
     char text[kJournalHeaderSize + 1];
-    const int length = std::snprintf(
-        text, sizeof text, "%s%016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64, kMagic,
-        header.device, header.inode, header.size, header.digest);
+    int length = std::snprintf(text, sizeof text,
+                               "%s%016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64, kMagic,
+                               header.device, header.inode, header.size, header.digest);
+    if (header.knowsNew) {
+        length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
+                                " %016" PRIx64 " %016" PRIx64, header.newSize, header.newDigest);
+    }
     std::string padded(text, static_cast<size_t>(length));
     padded.resize(kJournalHeaderSize - 1, ' ');
     padded += '\n';
@@ -54,8 +58,12 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header) {
     char fields[kJournalHeaderSize];
     std::memcpy(fields, text + magic, kJournalHeaderSize - magic);
     fields[kJournalHeaderSize - magic - 1] = '\0';
-    return std::sscanf(fields, "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64,
-                       &header->device, &header->inode, &header->size, &header->digest) == 4;
+    const int read = std::sscanf(
+        fields, "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64,
+        &header->device, &header->inode, &header->size, &header->digest, &header->newSize,
+        &header->newDigest);
+    header->knowsNew = read == 6;
+    return read == 4 || read == 6;
 }
 
 bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
@@ -90,20 +98,43 @@ bool mayBeJournal(const std::string &path) {
     return !named.exists || (named.regular && named.size >= kJournalHeaderSize);
 }
 
-bool writeJournal(NativeFile journal, NativeFile file, uint64_t size,
-                  const FileIdentity &identity) {
-    JournalHeader header;
-    header.device = identity.device;
-    header.inode = identity.inode;
-    header.size = size;
+namespace {
+
+// Copies the first `header->size` bytes of `file` into `journal` (empty,
+// open for writing), the header with their digest last, and syncs it.
+bool writeJournal(NativeFile journal, NativeFile file, JournalHeader *header) {
     ContentDigest digest;
-    if (!copyBytes(file, 0, journal, kJournalHeaderSize, size, &digest)) return false;
-    header.digest = digest.value();
-    const std::string text = journalHeaderText(header);
+    if (!copyBytes(file, 0, journal, kJournalHeaderSize, header->size, &digest)) return false;
+    header->digest = digest.value();
+    const std::string text = journalHeaderText(*header);
     return fileSystem().writeAt(journal, text.data(), text.size(), 0) && fileSystem().sync(journal);
 }
 
+// Whether `file` holds the whole new content the header tells of.
+bool holdsNewContent(NativeFile file, const JournalHeader &header) {
+    if (!header.knowsNew || fileSystem().identity(file).size != header.newSize) return false;
+    ContentDigest digest;
+    std::vector<char> block(kBlock);
+    for (uint64_t at = 0; at < header.newSize;) {
+        size_t got = 0;
+        if (!fileSystem().readAt(file, block.data(), block.size(), at, &got) || got == 0)
+            return false;
+        digest.add(block.data(), got);
+        at += got;
+    }
+    return digest.value() == header.newDigest;
+}
+
+}  // namespace
+
 bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header) {
+    // The rewrite wrote everything and only the journal's emptying was cut
+    // short: its new content stands.
+    if (holdsNewContent(file, header)) return true;
+    return putOldContentBack(journal, file, header);
+}
+
+bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header) {
     return copyBytes(journal, kJournalHeaderSize, file, 0, header.size, nullptr) &&
            fileSystem().setLength(file, header.size) && fileSystem().sync(file);
 }
@@ -116,17 +147,31 @@ bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_
     return fileSystem().readAt(journal, into, room, kJournalHeaderSize + at, got);
 }
 
-Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &journalPath,
+Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile journal,
                        const FileIdentity &present, const char *data, size_t size,
                        bool *keepJournal) {
+    FileSystem &files = fileSystem();
     *keepJournal = false;
-    if (!writeJournal(journal, file, present.size, present) ||
-        fileSystem().syncFolderOf(journalPath) == FolderSync::failed) {
+    JournalHeader made;
+    made.device = present.device;
+    made.inode = present.inode;
+    made.size = present.size;
+    made.knowsNew = true;
+    made.newSize = size;
+    ContentDigest newDigest;
+    newDigest.add(data, size);
+    made.newDigest = newDigest.value();
+    // The mark comes before the journal is complete, so that no complete
+    // journal of a file with other names lacks it. A mark the file system
+    // cannot keep leaves the journal to be found through this name only.
+    const bool marked = present.links > 1 && files.setMark(file, path);
+    if (!writeJournal(journal, file, &made) || files.syncFolderOf(path) == FolderSync::failed) {
+        if (marked) files.clearMark(file);
         return Rewrite::failed;  // the file is untouched
     }
-    if (fileSystem().reserve(file, present.size, size) &&
-        fileSystem().writeAt(file, data, size, 0) && fileSystem().setLength(file, size) &&
-        fileSystem().sync(file) && closeJournal(journal)) {
+    if (files.reserve(file, present.size, size) && files.writeAt(file, data, size, 0) &&
+        files.setLength(file, size) && files.sync(file) && closeJournal(journal)) {
+        if (marked) files.clearMark(file);
         return Rewrite::done;
     }
     const int error = errno;
@@ -136,13 +181,15 @@ Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &j
         case JournalState::complete:
             // The old content goes back now; should that fail too, the
             // journal stays for the next load or save of the file to do it.
-            *keepJournal = !restoreFromJournal(journal, file, header) || !closeJournal(journal);
+            *keepJournal = !putOldContentBack(journal, file, header) || !closeJournal(journal);
+            if (marked && !*keepJournal) files.clearMark(file);
             break;
         case JournalState::unreadable:
             *keepJournal = true;  // what it holds is for the next load or save to find
             break;
         case JournalState::none:
             outcome = Rewrite::notDurable;  // emptied: the new content stands
+            if (marked) files.clearMark(file);
             break;
     }
     errno = error;

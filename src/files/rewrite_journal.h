@@ -9,9 +9,17 @@
 //
 // So a complete journal of a file, found by someone who holds the file's
 // content lock, means a rewrite was cut short: the file may be torn, and
-// its old content is put back before anything reads it. A journal whose
-// header names another file, or whose copy is not whole, means the file
-// itself was never touched.
+// its old content is put back before anything reads it, unless the file
+// already holds the whole new content, whose length and digest the header
+// also gives. A journal whose header names another file, or whose copy is
+// not whole, means the file itself was never touched.
+//
+// A journal lies beside the name the rewrite went through. So that a
+// rewrite cut short is found through every name of a file with several, the
+// rewrite marks the file itself (an extended attribute, which every name
+// shares) with that name from before its first byte changes until the
+// journal is emptied. Where the file system keeps no marks, a rewrite cut
+// short is found through its own name only.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +39,10 @@ struct JournalHeader {
     uint64_t inode = 0;
     uint64_t size = 0;    // of the old content
     uint64_t digest = 0;  // ContentDigest of the old content
+    // The new content's, where known (journals of earlier builds lack them).
+    bool knowsNew = false;
+    uint64_t newSize = 0;
+    uint64_t newDigest = 0;
 };
 
 // The header as kJournalHeaderSize bytes of text: a line that no map file
@@ -51,11 +63,12 @@ JournalState journalState(NativeFile journal, const FileIdentity &identity, Jour
 // Whether a temporary that cannot be opened, named `path`, may be a complete
 // journal: it is, or may be, a header long at least.
 bool mayBeJournal(const std::string &path);
-// Copies the first `size` bytes of `file` into `journal` (empty, open for
-// writing), header last, and syncs it.
-bool writeJournal(NativeFile journal, NativeFile file, uint64_t size, const FileIdentity &identity);
-// Puts the journal's old content back into `file` and syncs it.
+// Puts the journal's old content back into `file` and syncs it, unless the
+// file holds the whole new content already.
 bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header);
+// Puts the journal's old content back into `file` and syncs it, whatever the
+// file holds: a rewrite that fails undoes itself.
+bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header);
 // Empties the journal and syncs it: the rewrite is done.
 bool closeJournal(NativeFile journal);
 // How a rewrite in place ended.
@@ -65,13 +78,14 @@ enum class Rewrite {
                  // for the next load or save to put it back (*keepJournal)
     notDurable,  // the new content is in place, but its sync failed
 };
-// Rewrites `file`, whose present content is `present`, in place with
-// [data, data + size): the old content first into `journal` (the file's
-// fresh temporary, at `journalPath`) and synced, room for the new content
-// taken, the new content written and synced, the journal emptied. The caller
-// holds the file's save lock and its content lock, exclusively. errno tells
-// why a rewrite did not end `done`.
-Rewrite rewriteInPlace(NativeFile file, NativeFile journal, const std::string &journalPath,
+// Rewrites `file`, named `path`, whose present content is `present`, in
+// place with [data, data + size): the old content first into `journal` (the
+// file's fresh temporary) and synced, the file marked when it has other
+// names, room for the new content taken, the new content written and
+// synced, the journal emptied, the mark removed. The caller holds the
+// file's save lock and its content lock, exclusively. errno tells why a
+// rewrite did not end `done`.
+Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile journal,
                        const FileIdentity &present, const char *data, size_t size,
                        bool *keepJournal);
 
