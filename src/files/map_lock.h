@@ -9,8 +9,20 @@
 // A save by rename takes only the save byte: loads go on reading the old
 // file, which a rename never changes.
 //
+//   - the writer byte, held exclusively by a save while it waits for the
+//     content byte: a load that finds it held waits before taking the content
+//     byte, so a stream of loads, each overlapping the next, cannot keep a
+//     rewrite out until its wait runs out.
+//
+// The bytes lie at 2^62 on every platform, past the end of any map file
+// (where locks are mandatory, locked bytes cannot be read or written through
+// other handles), so that hosts of either platform on one share exclude each
+// other. Where locks are advisory, the save and content bytes of earlier
+// builds (0 and 1) are held too, so hosts of those builds still take turns.
+//
 // A lock is taken on an open file and dropped when that file closes. Waits
-// end at a deadline on the seam's monotonic clock.
+// end at a deadline on the seam's monotonic clock, with pauses that grow and
+// vary, so that waiters started together do not retry together.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +31,7 @@
 
 namespace trel {
 
-enum class MapLock { save = 0, content = 1 };
+enum class MapLock { save = 0, content = 1, writer = 2 };
 
 // How long a save or a load waits for another process's lock.
 constexpr int64_t kLockWaitMilliseconds = 10000;
@@ -37,6 +49,7 @@ class Deadline {
   private:
     int64_t endNs_;
     mutable int64_t pauseNs_ = 200000;
+    mutable uint32_t jitter_;
 };
 
 // The offset of a lock byte in every map file.
@@ -48,6 +61,11 @@ uint64_t lockOffset(MapLock which);
 bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline);
 // Gives the lock up before the file closes.
 void dropMapLock(NativeFile file, MapLock which);
+// Takes the content lock exclusively for a rewrite, announcing the wait to
+// new loads through the writer byte.
+bool takeContentToWrite(NativeFile file, const Deadline &deadline);
+// Waits, until `deadline`, while a rewrite waits for the content lock.
+bool letWriterIn(NativeFile file, const Deadline &deadline);
 
 // Whether errno says the file system keeps no record locks at all.
 bool locksUnsupported(int error);

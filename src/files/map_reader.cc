@@ -53,7 +53,9 @@ FileError MapReader::open() {
         }
         // A file system without record locks has no rewrites in place either:
         // saves there refuse, so reading unlocked is safe.
-        if (!takeMapLock(file_, MapLock::content, false, deadline) && !locksUnsupported(errno)) {
+        if ((!letWriterIn(file_, deadline) ||
+             !takeMapLock(file_, MapLock::content, false, deadline)) &&
+            !locksUnsupported(errno)) {
             const int error = errno;
             return refuse(error, error != EAGAIN ? std::string()
                                                  : "Map file " + target +

@@ -232,7 +232,7 @@ bool ReplacementFile::putBack(NativeFile journal, const std::string &journalPath
             break;
     }
     // Until the file is whole again, the journal stays, whatever fails.
-    if (!takeMapLock(targetFile_, MapLock::content, true, deadline)) {
+    if (!takeContentToWrite(targetFile_, deadline)) {
         const int error = errno;
         if (error == EAGAIN) {
             refusal_ = "Map file " + target_ + " needs its rewrite cut short put back from " +
@@ -383,7 +383,7 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
         files.setGroup(temporaryFile_, present_.group);
     // No load reads the file from here on until the rewrite is done.
     const Deadline deadline(kLockWaitMilliseconds);
-    if (!takeMapLock(targetFile_, MapLock::content, true, deadline)) {
+    if (!takeContentToWrite(targetFile_, deadline)) {
         if (errno == EAGAIN) {
             refusal_ = "Map file " + target_ +
                        " is being read by another process; gave up waiting to rewrite it";
