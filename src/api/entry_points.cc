@@ -114,7 +114,8 @@ int trelloadMapFile(const char *lib, const char *cell, const char *view, int rel
         std::string problem;
         PageMap *map = unitMap({lib, cell, view}, &status, &problem);
         if (map == nullptr) return status;
-        if (reload != 0) {
+        // A unit registered just now was loaded as it was registered.
+        if (reload != 0 && status == TREL_ALREADY_LOADED) {
             map->discard();
             problem.clear();
             status = trel::loadMapFile(*map, trel::settings().fileMode, &problem);

@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "files/map_reader.h"
+#include "files/replacement_file.h"
 #include "maps/map_merge.h"
-#include "maps/map_reader.h"
 #include "maps/map_text_buffer.h"
 #include "maps/map_text_reader.h"
-#include "maps/replacement_file.h"
 #include "maps/unchanged_save.h"
 #include "trel.h"
 
@@ -31,15 +31,42 @@ std::string cannotRead(const std::string &path, int error) {
 // left it: the text passes through memory once.
 constexpr size_t kLoadBlockSize = size_t{64} << 10;
 
+// The line, from 1, that holds the byte at `offset` of the file's content.
+uint64_t lineAt(MapReader &file, uint64_t offset) {
+    uint64_t line = 1;
+    std::vector<char> block(kReadBlockSize);
+    for (uint64_t at = 0; at < offset;) {
+        const uint64_t left = offset - at;
+        size_t got = 0;
+        if (!file.readAt(at, block.data(),
+                         left < block.size() ? static_cast<size_t>(left) : block.size(), &got) ||
+            got == 0) {
+            break;
+        }
+        for (size_t i = 0; i < got; ++i)
+            line += block[i] == '\n';
+        at += got;
+    }
+    return line;
+}
+
+// Records what the page map knows of its file, and whether the file's times
+// can tell a later write from it.
+void recordSyncPoint(PageMap &map, SyncPoint sync) {
+    sync.racy = sync.known && racilyClean(sync.file);
+    map.file().setSyncPoint(sync);
+}
+
 int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
     SyncPoint sync;
     sync.known = true;
     sync.file = file.identity();
     ContentDigest digest;
     auto source = [&file, &digest](char *into, size_t room) {
-        const ReadChunk chunk = file.read(into, room);
-        digest.add(into, chunk.size);
-        return chunk;
+        size_t got = 0;
+        const bool read = file.read(into, room, &got);
+        digest.add(into, got);
+        return ReadChunk{got, got < room, !read};
     };
     const ReadEnd end = readPairs(source, PageMap::Loader(map), kLoadBlockSize);
     // Even a damaged file is the one this page map knows: cleared on purpose,
@@ -51,13 +78,13 @@ int loadPairs(MapReader &file, PageMap &map, std::string *problem) {
         sync.digestKnown = true;
         sync.digest = digest.value();
     }
-    map.file().setSyncPoint(sync);
+    recordSyncPoint(map, sync);
     switch (end.kind) {
         case ReadEnd::Kind::whole:
             map.file().setState(MapFileRecord::State::held);
             return TREL_OK;
         case ReadEnd::Kind::stopped: {
-            const uint64_t line = file.lineAt(end.stopOffset);
+            const uint64_t line = lineAt(file, end.stopOffset);
             map.file().setState(MapFileRecord::State::damaged, line);
             *problem = "Map file " + map.path() + " is damaged at line " + std::to_string(line) +
                        ": only the pairs before it were read";
@@ -109,9 +136,12 @@ MapTextBuffer pairsText(const PagePairs &pairs) {
     return text;
 }
 
-int refuse(std::string *problem, std::string message) {
+// A refusal of a save; errno tells the reason: a read's, or, where the page
+// map's own record refuses, EILSEQ for a damaged file and ENODATA for one
+// whose pairs the page map does not hold.
+int refuse(std::string *problem, std::string message, int reason) {
     *problem = std::move(message);
-    errno = EPERM;
+    errno = reason;
     return TREL_CANNOT_WRITE;
 }
 
@@ -135,13 +165,14 @@ struct PresentFile {
 int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &path,
             PresentFile *present, std::string *problem) {
     const FileIdentity &identity = file.present();
-    present->changed = !sync.known || !(identity == sync.file);
+    present->changed = !sync.known || !(identity == sync.file) || (sync.racy && sync.digestKnown);
     if (!present->changed || !identity.exists) return TREL_OK;  // removed: counts as empty
     ContentDigest digest;
     auto source = [&](char *into, size_t room) {
-        const ReadChunk chunk = file.readPresent(into, room);
-        digest.add(into, chunk.size);
-        return chunk;
+        size_t got = 0;
+        const bool read = file.readPresent(into, room, &got);
+        digest.add(into, got);
+        return ReadChunk{got, got < room, !read};
     };
     FilePairs pairs;
     ReadEnd end = readPairs(source, pairs);
@@ -157,9 +188,10 @@ int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &pat
     }
     if (end.kind == ReadEnd::Kind::failed) {
         const int reason = errno;
-        return refuse(problem, "Map file " + path + " changed since it was read and " +
-                                   "cannot be read now (" + std::strerror(reason) +
-                                   "); not saving over it");
+        return refuse(problem,
+                      "Map file " + path + " changed since it was read and " +
+                          "cannot be read now (" + std::strerror(reason) + "); not saving over it",
+                      reason);
     }
     present->digest = digest.value();
     if (sync.known && sync.digestKnown && present->digest == sync.digest) {
@@ -167,9 +199,10 @@ int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &pat
         return TREL_OK;
     }
     if (end.kind == ReadEnd::Kind::stopped) {
-        return refuse(problem, "Map file " + path +
-                                   " changed since it was read and is damaged at byte " +
-                                   std::to_string(end.stopOffset) + "; not saving over it");
+        return refuse(problem,
+                      "Map file " + path + " changed since it was read and is damaged at byte " +
+                          std::to_string(end.stopOffset) + "; not saving over it",
+                      EILSEQ);
     }
     present->pairs = pairs.settled();
     return TREL_OK;
@@ -177,13 +210,12 @@ int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &pat
 
 int writePairs(PageMap &map, std::string *problem) {
     ReplacementFile file(map.path());
-    auto failed = [&] {
-        const int reason = errno;
-        *problem = file.refusal().empty() ? cannotWriteMessage(map.path()) : file.refusal();
-        errno = reason;
+    auto failed = [&](const FileError &error) {
+        *problem = error.message.empty() ? cannotWriteMessage(map.path()) : error.message;
+        errno = error.error;
         return TREL_CANNOT_WRITE;
     };
-    if (!file.open()) return failed();
+    if (const FileError error = file.open(); error.failed()) return failed(error);
     PresentFile present;
     if (const int status = examine(file, map.file().syncPoint(), map.path(), &present, problem))
         return status;
@@ -199,7 +231,10 @@ int writePairs(PageMap &map, std::string *problem) {
         text = pairsText(merged);
         map.replacePairs(merged);
     } else {
-        if (std::string loss = saveWouldLose(map); !loss.empty()) return refuse(problem, loss);
+        if (std::string loss = saveWouldLose(map); !loss.empty()) {
+            const bool damaged = map.file().state() == MapFileRecord::State::damaged;
+            return refuse(problem, loss, damaged ? EILSEQ : ENODATA);
+        }
         if (nothingChangedSinceSync(map.file(), file.present())) {
             map.setModified(false);  // the file holds these pairs already
             return TREL_OK;
@@ -215,21 +250,21 @@ int writePairs(PageMap &map, std::string *problem) {
     if (holdsText(foundContent(map.file().syncPoint(), found, present.changed, present.digest),
                   text.size(), now.digest)) {
         now.file = found;  // the file holds this text already: nothing to publish
-    } else if (file.replace(text.data(), text.size())) {
+    } else if (const FileError error = file.replace(text.data(), text.size()); !error.failed()) {
         now.file = file.publishedIdentity();
     } else {
-        const int status = failed();
+        const int status = failed(error);
         if (file.published()) {
             // In place, but not known to be durable: the page map holds what
             // the file holds, and stays modified so that a later save tries again.
             now.file = file.publishedIdentity();
             now.digestKnown = false;  // not known durable: the next save writes it again
-            map.file().setSyncPoint(now);
+            recordSyncPoint(map, now);
             map.file().setState(MapFileRecord::State::held);
         }
         return status;
     }
-    map.file().setSyncPoint(now);
+    recordSyncPoint(map, now);
     map.file().setState(MapFileRecord::State::held);
     map.setModified(false);
     return TREL_OK;
@@ -243,24 +278,24 @@ std::string cannotWriteMessage(const std::string &path) {
 
 int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
     MapReader file(map.path());
-    if (const int error = file.open()) {
+    if (const FileError error = file.open(); error.failed()) {
         SyncPoint sync;
-        if (error == ENOENT) {
+        if (error.error == ENOENT) {
             sync.known = true;  // no file: nothing to lose
             map.file().setState(MapFileRecord::State::held);
         } else {
             map.file().setState(MapFileRecord::State::unreadable);
-            *problem = cannotRead(map.path(), error);
+            *problem = error.message.empty() ? cannotRead(map.path(), error.error) : error.message;
         }
-        map.file().setSyncPoint(sync);
-        errno = error;
+        recordSyncPoint(map, sync);
+        errno = error.error;
         return TREL_CANNOT_READ;
     }
     if (fileMode != 0) {
         SyncPoint sync;
         sync.known = true;
         sync.file = file.identity();
-        map.file().setSyncPoint(sync);
+        recordSyncPoint(map, sync);
         map.file().setState(MapFileRecord::State::unread);
         return TREL_OK;
     }
@@ -270,8 +305,12 @@ int loadMapFile(PageMap &map, int fileMode, std::string *problem) {
 int saveMapFile(PageMap &map, int fileMode, std::string *problem) {
     if (fileMode == 0) return writePairs(map, problem);
     // Nothing is written, so the sync point stays where it is.
-    if (std::FILE *file = std::fopen(map.path().c_str(), "ab")) {
-        std::fclose(file);
+    OpenMode appending;
+    appending.access = Access::write;
+    appending.create = Create::ifMissing;
+    NativeFile file = fileSystem().open(map.path(), appending);
+    if (file != kNoFile) {
+        closeFile(&file);
         return TREL_OK;
     }
     *problem = cannotWriteMessage(map.path());

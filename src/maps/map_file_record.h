@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "maps/sync_point.h"
+#include "files/sync_point.h"
 
 namespace trel {
 

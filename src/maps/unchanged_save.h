@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "maps/file_identity.h"
+#include "files/file_system.h"
 #include "maps/map_file_record.h"
 
 namespace trel {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "api/design_fixture.h"
+#include "api/faulty_file_system.h"
 #include "api/save_fixture.h"
-#include "api/system_call_seam.h"
 #include "trel.h"
 
 namespace {
@@ -39,6 +39,9 @@ struct Case {
     const char *name;
     bool inPlace;  // a second name makes the save rewrite the file in place
     int firstRemoved, lastRemoved, firstSet, lastSet;
+    // The second name is another unit's page.map, and every use after the
+    // save goes through it.
+    bool throughOtherUnit = false;
 };
 
 std::string textOf(const std::map<int, int> &pairs) {
@@ -76,16 +79,23 @@ class CrashPointTest : public DesignTest {
         DesignTest::SetUp();
         dir_ = makeUnit("work", "alu", "sch");
         path_ = mapPath("work", "alu", "sch");
+        otherDir_ = makeUnit("work", "lnk", "sch");
+        otherPath_ = mapPath("work", "lnk", "sch");
     }
 
     // Lays out the old file and loads it here too.
     void prepare(const Case &c) {
         trelReset();
-        for (const std::string &name : listDirectory(dir_))
-            ::unlink((dir_ + "/" + name).c_str());
+        for (const std::string &dir : {dir_, otherDir_})
+            for (const std::string &name : listDirectory(dir))
+                ::unlink((dir + "/" + name).c_str());
         writeFile(path_, textOf(oldPairs()));
-        if (c.inPlace) ::link(path_.c_str(), (dir_ + "/other.map").c_str());
-        trelloadMapFile("work", "alu", "sch", 0);
+        if (c.throughOtherUnit) {
+            ::link(path_.c_str(), otherPath_.c_str());
+        } else if (c.inPlace) {
+            ::link(path_.c_str(), (dir_ + "/other.map").c_str());
+        }
+        trelloadMapFile("work", cellAfter(c), "sch", 0);
     }
 
     // Loads the old pairs in a child, edits them and saves under `plan`.
@@ -125,29 +135,46 @@ class CrashPointTest : public DesignTest {
     // fault in *fault, when that save or the load fails, or when a save
     // afterwards does not leave page.map (and its other name) alone in the
     // folder with those pairs.
+    static const char *cellAfter(const Case &c) { return c.throughOtherUnit ? "lnk" : "alu"; }
+
     std::string loadedVersion(const Case &c, bool saveFirst, std::string *fault) {
+        const char *cell = cellAfter(c);
         if (saveFirst) {
-            trelSetPageMapping("work", "alu", "sch", kLatePage, -kLatePage);
-            if (trelSavePageMap("work", "alu", "sch") != TREL_OK)
+            trelSetPageMapping("work", cell, "sch", kLatePage, -kLatePage);
+            if (trelSavePageMap("work", cell, "sch") != TREL_OK)
                 return *fault = "a save from before fails: " + lastError(), "";
         }
         trelReset();
-        if (trelloadMapFile("work", "alu", "sch", 0) != TREL_OK)
+        if (trelloadMapFile("work", cell, "sch", 0) != TREL_OK)
             return *fault = "the load fails: " + lastError(), "";
-        const std::string version = pairsText("work", "alu", "sch");
-        if (trelSavePageMap("work", "alu", "sch") != TREL_OK)
+        const std::string version = pairsText("work", cell, "sch");
+        if (trelSavePageMap("work", cell, "sch") != TREL_OK)
             return *fault = "the save after it fails: " + lastError(), "";
         std::vector<std::string> expected{"page.map"};
-        if (c.inPlace) expected.insert(expected.begin(), "other.map");
-        if (listDirectory(dir_) != expected || readFile(path_) != version)
+        if (c.inPlace && !c.throughOtherUnit) expected.insert(expected.begin(), "other.map");
+        // Through another name, a temporary that is no journal stays until
+        // the next save through the first.
+        std::vector<std::string> listed = listDirectory(dir_);
+        if (c.throughOtherUnit && listed.size() == 2 && listed[1] == "page.ma~") listed.pop_back();
+        if (listed != expected || readFile(path_) != version)
             return *fault = "the folder or the file is not right after the next save", "";
-        if (c.inPlace && statOf(dir_ + "/other.map").st_ino != statOf(path_).st_ino)
-            return *fault = "page.map is no longer a link of other.map", "";
+        const std::string link = c.throughOtherUnit ? otherPath_ : dir_ + "/other.map";
+        if (c.inPlace && statOf(link).st_ino != statOf(path_).st_ino)
+            return *fault = "page.map is no longer a link of its other name", "";
+        if (c.throughOtherUnit) {
+            // The name the save went through, used last, reverts nothing.
+            trelReset();
+            if (trelloadMapFile("work", "alu", "sch", 0) != TREL_OK ||
+                pairsText("work", "alu", "sch") != version)
+                return *fault = "a load through the first name finds another version", "";
+        }
         return version;
     }
 
     std::string dir_;
     std::string path_;
+    std::string otherDir_;
+    std::string otherPath_;
 };
 
 // A loaded version in a few words.
@@ -195,6 +222,7 @@ TEST_F(CrashPointTest, EveryCallOfASaveKilledOrFailedLeavesOneWholeVersion) {
         {"by rename", false, 1, 100, 250, 400},
         {"in place, longer", true, 1, 20, 250, 600},
         {"in place, shorter", true, 1, 200, 280, 290},
+        {"in place, then through another unit's name", true, 1, 20, 250, 600, true},
     };
     const std::string oldText = textOf(oldPairs());
     // Killed before each call, killed halfway through each write, failed at

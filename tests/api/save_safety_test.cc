@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "api/design_fixture.h"
+#include "api/faulty_file_system.h"
 #include "api/save_fixture.h"
 #include "trel.h"
 
@@ -368,38 +369,49 @@ TEST_F(SaveSafetyTest, AMergeWithAHugeFileTakesFixedMemory) {
     EXPECT_EQ(readFile(path_), "7 8\n-12 34\n");
 }
 
-// Another process holds the save lock (byte 0 of page.map) past the wait:
-// the save gives up, and leaves the file and the folder as they were.
+// Another process holds the save lock past the wait: the save gives up, and
+// leaves the file and the folder as they were. The holder locks the save
+// byte every build and platform locks (at 2^62, as a Windows host does), or
+// the one an earlier build locks (byte 0).
 TEST_F(SaveSafetyTest, ASaveGivesUpWhenAnotherProcessHoldsTheLockTooLong) {
-    writeFile(path_, "1 1\n");
-    trelSetPageMapping("work", "alu", "sch", 2, 3);
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const std::string path = path_;
-    const pid_t holder = startChild([&] {
-        alarm(60);  // never outlives the test
-        const int fd = ::open(path.c_str(), O_RDWR);
-        struct flock first = {};
-        first.l_type = F_WRLCK;
-        first.l_whence = SEEK_SET;
-        first.l_len = 1;
-        const char held = fd >= 0 && fcntl(fd, F_SETLK, &first) == 0 ? 'y' : 'n';
-        if (::write(ready[1], &held, 1) != 1) return 1;
-        pause();
-        return 0;
-    });
-    ::close(ready[1]);
-    char held = 'n';
-    EXPECT_EQ(::read(ready[0], &held, 1), 1);
-    ::close(ready[0]);
-    EXPECT_EQ(held, 'y');
-    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
-    ::kill(holder, SIGKILL);
-    exitStatusOf(holder);
-    EXPECT_EQ(readFile(path_), "1 1\n");
-    EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
-    EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
-    EXPECT_EQ(readFile(path_), "1 1\n2 3\n");
+    for (const off_t saveByte : {off_t{1} << 62, off_t{0}}) {
+        SCOPED_TRACE(testing::Message() << "save byte " << saveByte);
+        writeFile(path_, "1 1\n");
+        trelReset();
+        trelSetPageMapping("work", "alu", "sch", 2, 3);
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const std::string path = path_;
+        const pid_t holder = startChild([&] {
+            alarm(60);  // never outlives the test
+            const int fd = ::open(path.c_str(), O_RDWR);
+            struct flock first = {};
+            first.l_type = F_WRLCK;
+            first.l_whence = SEEK_SET;
+            first.l_start = saveByte;
+            first.l_len = 1;
+            const char held = fd >= 0 && fcntl(fd, F_SETLK, &first) == 0 ? 'y' : 'n';
+            if (::write(ready[1], &held, 1) != 1) return 1;
+            pause();
+            return 0;
+        });
+        ::close(ready[1]);
+        char held = 'n';
+        EXPECT_EQ(::read(ready[0], &held, 1), 1);
+        ::close(ready[0]);
+        EXPECT_EQ(held, 'y');
+        seam::useTestClock(0);  // the wait runs out at once
+        EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_CANNOT_WRITE);
+        seam::useSystemClock();
+        EXPECT_EQ(lastError(), "Map file " + path_ +
+                                   " is being saved by another process; gave up waiting for it");
+        ::kill(holder, SIGKILL);
+        exitStatusOf(holder);
+        EXPECT_EQ(readFile(path_), "1 1\n");
+        EXPECT_EQ(listDirectory(dir_), std::vector<std::string>{"page.map"});
+        EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
+        EXPECT_EQ(readFile(path_), "1 1\n2 3\n");
+    }
 }
 
 // A temporary another user left is removed where the folder allows it, and

@@ -11,7 +11,7 @@
 
 #include "maps/map_text.h"
 #include "maps/map_text_blocks.h"
-#include "maps/sync_point.h"
+#include "files/sync_point.h"
 
 namespace {
 

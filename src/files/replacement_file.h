@@ -28,6 +28,10 @@
 // file the process may not write is refused, as opening it for writing would
 // refuse it.
 //
+// The protocol is written once, over the file-system seam (file_system.h):
+// where a platform cannot rename over an open file, every existing file is
+// rewritten in place.
+//
 // The temporary's name is the file's own name with its last character
 // replaced by '~' ("page.ma~"), no longer than the file's name, so any path
 // that fits the platform's limit has a temporary that fits too. Only the
@@ -41,9 +45,9 @@
 #include <cstdint>
 #include <string>
 
-#include "maps/map_text_reader.h"
-#include "maps/native_file.h"
-#include "maps/sync_point.h"
+#include "files/file_error.h"
+#include "files/file_system.h"
+#include "files/sync_point.h"
 
 namespace trel {
 
@@ -60,48 +64,54 @@ class ReplacementFile {
     // Opens the file for replacing: finds it (following links), checks that
     // it may be written, takes its save lock (waiting a while for another
     // process's save to end), puts back a rewrite cut short, takes the
-    // temporary and chooses between a rename and a rewrite in place. False,
-    // with errno telling why and, where the system's reason alone would
-    // mislead, a message in refusal().
-    bool open();
+    // temporary and chooses between a rename and a rewrite in place.
+    FileError open();
 
-    // The file whose content is replaced (after following a link).
-    const std::string &target() const { return target_; }
     // The file as it is under the lock; not existing when there is none.
     const FileIdentity &present() const { return present_; }
     // Reads the present file from its start, a block a call, through the
-    // locked descriptor; for a source of readPairs. A file this process may
-    // write but not read fails with EACCES.
-    ReadChunk readPresent(char *into, size_t room);
+    // locked file; *got tells how many bytes, fewer than `room` only at its
+    // end. A file this process may write but not read fails with EACCES.
+    bool readPresent(char *into, size_t room, size_t *got);
 
-    // Makes [data, data + size) the file's content. False, with errno telling
-    // why, when anything on the way failed: the file is then as it was,
-    // unless published() says the new content is in place all the same (see
-    // refusal()).
-    bool replace(const char *data, size_t size);
+    // Makes [data, data + size) the file's content. On failure the file is
+    // as it was, unless published() says the new content is in place all
+    // the same (the error then says so).
+    FileError replace(const char *data, size_t size);
     // After replace(): whether the new content is the file now, and the new
-    // file's identity, taken from its descriptor while still locked.
+    // file's identity, taken from the open file while still locked.
     bool published() const { return published_; }
     const FileIdentity &publishedIdentity() const { return publishedIdentity_; }
 
-    // Why open() or replace() failed where errno alone would mislead; empty
-    // otherwise.
-    const std::string &refusal() const { return refusal_; }
-
   private:
+    // The failure errno and refusal_ describe.
+    FileError failure() const;
+    bool openRound(const Deadline &deadline, bool *again);
     bool takeTemporary(const Deadline &deadline);
     // Takes the present file's save lock; a wait that runs out says so.
     bool lockPresent(const Deadline &deadline);
     // Once a leftover temporary is held: the journal of a rewrite of the
     // present file cut short puts the old content back.
     bool restoreFromLeftover(bool writable, const Deadline &deadline);
+    // Puts the present file back from `journal`, at `journalPath`, when that
+    // is a complete journal of it; then empties it and removes the file's mark.
+    bool putBack(NativeFile journal, const std::string &journalPath, bool writable,
+                 const Deadline &deadline);
+    // Once the file and its temporary are held: a rewrite cut short through
+    // another name of the file, which marked the file with that name, is put
+    // back from the journal beside that name.
+    bool recoverThroughMark(const Deadline &deadline);
+    // Why a new file renamed over the present one would lose something it
+    // has; null when the fresh temporary could be given all of it.
+    const char *whyRewriteInPlace();
     bool replaceByRename(const char *data, size_t size);
     bool replaceInPlace(const char *data, size_t size);
+    // Gives the temporary its new name: over the file, or where there is none
+    // yet, only while there is none.
+    bool renameTemporary();
     // Once the temporary has the file's name: records the new file and syncs
     // its folder.
     bool publishedByRename();
-    // Under the content lock, the journalled rewrite of the locked file.
-    bool rewriteLocked(const char *data, size_t size);
     void release();
 
     std::string path_;
@@ -110,25 +120,22 @@ class ReplacementFile {
     FileIdentity present_;
     bool published_ = false;
     FileIdentity publishedIdentity_;
-    std::string refusal_;
+    std::string refusal_;                 // why, where errno alone would mislead
     uint64_t readAt_ = 0;                 // readPresent's position
     NativeFile targetFile_ = kNoFile;     // the present file, locked
     NativeFile temporaryFile_ = kNoFile;  // the temporary, locked; none when none could be made
     int temporaryError_ = 0;              // why there is none
     bool targetReadable_ = false;
     bool inPlace_ = false;
-    bool keepJournal_ = false;  // a failed rewrite's journal, for the next save or load
-#if !defined(_WIN32)
-    unsigned mode_ = 0;  // the present file's, for its journal
-#endif
+    bool keepJournal_ = false;  // a journal still needed, for the next save or load
+    // The temporary is this save's to remove: made by it, or a leftover found
+    // to be no journal of the file, or put back. Another save's, or one not
+    // looked at yet, stays.
+    bool ownsTemporary_ = false;
 };
 
 // The temporary name of a file: its last character replaced by '~', or by
 // '#' when it is '~' already.
 std::string temporaryNameFor(const std::string &file);
-
-// The file a path names after following symbolic links, also when the last
-// one points to a file not made yet.
-std::string followLinks(const std::string &path);
 
 }  // namespace trel

@@ -1,14 +1,21 @@
 // What a page map last read in full from its map file or wrote there: the
 // file's identity (device, inode, size, modification and change times) and a
-// digest of its bytes. A save compares the file with it to learn whether another process
-// has saved since; the identity is checked first, so an unchanged file is
-// never read, and the digest confirms a change before pairs are merged.
+// digest of its bytes. A save compares the file with it to learn whether
+// another process has saved since; the identity is checked first, so an
+// unchanged file is never read, and the digest confirms a change before
+// pairs are merged.
+//
+// File times move in ticks of the file system's clock (two seconds on FAT,
+// one on many shares, and FAT keeps no change time): a write in the same
+// tick as the sync point, keeping the size, leaves the identity as it was.
+// So a sync point taken within a tick of the file's times is "racy": its
+// identity proves nothing, and a save compares the digest instead.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "maps/file_identity.h"
+#include "files/file_system.h"
 
 namespace trel {
 
@@ -40,6 +47,13 @@ struct SyncPoint {
     FileIdentity file;
     bool digestKnown = false;  // false: the file was not read to its end
     uint64_t digest = 0;
+    bool racy = false;  // the file's times were too recent to tell a later write
 };
+
+// The coarsest tick of file times that the sync points allow for.
+constexpr int64_t kFileTimeTickNs = int64_t{2} * 1000000000;
+
+// Whether a sync point of a file with this identity, taken now, is racy.
+bool racilyClean(const FileIdentity &file);
 
 }  // namespace trel

@@ -1,5 +1,5 @@
 // The content digest.
-#include "maps/sync_point.h"
+#include "files/sync_point.h"
 
 #include <algorithm>
 #include <cstring>
@@ -31,6 +31,13 @@ void ContentDigest::add(const char *data, size_t size) {
         mixStep(data);
     std::memcpy(pending_, data, size);
     pendingSize_ = size;
+}
+
+bool racilyClean(const FileIdentity &file) {
+    if (!file.exists) return false;
+    const int64_t latest = file.changedNs > file.modifiedNs ? file.changedNs : file.modifiedNs;
+    // A time ahead of this clock (another host's) is no proof either.
+    return clock().wallNs() - latest < kFileTimeTickNs;
 }
 
 uint64_t ContentDigest::value() const {

@@ -1,0 +1,73 @@
+// The locks that order the saves and loads of one map file between
+// processes. They are record locks on two bytes of the map file itself, so
+// they follow the file, whatever name it is reached by, and never the name:
+//   - the save byte, held exclusively by every save from the moment it looks
+//     at the file until the new file is in place and its identity recorded;
+//   - the content byte, held shared by every load while it reads, and
+//     exclusively by a save that rewrites the file in place, so no load reads
+//     a file while its bytes change.
+// A save by rename takes only the save byte: loads go on reading the old
+// file, which a rename never changes.
+//
+//   - the writer byte, held exclusively by a save while it waits for the
+//     content byte: a load that finds it held waits before taking the content
+//     byte, so a stream of loads, each overlapping the next, cannot keep a
+//     rewrite out until its wait runs out.
+//
+// The bytes lie at 2^62 on every platform, past the end of any map file
+// (where locks are mandatory, locked bytes cannot be read or written through
+// other handles), so that hosts of either platform on one share exclude each
+// other. Where locks are advisory, the save and content bytes of earlier
+// builds (0 and 1) are held too, so hosts of those builds still take turns.
+//
+// A lock is taken on an open file and dropped when that file closes. Waits
+// end at a deadline on the seam's monotonic clock, with pauses that grow and
+// vary, so that waiters started together do not retry together.
+#pragma once
+
+#include <cstdint>
+
+#include "files/file_system.h"
+
+namespace trel {
+
+enum class MapLock { save = 0, content = 1, writer = 2 };
+
+// How long a save or a load waits for another process's lock.
+constexpr int64_t kLockWaitMilliseconds = 10000;
+
+// A point in time after which waits give up.
+class Deadline {
+  public:
+    explicit Deadline(int64_t milliseconds);
+    bool passed() const;
+    // Pauses before the next try of something another process holds: short
+    // at first, longer as the wait goes on, never past the deadline. False,
+    // without pausing, once the deadline has passed.
+    bool pause() const;
+
+  private:
+    int64_t endNs_;
+    mutable int64_t pauseNs_ = 200000;
+    mutable uint32_t jitter_;
+};
+
+// The offset of a lock byte in every map file.
+uint64_t lockOffset(MapLock which);
+
+// Takes the lock on the open `file` (opened for writing when exclusive, for
+// reading when shared), waiting for other processes' locks until `deadline`.
+// False with errno: EAGAIN when the wait ran out, or the system's reason.
+bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline);
+// Gives the lock up before the file closes.
+void dropMapLock(NativeFile file, MapLock which);
+// Takes the content lock exclusively for a rewrite, announcing the wait to
+// new loads through the writer byte.
+bool takeContentToWrite(NativeFile file, const Deadline &deadline);
+// Waits, until `deadline`, while a rewrite waits for the content lock.
+bool letWriterIn(NativeFile file, const Deadline &deadline);
+
+// Whether errno says the file system keeps no record locks at all.
+bool locksUnsupported(int error);
+
+}  // namespace trel

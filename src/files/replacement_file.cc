@@ -1,0 +1,436 @@
+// Replacing a map file: open, lock, recover, choose, publish, release, once
+// for every platform, over the file-system seam.
+#include "files/replacement_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "files/map_lock.h"
+#include "files/rewrite_journal.h"
+
+namespace trel {
+namespace {
+
+// Refusals of a new name in a folder, as opposed to a folder that is gone.
+bool cannotMakeFile(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == EISDIR || error == ELOOP;
+}
+
+}  // namespace
+
+std::string temporaryNameFor(const std::string &file) {
+    std::string name = file;
+    if (!name.empty()) name.back() = name.back() == '~' ? '#' : '~';
+    return name;
+}
+
+ReplacementFile::~ReplacementFile() {
+    release();
+}
+
+FileError ReplacementFile::failure() const {
+    FileError failed;
+    failed.error = errno != 0 ? errno : EIO;
+    failed.message = refusal_;
+    return failed;
+}
+
+FileError ReplacementFile::open() {
+    FileSystem &files = fileSystem();
+    const Deadline deadline(kLockWaitMilliseconds);
+    for (;;) {
+        release();  // what an earlier round held, when the path moved on
+        // Links are followed afresh each round: one may have been made or
+        // changed while this save waited.
+        target_ = files.resolveLinks(path_);
+        temporary_ = temporaryNameFor(target_);
+        OpenMode mode;
+        mode.access = Access::readWrite;
+        targetFile_ = files.open(target_, mode);
+        targetReadable_ = targetFile_ != kNoFile;
+        if (targetFile_ == kNoFile && errno == EACCES) {
+            mode.access = Access::write;
+            targetFile_ = files.open(target_, mode);
+        }
+        if (targetFile_ == kNoFile) {
+            if (errno == EBUSY) {
+                // Another program holds it open without sharing it: waited
+                // for as for another save.
+                if (deadline.pause()) continue;
+                refusal_ = "Map file " + target_ +
+                           " is held open by another program; gave up waiting for it";
+                errno = EBUSY;
+                return failure();
+            }
+            if (errno != ENOENT) return failure();
+            // No file yet: the temporary that is to become it is locked.
+            present_ = {};
+            if (!takeTemporary(deadline)) return failure();
+            if (temporaryFile_ == kNoFile) {
+                errno = temporaryError_;
+                return failure();
+            }
+            if (files.identityOf(target_, false).exists) continue;  // made meanwhile, unlocked
+            return {};
+        }
+        const FileIdentity held = files.identity(targetFile_);
+        if (!held.exists) return failure();
+        if (!held.regular) {
+            errno = held.folder ? EISDIR : EINVAL;
+            return failure();
+        }
+        if (!lockPresent(deadline)) return failure();
+        if (!files.identityOf(target_, true).sameFile(held)) continue;
+        // A leftover is dealt with first: it may be the journal of a rewrite
+        // of this file cut short, which changes the file back.
+        if (!takeTemporary(deadline)) return failure();
+        present_ = files.identity(targetFile_);
+        if (!present_.exists) return failure();
+        if (!recoverThroughMark(deadline)) return failure();
+        if (temporaryFile_ == kNoFile) {
+            refusal_ = "Map file " + target_ + " cannot be saved: no file can be made beside it (" +
+                       std::strerror(temporaryError_) +
+                       ") to replace it, or to keep its pairs while it is rewritten";
+            errno = temporaryError_;
+            return failure();
+        }
+        inPlace_ = whyRewriteInPlace() != nullptr;
+        return {};
+    }
+}
+
+bool ReplacementFile::lockPresent(const Deadline &deadline) {
+    if (takeMapLock(targetFile_, MapLock::save, true, deadline)) return true;
+    if (errno == EAGAIN) {
+        refusal_ =
+            "Map file " + target_ + " is being saved by another process; gave up waiting for it";
+    }
+    return false;
+}
+
+bool ReplacementFile::takeTemporary(const Deadline &deadline) {
+    FileSystem &files = fileSystem();
+    OpenMode make;
+    make.access = Access::readWrite;
+    make.create = Create::exclusive;
+    make.followLink = false;
+    make.removable = true;
+    for (int round = 0;; ++round) {
+        closeFile(&temporaryFile_);
+        ownsTemporary_ = false;
+        // Each round after the first follows a change another process made;
+        // one that never settles is waited for no longer than a lock.
+        if (round > 0 && !deadline.pause()) {
+            refusal_ = "Map file " + target_ + " cannot be saved: its temporary " + temporary_ +
+                       " keeps changing; gave up waiting for it";
+            errno = EAGAIN;
+            return false;
+        }
+        temporaryFile_ = files.open(temporary_, make);
+        const bool made = temporaryFile_ != kNoFile;
+        ownsTemporary_ = made;
+        bool writable = made;
+        if (!made && errno == EEXIST) {
+            // Another save's, or one left by a save or rewrite cut short; one
+            // this process may not write is still read, for its journal.
+            OpenMode existing = make;
+            existing.create = Create::no;
+            temporaryFile_ = files.open(temporary_, existing);
+            writable = temporaryFile_ != kNoFile;
+            if (!writable && errno == EACCES) {
+                existing.access = Access::read;
+                existing.removable = false;
+                temporaryFile_ = files.open(temporary_, existing);
+            }
+            if (temporaryFile_ == kNoFile && errno == ENOENT) continue;  // gone meanwhile
+            if (temporaryFile_ == kNoFile && (errno == EACCES || errno == EBUSY) &&
+                mayBeJournal(temporary_)) {
+                // What cannot be read may be the journal of a rewrite cut
+                // short: nothing removes it, and nothing is saved over the
+                // file it may have to put back.
+                const int error = errno;
+                keepJournal_ = true;
+                refusal_ = "Map file " + target_ + " cannot be saved: " + temporary_ +
+                           " beside it may hold the old content of a rewrite cut short, and it "
+                           "cannot be read (" +
+                           std::strerror(error) + ")";
+                errno = error;
+                return false;
+            }
+            if (temporaryFile_ == kNoFile && errno != ENFILE && errno != EMFILE) {
+                // A link, a folder, or too short for a journal: removed where
+                // the folder allows it.
+                if (files.unlink(temporary_) || errno == ENOENT) continue;
+                temporaryError_ = errno == EISDIR ? EEXIST : errno;
+                return true;
+            }
+        }
+        if (temporaryFile_ == kNoFile) {
+            // A name whose removal is still pending refuses new files for a
+            // moment where removals are deferred.
+            if (errno == EACCES && (files.capabilities() & kRemovalIsDeferred) != 0 && round < 50)
+                continue;
+            if (!cannotMakeFile(errno)) return false;
+            temporaryError_ = errno;
+            return true;
+        }
+        const FileIdentity held = files.identity(temporaryFile_);
+        if (!made && targetFile_ != kNoFile && held.sameFile(files.identity(targetFile_))) {
+            // A second name of the file itself, left by a publish cut short
+            // between making the new name and removing the old: it goes.
+            if (files.unlink(temporary_) || errno == ENOENT) continue;
+            temporaryError_ = errno;
+            closeFile(&temporaryFile_);
+            return true;
+        }
+        if (!takeMapLock(temporaryFile_, MapLock::save, writable, deadline)) {
+            if (errno == EAGAIN) {
+                refusal_ = "Map file " + target_ +
+                           " is being saved by another process; gave up waiting for it";
+            }
+            return false;
+        }
+        if (!held.sameFile(files.identityOf(temporary_, false)))
+            continue;  // renamed or removed by the save that held it
+        if (made) return true;
+        // A leftover: the journal of a rewrite of this file cut short puts
+        // the old content back; then it goes, whoever made it, where the
+        // folder allows.
+        if (!restoreFromLeftover(writable, deadline)) return false;
+        ownsTemporary_ = true;
+        if (!files.removeOpen(temporaryFile_, temporary_)) {
+            temporaryError_ = errno;
+            closeFile(&temporaryFile_);
+            return true;
+        }
+    }
+}
+
+bool ReplacementFile::restoreFromLeftover(bool writable, const Deadline &deadline) {
+    if (targetFile_ == kNoFile) return true;
+    if (putBack(temporaryFile_, temporary_, writable, deadline)) return true;
+    keepJournal_ = true;  // whatever it holds is for the next save or load
+    return false;
+}
+
+bool ReplacementFile::putBack(NativeFile journal, const std::string &journalPath, bool writable,
+                              const Deadline &deadline) {
+    FileSystem &files = fileSystem();
+    JournalHeader header;
+    switch (journalState(journal, files.identity(targetFile_), &header)) {
+        case JournalState::none:
+            return true;  // no journal of this file: the file is whole
+        case JournalState::unreadable: {
+            const int error = errno;
+            refusal_ = "Map file " + target_ + " cannot be saved: " + journalPath +
+                       " may hold the old content of a rewrite cut short, and it cannot be read (" +
+                       std::strerror(error) + ")";
+            errno = error;
+            return false;
+        }
+        case JournalState::complete:
+            break;
+    }
+    // Until the file is whole again, the journal stays, whatever fails.
+    if (!takeContentToWrite(targetFile_, deadline)) {
+        const int error = errno;
+        if (error == EAGAIN) {
+            refusal_ = "Map file " + target_ + " needs its rewrite cut short put back from " +
+                       journalPath + ", but it is being read by another process; gave up waiting";
+        }
+        errno = error;
+        return false;
+    }
+    if (!restoreFromJournal(journal, targetFile_, header)) {
+        const int error = errno;
+        refusal_ = "Map file " + target_ + " was cut short while being rewritten, and " +
+                   "its old content could not be put back from " + journalPath + " (" +
+                   std::strerror(error) + "); that file is kept to do it later";
+        errno = error;
+        return false;
+    }
+    if (writable && !closeJournal(journal)) return false;
+    files.clearMark(targetFile_);
+    dropMapLock(targetFile_, MapLock::content);
+    return true;
+}
+
+bool ReplacementFile::recoverThroughMark(const Deadline &deadline) {
+    FileSystem &files = fileSystem();
+    std::string marked;
+    if (present_.links < 2 || !files.getMark(targetFile_, &marked) || marked == target_)
+        return true;
+    // The save lock of the file, held here, keeps every save through any of
+    // its names away, so the journal beside the other name is nobody's now.
+    const std::string journalPath = temporaryNameFor(marked);
+    OpenMode mode;
+    mode.access = Access::readWrite;
+    mode.followLink = false;
+    NativeFile journal = files.open(journalPath, mode);
+    bool writable = journal != kNoFile;
+    if (!writable && errno == EACCES) {
+        mode.access = Access::read;
+        journal = files.open(journalPath, mode);
+    }
+    if (journal == kNoFile) {
+        if (errno == ENOENT) {
+            files.clearMark(targetFile_);  // a stale mark: the rewrite ended
+            return true;
+        }
+        const int error = errno;
+        refusal_ = "Map file " + target_ + " was being rewritten through " + marked +
+                   " when that stopped, and " + journalPath + " cannot be opened (" +
+                   std::strerror(error) + "); load or save it through that name to put it back";
+        errno = error;
+        return false;
+    }
+    JournalHeader header;
+    if (journalState(journal, present_, &header) == JournalState::none) {
+        files.clearMark(targetFile_);  // a stale mark: the rewrite ended
+        closeFile(&journal);
+        return true;
+    }
+    const bool done = putBack(journal, journalPath, writable, deadline);
+    if (done) {
+        const int error = errno;
+        if (writable) files.unlink(journalPath);
+        errno = error;
+        present_ = files.identity(targetFile_);
+    }
+    closeFile(&journal);
+    return done;
+}
+
+const char *ReplacementFile::whyRewriteInPlace() {
+    FileSystem &files = fileSystem();
+    if ((files.capabilities() & kRenameOverOpenFile) == 0)
+        return "the system renames over no file that other programs hold open";
+    if (present_.links > 1) return "its other names would keep the old pairs";
+    switch (files.inherit(targetFile_, present_, temporaryFile_)) {
+        case Inheritance::all:
+            return nullptr;  // the mode is given as the content is written
+        case Inheritance::notOwner:
+            return "its owner or group cannot be given to a new file";
+        case Inheritance::notAttributes:
+            break;
+    }
+    return "its extended attributes or access list cannot be given to a new file";
+}
+
+bool ReplacementFile::readPresent(char *into, size_t room, size_t *got) {
+    *got = 0;
+    if (!targetReadable_) {
+        errno = EACCES;
+        return false;
+    }
+    if (!fileSystem().readAt(targetFile_, into, room, readAt_, got)) return false;
+    readAt_ += *got;
+    return true;
+}
+
+FileError ReplacementFile::replace(const char *data, size_t size) {
+    refusal_.clear();
+    const bool done = inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
+    return done ? FileError() : failure();
+}
+
+bool ReplacementFile::replaceByRename(const char *data, size_t size) {
+    FileSystem &files = fileSystem();
+    if (present_.exists && !files.setPermissions(temporaryFile_, present_.mode)) return false;
+    if (!files.writeAt(temporaryFile_, data, size, 0) || !files.sync(temporaryFile_)) return false;
+    // Still under the locks, so no other save can touch either file first.
+    if (!renameTemporary()) return false;
+    return publishedByRename();
+}
+
+bool ReplacementFile::renameTemporary() {
+    FileSystem &files = fileSystem();
+    if (present_.exists) return files.rename(temporary_, target_);
+    // Nothing to replace: a file made meanwhile by a program that takes no
+    // lock is not lost.
+    if (files.renameNoReplace(temporary_, target_)) return true;
+    if (errno != ENOSYS) return false;
+    // No such rename here: a second name, then the first goes. Should the
+    // second step fail or never come, the next save removes the extra name.
+    if (!files.link(temporary_, target_)) return false;
+    const int error = errno;
+    files.unlink(temporary_);
+    errno = error;
+    return true;
+}
+
+bool ReplacementFile::publishedByRename() {
+    published_ = true;
+    publishedIdentity_ = fileSystem().identity(temporaryFile_);
+    if (fileSystem().syncFolderOf(target_) != FolderSync::failed) return true;
+    refusal_ = "Map file " + target_ + " holds the new pairs, but they may not be durable: " +
+               "its folder could not be synced (" + std::strerror(errno) + ")";
+    return false;
+}
+
+bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
+    FileSystem &files = fileSystem();
+    if (!targetReadable_) {
+        refusal_ = "Map file " + target_ +
+                   " cannot be rewritten in place: it cannot be read to keep its pairs meanwhile";
+        errno = EACCES;
+        return false;
+    }
+    // The journal is readable by those who may read the file, and no others:
+    // the file's group, and its permissions but for running.
+    if (!files.setPermissions(temporaryFile_, present_.mode & 0666)) return false;
+    if (files.identity(temporaryFile_).group != present_.group)
+        files.setGroup(temporaryFile_, present_.group);
+    // No load reads the file from here on until the rewrite is done.
+    const Deadline deadline(kLockWaitMilliseconds);
+    if (!takeContentToWrite(targetFile_, deadline)) {
+        if (errno == EAGAIN) {
+            refusal_ = "Map file " + target_ +
+                       " is being read by another process; gave up waiting to rewrite it";
+        }
+        return false;
+    }
+    switch (
+        rewriteInPlace(targetFile_, target_, temporaryFile_, present_, data, size, &keepJournal_)) {
+        case Rewrite::done:
+            published_ = true;
+            publishedIdentity_ = files.identity(targetFile_);
+            return true;
+        case Rewrite::notDurable: {
+            const int error = errno;
+            published_ = true;
+            publishedIdentity_ = files.identity(targetFile_);
+            refusal_ = "Map file " + target_ +
+                       " holds the new pairs, but they may not be durable (" +
+                       std::strerror(error) + ")";
+            errno = error;
+            return false;
+        }
+        case Rewrite::failed:
+            if (errno == ETXTBSY) {
+                refusal_ = "Map file " + target_ +
+                           " is mapped by another program; it cannot be rewritten meanwhile";
+            }
+            break;
+    }
+    return false;
+}
+
+void ReplacementFile::release() {
+    // The temporary goes while its lock still keeps other saves away from it,
+    // unless it became the file, or is a journal still needed.
+    if (temporaryFile_ != kNoFile && ownsTemporary_ && !(published_ && !inPlace_) &&
+        !keepJournal_) {
+        const int error = errno;
+        fileSystem().removeOpen(temporaryFile_, temporary_);
+        errno = error;
+    }
+    closeFile(&temporaryFile_);
+    closeFile(&targetFile_);
+    readAt_ = 0;
+    inPlace_ = false;
+    keepJournal_ = false;
+    ownsTemporary_ = false;
+}
+
+}  // namespace trel

@@ -1,0 +1,203 @@
+// The journal of a rewrite in place: its header and its operations.
+#include "files/rewrite_journal.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace trel {
+namespace {
+
+constexpr char kMagic[] = "#page.map journal 1 ";
+constexpr size_t kBlock = size_t{1} << 20;
+
+// Copies `size` bytes from `from` at `fromAt` to `to` at `toAt`; `digest`,
+// when given, gets the bytes copied.
+bool copyBytes(NativeFile from, uint64_t fromAt, NativeFile to, uint64_t toAt, uint64_t size,
+               ContentDigest *digest) {
+    std::vector<char> block(kBlock);
+    for (uint64_t done = 0; done < size;) {
+        const uint64_t left = size - done;
+        const size_t want = left < block.size() ? static_cast<size_t>(left) : block.size();
+        size_t got = 0;
+        if (!fileSystem().readAt(from, block.data(), want, fromAt + done, &got)) return false;
+        if (got < want) {
+            errno = EIO;  // shorter than it was under the lock
+            return false;
+        }
+        if (!fileSystem().writeAt(to, block.data(), got, toAt + done)) return false;
+        if (digest != nullptr) digest->add(block.data(), got);
+        done += got;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string journalHeaderText(const JournalHeader &header) {
+    char text[kJournalHeaderSize + 1];
+    int length = std::snprintf(text, sizeof text,
+                               "%s%016" PRIx64 " %016" PRIx64 " %016" PRIx64 " %016" PRIx64, kMagic,
+                               header.device, header.inode, header.size, header.digest);
+    if (header.knowsNew) {
+        length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
+                                " %016" PRIx64 " %016" PRIx64, header.newSize, header.newDigest);
+    }
+    std::string padded(text, static_cast<size_t>(length));
+    padded.resize(kJournalHeaderSize - 1, ' ');
+    padded += '\n';
+    return padded;
+}
+
+bool parseJournalHeader(const char *text, size_t size, JournalHeader *header) {
+    if (size < kJournalHeaderSize || text[kJournalHeaderSize - 1] != '\n') return false;
+    const size_t magic = sizeof kMagic - 1;
+    if (std::memcmp(text, kMagic, magic) != 0) return false;
+    char fields[kJournalHeaderSize];
+    std::memcpy(fields, text + magic, kJournalHeaderSize - magic);
+    fields[kJournalHeaderSize - magic - 1] = '\0';
+    const int read = std::sscanf(
+        fields, "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64,
+        &header->device, &header->inode, &header->size, &header->digest, &header->newSize,
+        &header->newDigest);
+    header->knowsNew = read == 6;
+    return read == 4 || read == 6;
+}
+
+bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
+    // Windows identities name no volume (device 0); journals of earlier
+    // builds there do, and still name the file beside them.
+    const bool sameDevice =
+        header.device == identity.device || header.device == 0 || identity.device == 0;
+    return identity.exists && sameDevice && header.inode == identity.inode;
+}
+
+JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
+    FileSystem &files = fileSystem();
+    char text[kJournalHeaderSize];
+    size_t got = 0;
+    if (!files.readAt(journal, text, sizeof text, 0, &got)) return JournalState::unreadable;
+    if (!parseJournalHeader(text, got, header) || !journalNames(*header, identity))
+        return JournalState::none;
+    const FileIdentity held = files.identity(journal);
+    if (!held.exists) return JournalState::unreadable;
+    if (held.size != kJournalHeaderSize + header->size) return JournalState::none;
+    ContentDigest digest;
+    std::vector<char> block(kBlock);
+    for (uint64_t at = 0; at < header->size; at += got) {
+        if (!readJournal(journal, at, block.data(), block.size(), &got))
+            return JournalState::unreadable;
+        if (got == 0) return JournalState::none;
+        digest.add(block.data(), got);
+    }
+    return digest.value() == header->digest ? JournalState::complete : JournalState::none;
+}
+
+bool mayBeJournal(const std::string &path) {
+    const int error = errno;
+    const FileIdentity named = fileSystem().identityOf(path, false);
+    errno = error;
+    return !named.exists || (named.regular && named.size >= kJournalHeaderSize);
+}
+
+namespace {
+
+// Copies the first `header->size` bytes of `file` into `journal` (empty,
+// open for writing), the header with their digest last, and syncs it.
+bool writeJournal(NativeFile journal, NativeFile file, JournalHeader *header) {
+    ContentDigest digest;
+    if (!copyBytes(file, 0, journal, kJournalHeaderSize, header->size, &digest)) return false;
+    header->digest = digest.value();
+    const std::string text = journalHeaderText(*header);
+    return fileSystem().writeAt(journal, text.data(), text.size(), 0) && fileSystem().sync(journal);
+}
+
+// Whether `file` holds the whole new content the header tells of.
+bool holdsNewContent(NativeFile file, const JournalHeader &header) {
+    if (!header.knowsNew || fileSystem().identity(file).size != header.newSize) return false;
+    ContentDigest digest;
+    std::vector<char> block(kBlock);
+    for (uint64_t at = 0; at < header.newSize;) {
+        size_t got = 0;
+        if (!fileSystem().readAt(file, block.data(), block.size(), at, &got) || got == 0)
+            return false;
+        digest.add(block.data(), got);
+        at += got;
+    }
+    return digest.value() == header.newDigest;
+}
+
+}  // namespace
+
+bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header) {
+    // The rewrite wrote everything and only the journal's emptying was cut
+    // short: its new content stands.
+    if (holdsNewContent(file, header)) return true;
+    return putOldContentBack(journal, file, header);
+}
+
+bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header) {
+    return copyBytes(journal, kJournalHeaderSize, file, 0, header.size, nullptr) &&
+           fileSystem().setLength(file, header.size) && fileSystem().sync(file);
+}
+
+bool closeJournal(NativeFile journal) {
+    return fileSystem().setLength(journal, 0) && fileSystem().sync(journal);
+}
+
+bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_t *got) {
+    return fileSystem().readAt(journal, into, room, kJournalHeaderSize + at, got);
+}
+
+Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile journal,
+                       const FileIdentity &present, const char *data, size_t size,
+                       bool *keepJournal) {
+    FileSystem &files = fileSystem();
+    *keepJournal = false;
+    JournalHeader made;
+    made.device = present.device;
+    made.inode = present.inode;
+    made.size = present.size;
+    made.knowsNew = true;
+    made.newSize = size;
+    ContentDigest newDigest;
+    newDigest.add(data, size);
+    made.newDigest = newDigest.value();
+    // The mark comes before the journal is complete, so that no complete
+    // journal of a file with other names lacks it. A mark the file system
+    // cannot keep leaves the journal to be found through this name only.
+    const bool marked = present.links > 1 && files.setMark(file, path);
+    if (!writeJournal(journal, file, &made) || files.syncFolderOf(path) == FolderSync::failed) {
+        if (marked) files.clearMark(file);
+        return Rewrite::failed;  // the file is untouched
+    }
+    if (files.reserve(file, present.size, size) && files.writeAt(file, data, size, 0) &&
+        files.setLength(file, size) && files.sync(file) && closeJournal(journal)) {
+        if (marked) files.clearMark(file);
+        return Rewrite::done;
+    }
+    const int error = errno;
+    JournalHeader header;
+    Rewrite outcome = Rewrite::failed;
+    switch (journalState(journal, present, &header)) {
+        case JournalState::complete:
+            // The old content goes back now; should that fail too, the
+            // journal stays for the next load or save of the file to do it.
+            *keepJournal = !putOldContentBack(journal, file, header) || !closeJournal(journal);
+            if (marked && !*keepJournal) files.clearMark(file);
+            break;
+        case JournalState::unreadable:
+            *keepJournal = true;  // what it holds is for the next load or save to find
+            break;
+        case JournalState::none:
+            outcome = Rewrite::notDurable;  // emptied: the new content stands
+            if (marked) files.clearMark(file);
+            break;
+    }
+    errno = error;
+    return outcome;
+}
+
+}  // namespace trel

@@ -1,0 +1,95 @@
+// The journal that makes a rewrite in place safe against a crash.
+//
+// Before the first byte of a map file changes in place, its old content is
+// copied, synced, into the file's one temporary (see replacement_file.h),
+// behind a header that names the file by device and inode and gives the old
+// content's length and digest. The header is written last, so only a whole
+// copy carries one. Once the new content is synced, the journal is emptied
+// and synced: that is the moment the rewrite counts as done.
+//
+// So a complete journal of a file, found by someone who holds the file's
+// content lock, means a rewrite was cut short: the file may be torn, and
+// its old content is put back before anything reads it, unless the file
+// already holds the whole new content, whose length and digest the header
+// also gives. A journal whose header names another file, or whose copy is
+// not whole, means the file itself was never touched.
+//
+// A journal lies beside the name the rewrite went through. So that a
+// rewrite cut short is found through every name of a file with several, the
+// rewrite marks the file itself (an extended attribute, which every name
+// shares) with that name from before its first byte changes until the
+// journal is emptied. Where the file system keeps no marks, a rewrite cut
+// short is found through its own name only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "files/file_system.h"
+#include "files/sync_point.h"
+
+namespace trel {
+
+// The header's size; the old content follows it.
+constexpr size_t kJournalHeaderSize = 128;
+
+struct JournalHeader {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;    // of the old content
+    uint64_t digest = 0;  // ContentDigest of the old content
+    // The new content's, where known (journals of earlier builds lack them).
+    bool knowsNew = false;
+    uint64_t newSize = 0;
+    uint64_t newDigest = 0;
+};
+
+// The header as kJournalHeaderSize bytes of text: a line that no map file
+// holds ("#" is no number), padded with blanks.
+std::string journalHeaderText(const JournalHeader &header);
+// False when `text` (of `size` bytes) is no header.
+bool parseJournalHeader(const char *text, size_t size, JournalHeader *header);
+// Whether a header names the file of `identity`.
+bool journalNames(const JournalHeader &header, const FileIdentity &identity);
+
+// What an open temporary is to the file of `identity`.
+enum class JournalState {
+    none,        // no complete journal of that file: the file was never touched
+    complete,    // a rewrite of it was cut short; the header is in *header
+    unreadable,  // it could not be read (errno says why): it may be either
+};
+JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header);
+// Whether a temporary that cannot be opened, named `path`, may be a complete
+// journal: it is, or may be, a header long at least.
+bool mayBeJournal(const std::string &path);
+// Puts the journal's old content back into `file` and syncs it, unless the
+// file holds the whole new content already.
+bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header);
+// Puts the journal's old content back into `file` and syncs it, whatever the
+// file holds: a rewrite that fails undoes itself.
+bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header);
+// Empties the journal and syncs it: the rewrite is done.
+bool closeJournal(NativeFile journal);
+// How a rewrite in place ended.
+enum class Rewrite {
+    done,        // the new content is in place and synced
+    failed,      // the old content is in place again, or the journal is kept
+                 // for the next load or save to put it back (*keepJournal)
+    notDurable,  // the new content is in place, but its sync failed
+};
+// Rewrites `file`, named `path`, whose present content is `present`, in
+// place with [data, data + size): the old content first into `journal` (the
+// file's fresh temporary) and synced, the file marked when it has other
+// names, room for the new content taken, the new content written and
+// synced, the journal emptied, the mark removed. The caller holds the
+// file's save lock and its content lock, exclusively. errno tells why a
+// rewrite did not end `done`.
+Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile journal,
+                       const FileIdentity &present, const char *data, size_t size,
+                       bool *keepJournal);
+
+// Reads the old content kept in the journal, from `at`.
+bool readJournal(NativeFile journal, uint64_t at, char *into, size_t room, size_t *got);
+
+}  // namespace trel

@@ -1,0 +1,250 @@
+// The faulting file system and the test clock.
+#include "api/faulty_file_system.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "files/file_system.h"
+
+namespace {
+
+using seam::Call;
+using trel::FileIdentity;
+using trel::NativeFile;
+
+const char *const kKindNames[] = {"open",     "read",   "write", "sync",   "truncate",
+                                  "allocate", "rename", "link",  "unlink", "mode",
+                                  "owner",    "xattr",  "lock"};
+const int kErrors[] = {EACCES, EIO, ENOSPC, EIO,   EIO,   ENOSPC, EIO,
+                       EIO,    EIO, EPERM,  EPERM, EPERM, EIO};
+
+enum class Action { proceed, fail, tear };
+
+class FaultyFileSystem final : public trel::FileSystem {
+  public:
+    void arm(const seam::Plan &plan, int traceFd) {
+        plan_ = plan;
+        seen_ = 0;
+        fired_ = false;
+        traceFd_ = traceFd;
+        armed_ = true;
+    }
+    void disarm() {
+        armed_ = false;
+        traceFd_ = -1;
+    }
+    bool fired() const { return fired_; }
+    void coarsen(int64_t tickNs, bool noChangeTime) {
+        tickNs_ = tickNs;
+        noChangeTime_ = noChangeTime;
+    }
+
+    unsigned capabilities() const override { return real().capabilities(); }
+
+    NativeFile open(const std::string &path, const trel::OpenMode &mode) override {
+        if (acts(Call::open, "open") != Action::proceed) return trel::kNoFile;
+        return real().open(path, mode);
+    }
+    void close(NativeFile file) override {
+        unsynced_.erase(file);
+        real().close(file);
+    }
+    bool readAt(NativeFile file, char *into, size_t room, uint64_t at, size_t *got) override {
+        *got = 0;
+        return acts(Call::read, "readAt") == Action::proceed &&
+               real().readAt(file, into, room, at, got);
+    }
+    bool writeAt(NativeFile file, const char *data, size_t size, uint64_t at) override {
+        const Action action = acts(Call::write, "writeAt");
+        if (action == Action::fail) return false;
+        if (action == Action::tear) {
+            real().writeAt(file, data, size / 2, at);
+            crash();
+        }
+        unsynced_[file].emplace_back(at, size);
+        return real().writeAt(file, data, size, at);
+    }
+    bool sync(NativeFile file) override {
+        if (acts(Call::sync, "sync") != Action::proceed) return false;
+        if (!real().sync(file)) return false;
+        unsynced_.erase(file);
+        return true;
+    }
+    bool setLength(NativeFile file, uint64_t size) override {
+        return acts(Call::truncate, "setLength") == Action::proceed && real().setLength(file, size);
+    }
+    bool reserve(NativeFile file, uint64_t size, uint64_t newSize) override {
+        return acts(Call::allocate, "reserve") == Action::proceed &&
+               real().reserve(file, size, newSize);
+    }
+    bool setPermissions(NativeFile file, unsigned mode) override {
+        return acts(Call::mode, "setPermissions") == Action::proceed &&
+               real().setPermissions(file, mode);
+    }
+    bool tryLock(NativeFile file, uint64_t offset, bool exclusive) override {
+        return acts(Call::lock, "tryLock") == Action::proceed &&
+               real().tryLock(file, offset, exclusive);
+    }
+    void unlock(NativeFile file, uint64_t offset) override { real().unlock(file, offset); }
+    FileIdentity identity(NativeFile file) override { return coarse(real().identity(file)); }
+    FileIdentity identityOf(const std::string &path, bool followLink) override {
+        return coarse(real().identityOf(path, followLink));
+    }
+    std::string resolveLinks(const std::string &path) override { return real().resolveLinks(path); }
+    bool rename(const std::string &from, const std::string &to) override {
+        return acts(Call::rename, "rename") == Action::proceed && real().rename(from, to);
+    }
+    bool renameNoReplace(const std::string &from, const std::string &to) override {
+        return acts(Call::rename, "renameNoReplace") == Action::proceed &&
+               real().renameNoReplace(from, to);
+    }
+    bool link(const std::string &from, const std::string &to) override {
+        return acts(Call::link, "link") == Action::proceed && real().link(from, to);
+    }
+    bool unlink(const std::string &path) override {
+        return acts(Call::unlink, "unlink") == Action::proceed && real().unlink(path);
+    }
+    bool removeOpen(NativeFile file, const std::string &path) override {
+        return acts(Call::unlink, "removeOpen") == Action::proceed && real().removeOpen(file, path);
+    }
+    trel::FolderSync syncFolderOf(const std::string &file) override {
+        if (acts(Call::sync, "syncFolderOf") != Action::proceed) return trel::FolderSync::failed;
+        return real().syncFolderOf(file);
+    }
+    trel::Inheritance inherit(NativeFile from, const FileIdentity &fromIdentity,
+                              NativeFile to) override {
+        if (acts(Call::owner, "inherit") != Action::proceed) return trel::Inheritance::notOwner;
+        return real().inherit(from, fromIdentity, to);
+    }
+    bool setGroup(NativeFile file, uint32_t group) override {
+        return acts(Call::owner, "setGroup") == Action::proceed && real().setGroup(file, group);
+    }
+    bool setMark(NativeFile file, const std::string &value) override {
+        return acts(Call::xattr, "setMark") == Action::proceed && real().setMark(file, value);
+    }
+    bool getMark(NativeFile file, std::string *value) override {
+        return acts(Call::xattr, "getMark") == Action::proceed && real().getMark(file, value);
+    }
+    bool clearMark(NativeFile file) override {
+        return acts(Call::xattr, "clearMark") == Action::proceed && real().clearMark(file);
+    }
+
+  private:
+    static trel::FileSystem &real() { return trel::systemFileSystem(); }
+
+    FileIdentity coarse(FileIdentity identity) const {
+        if (tickNs_ != 0 && identity.exists) {
+            identity.modifiedNs -= identity.modifiedNs % tickNs_;
+            identity.changedNs =
+                noChangeTime_ ? 0 : identity.changedNs - identity.changedNs % tickNs_;
+        }
+        return identity;
+    }
+
+    void trace(Call kind, const char *name, bool now) const {
+        if (traceFd_ < 0) return;
+        char line[64];
+        const int size = std::snprintf(line, sizeof line, "%s%s %s\n", now ? "!" : "",
+                                       kKindNames[static_cast<int>(kind)], name);
+        if (::write(traceFd_, line, static_cast<size_t>(size)) < 0) return;
+    }
+
+    // What the call must do: go through, fail (errno is then set), or, for
+    // a torn write, write half its bytes and crash. Crashes itself for any
+    // other kill.
+    Action acts(Call kind, const char *name) {
+        if (!armed_ || (plan_.call != Call::any && plan_.call != kind)) return Action::proceed;
+        const int index = seen_++;
+        const bool now = plan_.every ? index >= plan_.skip : index == plan_.skip;
+        trace(kind, name, now);
+        if (!now) return Action::proceed;
+        fired_ = true;
+        if (plan_.kill && plan_.tear && kind == Call::write) return Action::tear;
+        if (plan_.kill) crash();
+        errno = plan_.error != 0 ? plan_.error : kErrors[static_cast<int>(kind)];
+        return Action::fail;
+    }
+
+    // Ends the process as a power cut would: what was written since the
+    // last sync of each file may be anything.
+    [[noreturn]] void crash() {
+        for (const auto &[file, writes] : unsynced_) {
+            for (const auto &[at, size] : writes) {
+                const std::string noise(size, '#');
+                real().writeAt(file, noise.data(), noise.size(), at);
+            }
+        }
+        raise(SIGKILL);
+        _exit(1);
+    }
+
+    bool armed_ = false;
+    seam::Plan plan_;
+    int seen_ = 0;
+    bool fired_ = false;
+    int traceFd_ = -1;
+    int64_t tickNs_ = 0;
+    bool noChangeTime_ = false;
+    // Per open file, the writes since its last sync.
+    std::map<NativeFile, std::vector<std::pair<uint64_t, size_t>>> unsynced_;
+};
+
+class TestClock final : public trel::Clock {
+  public:
+    explicit TestClock(int64_t wallNs) : wallNs_(wallNs) {}
+    int64_t monotonicNs() override { return movedNs_; }
+    int64_t wallNs() override { return wallNs_ + movedNs_; }
+    void sleepNs(int64_t ns) override { movedNs_ += ns; }
+
+  private:
+    int64_t wallNs_;
+    int64_t movedNs_ = 0;
+};
+
+FaultyFileSystem &faulty() {
+    static FaultyFileSystem files;
+    return files;
+}
+
+// In place from the start of the test program.
+const bool installed = (trel::useFileSystem(&faulty()), true);
+
+}  // namespace
+
+namespace seam {
+
+void arm(const Plan &plan, int traceFd) {
+    (void)installed;
+    faulty().arm(plan, traceFd);
+}
+
+void disarm() {
+    faulty().disarm();
+}
+
+bool fired() {
+    return faulty().fired();
+}
+
+void useTestClock(int64_t wallNs) {
+    static TestClock *clock = nullptr;
+    delete clock;
+    clock = new TestClock(wallNs);
+    trel::useClock(clock);
+}
+
+void useSystemClock() {
+    trel::useClock(nullptr);
+}
+
+void coarsenTimes(int64_t tickNs, bool noChangeTime) {
+    faulty().coarsen(tickNs, noChangeTime);
+}
+
+}  // namespace seam

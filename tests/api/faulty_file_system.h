@@ -1,0 +1,78 @@
+// A file system that fails or crashes on demand, and a clock the tests move.
+//
+// The test programs that include this put it in place of the system's file
+// system for the whole process (it hands every call on to the system's until
+// a plan is armed), so that each step of a load or save can be made to fail
+// or to end the process. An armed plan counts the calls of its kind; the one
+// it acts on fails with the kind's errno (or the plan's), or is a crash: the
+// process is killed just before the call (a write may first hand on half its
+// bytes), and what it wrote to a file since that file's last sync is
+// scrambled first, as a power cut may leave it.
+//
+// Kinds, their primitives and the errno of a failure:
+//   open      open                                         EACCES
+//   read      readAt                                       EIO
+//   write     writeAt                                      ENOSPC
+//   sync      sync syncFolderOf                            EIO
+//   truncate  setLength                                    EIO
+//   allocate  reserve                                      ENOSPC
+//   rename    rename renameNoReplace                       EIO
+//   link      link                                         EIO
+//   unlink    unlink removeOpen                            EIO
+//   mode      setPermissions                               EPERM
+//   owner     inherit setGroup (inherit fails as notOwner) EPERM
+//   xattr     setMark getMark clearMark                    EPERM
+//   lock      tryLock                                      EIO
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace seam {
+
+enum class Call {
+    open,
+    read,
+    write,
+    sync,
+    truncate,
+    allocate,
+    rename,
+    link,
+    unlink,
+    mode,
+    owner,
+    xattr,
+    lock,
+    any
+};
+
+struct Plan {
+    Call call = Call::any;  // the kind acted on; any: every kind
+    int skip = 0;           // calls of that kind let through first
+    bool kill = false;      // end the process just before the call instead of failing it
+    bool every = false;     // fail every call of the kind after the skipped ones
+    bool tear = false;      // with kill: a write hands on half its bytes first
+    int error = 0;          // the errno of a failure; 0: the kind's
+};
+
+// Counting starts afresh. With `traceFd` >= 0, every call of the planned
+// kind is written there as a line "<kind> <name>", starting with '!' when
+// the plan acts on it.
+void arm(const Plan &plan, int traceFd = -1);
+void disarm();
+// Whether the plan acted since it was armed.
+bool fired();
+
+// The clock every wait measures while the test clock is in use: it stands
+// still but for pauses, which move it on at once instead of sleeping, so a
+// wait for another process's lock gives up in no time. Its wall time starts
+// at `wallNs`.
+void useTestClock(int64_t wallNs);
+void useSystemClock();
+
+// File times as a file system with one tick of `tickNs` keeps them (and no
+// change time when `noChangeTime`); 0 keeps them as they are.
+void coarsenTimes(int64_t tickNs, bool noChangeTime);
+
+}  // namespace seam
