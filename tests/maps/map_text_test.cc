@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "files/sync_point.h"
 #include "maps/map_text.h"
 #include "maps/map_text_blocks.h"
-#include "files/sync_point.h"
 
 namespace {
 
