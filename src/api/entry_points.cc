@@ -7,11 +7,11 @@
 
 #include "api/guarded.h"
 #include "api/last_error.h"
-#include "api/page_lookup.h"
-#include "api/settings.h"
 #include "maps/map_file.h"
 #include "maps/map_location.h"
+#include "maps/page_lookup.h"
 #include "maps/registry.h"
+#include "maps/settings.h"
 #include "trel.h"
 
 using trel::guarded;
@@ -25,14 +25,15 @@ namespace {
 // A map file that exists but cannot be read in full leaves its problem in
 // *problem; only trelloadMapFile reports it.
 PageMap *unitMap(const UnitName &unit, int *status, std::string *problem) {
-    PageMap *map = Registry::instance().findOrCreate(unit, trel::settings().context,
-                                                     trel::settings().fileMode, status, problem);
+    PageMap *map = Registry::instance().findOrCreate(unit, status, problem);
     if (map == nullptr) trel::reportBadSpec(unit);
     return map;
 }
 
 PageMap *unitMap(const UnitName &unit) {
-    return trel::unitPageMap(unit);
+    PageMap *map = trel::unitPageMap(unit);
+    if (map == nullptr) trel::reportBadSpec(unit);
+    return map;
 }
 
 void report(const std::string &problem) {

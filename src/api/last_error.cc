@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "api/tool_interface.h"  // badSpecMessage
+
 namespace trel {
 namespace {
 char lastError[kLastErrorSize];

@@ -19,11 +19,6 @@ void reportError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void reportBadSpec(const UnitName &unit);
 void reportNoActiveMap();
 
-// The text reportBadSpec writes, "Wrong lib.cell:view specification (...)",
-// for a caller that learns of an unknown unit from a status rather than from
-// the last-error text.
-std::string badSpecMessage(const UnitName &unit);
-
 // The buffer itself, NUL-terminated, for trelGetLastError.
 char *lastErrorText();
 

@@ -1,4 +1,4 @@
-// The two relabelling entry points. An element of a hierarchical name stands
+// Relabelling, behind the two relabelling entry points. An element of a hierarchical name stands
 // on a page of the design unit named by the element above it (its parent);
 // relabelling maps that page through the parent unit's page map and labels
 // the element "page<mapped>" or "page<mapped>_<instance>". The page maps are
@@ -13,19 +13,20 @@
 // what differs is converted and looked up. What is kept stands while the page
 // maps and their pairs do (pageMapsGeneration, pairsGeneration); failures are
 // never kept, so they are tried again, and report again, on every call.
+#include "cname/relabel.h"
+
 #include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "api/guarded.h"
-#include "api/page_lookup.h"
 #include "cname/element_page.h"
 #include "cname/output_copy.h"
 #include "cname/relabel_shortcuts.h"
 #include "cname/resolved_units.h"
 #include "cname/unit_name_conversion.h"
 #include "hq.h"
+#include "maps/page_lookup.h"
 #include "trel.h"
 
 using trel::ConvertedUnit;
@@ -39,6 +40,7 @@ using trel::ResolvedUnit;
 using trel::ResolvedUnits;
 using trel::UnitName;
 using trel::UnitSpelling;
+using trel::UnknownUnitReport;
 
 namespace trel {
 
@@ -116,8 +118,9 @@ struct Relabelling {
     ConvertedUnit unit;
 
     ResolvedUnits units;
-    std::vector<ElementMemo> depths;  // depths[i]: elements[i] under elements[i - 1]
-    ElementMemo last;                 // the last-element variant's one element
+    std::vector<ElementMemo> depths;            // depths[i]: elements[i] under elements[i - 1]
+    ElementMemo last;                           // the last-element variant's one element
+    UnknownUnitReport reportUnknown = nullptr;  // the current call's
     uint64_t mapsGeneration = 0;
     uint64_t pairsGeneration = 0;
 
@@ -146,16 +149,25 @@ Relabelling &relabelling() {
     return *state;
 }
 
+// The unit's page map, found or created as trelGetPageMapping does; null
+// after handing the unit to the call's report of unknown units.
+PageMap *unitMapOrReport(Relabelling &state, const UnitName &unit) {
+    PageMap *map = trel::unitPageMap(unit);
+    if (map == nullptr) state.reportUnknown(unit);
+    return map;
+}
+
 // The page map of the unit an element names, under its names converted by
 // the name mapper, found or created as trelGetPageMapping does. Null when a
 // name has no conversion (among them an element that names no unit) or the
 // lookup fails, which reports as trelGetPageMapping reports.
-PageMap *convertedUnitMap(const UnitName &spelled, ConvertedUnit &unit) {
+PageMap *convertedUnitMap(Relabelling &state, const UnitName &spelled) {
+    ConvertedUnit &unit = state.unit;
     const char *view = convertUnitName(spelled.view, unit.view);
     const char *cell = convertUnitName(spelled.cell, unit.cell);
     const char *lib = convertUnitName(spelled.lib, unit.lib);
     if (view == nullptr || cell == nullptr || lib == nullptr) return nullptr;
-    return trel::unitPageMap({lib, cell, view});
+    return unitMapOrReport(state, {lib, cell, view});
 }
 
 // Every element after the first, from scratch: its parent's names converted
@@ -163,7 +175,7 @@ PageMap *convertedUnitMap(const UnitName &spelled, ConvertedUnit &unit) {
 // leaves the element's label as it was.
 void relabelAfresh(Relabelling &state) {
     for (size_t i = 1; i < state.elements.size(); ++i) {
-        PageMap *map = convertedUnitMap(spelledUnit(*state.elements[i - 1]), state.unit);
+        PageMap *map = convertedUnitMap(state, spelledUnit(*state.elements[i - 1]));
         if (map == nullptr) continue;
         hqPathElem &child = *state.elements[i];
         const ElementPage at = readElementPage(child);
@@ -179,7 +191,7 @@ void relabelAfresh(Relabelling &state) {
 bool resolveNow(Relabelling &state, ToFind &parent) {
     if (parent.found.map == nullptr) parent.found = state.units.find(parent.spelling);
     if (parent.found.map == nullptr) {
-        PageMap *map = convertedUnitMap(parent.spelling.unit, state.unit);
+        PageMap *map = convertedUnitMap(state, parent.spelling.unit);
         if (map == nullptr) return false;
         parent.found = state.units.remember(parent.spelling, map, state.unit.lib[0] == '\0');
     }
@@ -235,7 +247,7 @@ void relabelReusing(Relabelling &state) {
     }
 }
 
-int mappedCname(const char *src, char *out, int length) {
+int mappedCname(const char *src, char *out, int length, UnknownUnitReport reportUnknown) {
     if (!callIsUsable(src, out, length)) return TREL_BAD_CNAME;
     hqPath path(src);
     if (path.valid == 0) {
@@ -243,6 +255,7 @@ int mappedCname(const char *src, char *out, int length) {
         return TREL_BAD_CNAME;
     }
     Relabelling &state = relabelling();
+    state.reportUnknown = reportUnknown;
     state.elements.clear();
     for (hqPathElem *elem = path.parsePathElem(1); elem != nullptr; elem = path.parsePathElem(0))
         state.elements.push_back(elem);
@@ -278,7 +291,7 @@ PageMap *lastParentMapAfresh(Relabelling &state, const UnitName &parent, Refusal
     *refusal = {TREL_BAD_CNAME, true};
     if (view == nullptr || cell == nullptr) return nullptr;
     *refusal = {TREL_BAD_SPEC, true};
-    return trel::unitPageMap({lib, cell, view});
+    return unitMapOrReport(state, {lib, cell, view});
 }
 
 // The new label of the last element, or null with the refusal.
@@ -323,7 +336,8 @@ const char *lastLabelReusing(Relabelling &state, const UnitName &parent, const E
     return label;
 }
 
-int mappedCnameLastPathElem(const char *src, char *out, int length) {
+int mappedCnameLastPathElem(const char *src, char *out, int length,
+                            UnknownUnitReport reportUnknown) {
     if (!callIsUsable(src, out, length)) return TREL_BAD_CNAME;
     hqPath path(src);
     hqPathElem *elem = path.valid != 0 ? path.breakPath() : nullptr;
@@ -335,6 +349,7 @@ int mappedCnameLastPathElem(const char *src, char *out, int length) {
     const ElementPage at = readElementPage(*elem);
 
     Relabelling &state = relabelling();
+    state.reportUnknown = reportUnknown;
     Refusal refusal{TREL_OK, true};
     const char *label;
     if (trel::relabelShortcuts().reuse) {
@@ -356,14 +371,14 @@ int mappedCnameLastPathElem(const char *src, char *out, int length) {
 
 }  // namespace
 
-extern "C" {
+namespace trel {
 
-int trelGetMappedCname(const char *src, char *out, int length) {
-    return trel::guarded([&] { return mappedCname(src, out, length); });
+int relabelName(const char *src, char *out, int length, UnknownUnitReport reportUnknown) {
+    return mappedCname(src, out, length, reportUnknown);
 }
 
-int trelGetMapeedCnameLastPathElem(const char *src, char *out, int length) {
-    return trel::guarded([&] { return mappedCnameLastPathElem(src, out, length); });
+int relabelLastElement(const char *src, char *out, int length, UnknownUnitReport reportUnknown) {
+    return mappedCnameLastPathElem(src, out, length, reportUnknown);
 }
 
-}  // extern "C"
+}  // namespace trel

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "api/page_lookup.h"
+#include "maps/page_lookup.h"
 #include "cname/same_text.h"
 #include "maps/unit_name.h"
 

@@ -8,7 +8,6 @@
 namespace trel {
 
 bool locateMapFile(const UnitName &unit, int context, std::string *path) {
-    static const char kFileName[] = "page.map";
     if (!unit.complete()) return false;
 
     char directory[kMapPathSize];
@@ -21,11 +20,11 @@ bool locateMapFile(const UnitName &unit, int context, std::string *path) {
     const void *nul = std::memchr(directory, '\0', sizeof directory);
     if (nul == nullptr) return false;
     size_t length = static_cast<size_t>(static_cast<const char *>(nul) - directory);
-    if (length + 1 + (sizeof kFileName - 1) + 1 > kMapPathSize) return false;
+    if (length + 1 + (sizeof kMapFileName - 1) + 1 > kMapPathSize) return false;
 
     path->assign(directory, length);
     path->push_back('/');
-    path->append(kFileName);
+    path->append(kMapFileName);
     return true;
 }
 

@@ -14,6 +14,9 @@ namespace trel {
 // a cut path would name another file.
 constexpr size_t kMapPathSize = 260;
 
+// The name of every unit's map file in its directory.
+constexpr char kMapFileName[] = "page.map";
+
 // Composes the unit's map file path into *path. False when a name is null,
 // the service does not know the unit, or the path does not fit.
 bool locateMapFile(const UnitName &unit, int context, std::string *path);

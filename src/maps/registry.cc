@@ -5,6 +5,7 @@
 
 #include "maps/map_file.h"
 #include "maps/map_location.h"
+#include "maps/settings.h"
 #include "maps/unit_key.h"
 #include "trel.h"
 
@@ -40,8 +41,7 @@ PageMap *Registry::lookup(const UnitName &unit) {
     return unit.complete() ? index_.find(unit, UnitIndex::hash(unit)) : nullptr;
 }
 
-PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
-                                std::string *problem) {
+PageMap *Registry::findOrCreate(const UnitName &unit, int *status, std::string *problem) {
     *status = TREL_BAD_SPEC;
     if (!unit.complete()) return nullptr;
     const uint64_t hash = UnitIndex::hash(unit);
@@ -52,11 +52,11 @@ PageMap *Registry::findOrCreate(const UnitName &unit, int context, int fileMode,
     }
     if (!unitKeyFits(unit)) return nullptr;
     std::string path;
-    if (!locateMapFile(unit, context, &path)) return nullptr;
+    if (!locateMapFile(unit, settings().context, &path)) return nullptr;
     PageMap *map = PageMap::make(unit, path, pool_);
     maps_.push_back(map);
     index_.insert(map, hash);
-    *status = loadMapFile(*map, fileMode, problem);
+    *status = loadMapFile(*map, settings().fileMode, problem);
     if (holdsWholeFile(map->file())) map->setModified(false);
     return map;
 }

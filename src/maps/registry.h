@@ -1,8 +1,9 @@
 // The registry: one page map per design unit, created on first use, plus the
 // active page map used by the active-map entry points.
 //
-// The page maps' skip lists and the registry's own list live in one block
-// pool; reset() releases it whole and starts afresh. Both the pool and the
+// The page maps' skip lists live in one block pool; the list of page maps
+// and the unit index are the registry's own. reset() releases the pool whole
+// and starts afresh. Both the pool and the
 // registry exist from library load on.
 #pragma once
 
@@ -25,14 +26,15 @@ class Registry {
     // The unit's registered page map, or null. Never creates one.
     PageMap *lookup(const UnitName &unit);
 
-    // The unit's page map, creating, registering and loading it when missing.
+    // The unit's page map, creating, registering and loading it when missing,
+    // under the current settings (settings.h): the one way a unit comes to be
+    // registered, for the entry points, relabelling and the tool alike.
     // *status is TREL_ALREADY_LOADED for a registered unit, else the load
     // status (0 or TREL_CANNOT_READ, with a message in *problem when the file
     // exists but cannot be read in full). Null with TREL_BAD_SPEC, and nothing
     // registered, when a name is null, the key or path does not fit, or the
     // library-path service does not know the unit.
-    PageMap *findOrCreate(const UnitName &unit, int context, int fileMode, int *status,
-                          std::string *problem);
+    PageMap *findOrCreate(const UnitName &unit, int *status, std::string *problem);
 
     // Calls visit(PageMap&) for every registered page map in the order the
     // units were registered (first named with success), oldest first: the

@@ -25,11 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char kMapFile[] = "page.map";
-// The one temporary a save writes beside page.map; one that stays is left by
-// a save that was killed, and the next save of the unit takes it over.
-constexpr const char kLeftover[] = "page.ma~";
-
 struct Problem {
     enum class Kind { damaged, unreadable, notRegular, danglingLink, leftover };
     Kind kind;
@@ -100,7 +95,7 @@ void readMapFile(UnitCheck &check) {
 UnitCheck checkUnit(const std::string &lib, const std::string &cell, const std::string &view,
                     const fs::path &folder) {
     UnitCheck check{{lib, cell, view}, folder.string(), false, {}};
-    const fs::path map = folder / kMapFile;
+    const fs::path map = folder / trel::mapFileName();
     std::error_code error;
     const fs::file_status self = fs::symlink_status(map, error);
     if (self.type() != fs::file_type::not_found) {
@@ -115,8 +110,10 @@ UnitCheck checkUnit(const std::string &lib, const std::string &cell, const std::
             readMapFile(check);  // a regular file, or one the library must say why it cannot read
         }
     }
-    if (fs::symlink_status(folder / kLeftover, error).type() != fs::file_type::not_found) {
-        check.problems.push_back({Problem::Kind::leftover, kLeftover});
+    // A save that was killed leaves its one temporary; the next save takes it over.
+    const std::string leftover = trel::leftoverFileName();
+    if (fs::symlink_status(folder / leftover, error).type() != fs::file_type::not_found) {
+        check.problems.push_back({Problem::Kind::leftover, leftover});
     }
     return check;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "maps/unit_name.h"
+#include "api/tool_interface.h"
 
 struct DesignUnit {
     std::string lib;

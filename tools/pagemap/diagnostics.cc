@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "api/last_error.h"
+#include "api/tool_interface.h"
 #include "dree.h"
 #include "library_definitions.h"
 #include "trel.h"

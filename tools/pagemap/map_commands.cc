@@ -14,9 +14,9 @@
 #include <optional>
 #include <string_view>
 
+#include "api/tool_interface.h"
 #include "design_unit.h"
 #include "diagnostics.h"
-#include "maps/registry.h"
 #include "trel.h"
 #include "unit_load.h"
 #include "usage.h"
@@ -51,12 +51,10 @@ ExitStatus dump(const DesignUnit &unit, const Numbers & /*numbers*/) {
 // The pairs in the map file's own form, straight from the page map the load
 // registered.
 ExitStatus pairs(const DesignUnit &unit, const Numbers & /*numbers*/) {
-    const trel::PageMap *map = trel::Registry::instance().lookup(unit.names());
-    if (map == nullptr) return reportLibraryFailure(TREL_BAD_SPEC, unit);
-    map->forEachPair([](int32_t page, int32_t mapped) {
+    const bool registered = trel::forEachPair(unit.names(), [](int32_t page, int32_t mapped) {
         std::printf("%" PRId32 " %" PRId32 "\n", page, mapped);
     });
-    return kSuccess;
+    return registered ? kSuccess : reportLibraryFailure(TREL_BAD_SPEC, unit);
 }
 
 ExitStatus get(const DesignUnit &unit, const Numbers &numbers) {

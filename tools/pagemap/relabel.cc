@@ -15,8 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "api/last_error.h"
-#include "cname/parent_units.h"
+#include "api/tool_interface.h"
 #include "design_unit.h"
 #include "diagnostics.h"
 #include "library_definitions.h"

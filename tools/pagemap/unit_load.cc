@@ -10,8 +10,7 @@
 #include <memory>
 #include <system_error>
 
-#include "api/settings.h"
-#include "maps/registry.h"
+#include "api/tool_interface.h"
 #include "trel.h"
 
 namespace {
@@ -24,27 +23,24 @@ struct FileCloser {
 
 UnitLoad loadUnit(const DesignUnit &unit) {
     UnitLoad load;
-    const trel::PageMap *map = trel::Registry::instance().findOrCreate(
-        unit.names(), trel::settings().context, trel::settings().fileMode, &load.status,
-        &load.problem);
-    const int reason = errno;
-    if (map == nullptr || load.status != TREL_CANNOT_READ) return load;
-    switch (map->file().state()) {
-        case trel::MapFileRecord::State::unreadable:
-            load.reason = std::strerror(reason);
+    const trel::UnitRegistration found = trel::registerUnit(unit.names());
+    load.status = found.status;
+    load.problem = found.problem;
+    switch (found.file) {
+        case trel::UnitRegistration::File::unreadable:
+            load.reason = std::strerror(found.systemError);
             break;
-        case trel::MapFileRecord::State::damaged: {
-            load.damagedLine = map->file().damagedLine();
+        case trel::UnitRegistration::File::damaged: {
+            load.damagedLine = found.damagedLine;
             const std::string line = "line " + std::to_string(load.damagedLine);
-            load.lineText = lineStart(map->path(), load.damagedLine);
+            load.lineText = lineStart(found.path, load.damagedLine);
             if (!load.lineText.empty())
                 load.problem += "; " + line + " reads " + literal(load.lineText);
             load.recovery = "mend " + line + ", or start the page map afresh with: pagemap clear " +
                             unit.text();
             break;
         }
-        case trel::MapFileRecord::State::held:  // no file: an empty page map
-        case trel::MapFileRecord::State::unread:
+        case trel::UnitRegistration::File::whole:
             break;
     }
     return load;

@@ -1,6 +1,6 @@
 // Process-wide configuration, constant-initialised so it holds its initial
 // values before any load-time code runs.
-#include "api/settings.h"
+#include "maps/settings.h"
 
 namespace trel {
 namespace {

@@ -1,7 +1,7 @@
-// trelGetPageMapping in two steps, for relabelling, which looks up pages in
-// the same few design units over and over: first the unit's page map, then
-// the page in it. A caller may keep the page map, and even the answers, for
-// as long as the generations below say they stand.
+// A page looked up in two steps, for relabelling, which looks up pages in the
+// same few design units over and over: first the unit's page map, then the
+// page in it. A caller may keep the page map, and even the answers, for as
+// long as the generations below say they stand.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +13,9 @@ namespace trel {
 
 class PageMap;
 
-// The unit's page map, found, or created and loaded, exactly as
-// trelGetPageMapping finds it; null after reporting TREL_BAD_SPEC as it does.
+// The unit's page map, found, or created and loaded, as trelGetPageMapping
+// finds it (Registry::findOrCreate); null when the unit cannot be registered
+// (TREL_BAD_SPEC). Reports nothing: the caller says what a null means.
 PageMap *unitPageMap(const UnitName &unit);
 
 // The page looked up as trelGetPageMapping looks it up: TREL_OK with the

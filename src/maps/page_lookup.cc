@@ -1,10 +1,8 @@
-// The two steps of trelGetPageMapping.
-#include "api/page_lookup.h"
+// The two steps of a page lookup, over the registry and the page maps.
+#include "maps/page_lookup.h"
 
 #include <string>
 
-#include "api/last_error.h"
-#include "api/settings.h"
 #include "maps/page_map.h"
 #include "maps/registry.h"
 
@@ -12,11 +10,8 @@ namespace trel {
 
 PageMap *unitPageMap(const UnitName &unit) {
     int status;
-    std::string problem;
-    PageMap *map = Registry::instance().findOrCreate(unit, settings().context, settings().fileMode,
-                                                     &status, &problem);
-    if (map == nullptr) reportBadSpec(unit);
-    return map;
+    std::string problem;  // a lookup's own load reports nothing
+    return Registry::instance().findOrCreate(unit, &status, &problem);
 }
 
 int mappedPage(const PageMap &map, int page, int *mapped) {

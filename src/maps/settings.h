@@ -1,0 +1,16 @@
+// The two values the host configures by call (trelInit, trelSetMapFileMode):
+// the context handed to the library-path service, and the map file mode.
+// They live beside the registry because every find, load and save of a page
+// map reads them; the entry points only set them.
+#pragma once
+
+namespace trel {
+
+struct Settings {
+    int context = 0;   // opaque, passed unchanged to dreeGetPath
+    int fileMode = 1;  // 0 transfers pairs; any other value opens files only
+};
+
+Settings &settings();
+
+}  // namespace trel
