@@ -1,6 +1,6 @@
-// The choice of parents follows the two relabelling entry points in
-// relabel.cc, step for step: the same parse, the same conversions in the same
-// order, and the same conditions for skipping a parent.
+// Which elements are parents, and how their names are converted: relabel.cc
+// converts through convertParentNames too, so the tool's list of parents and
+// the units relabelling asks cannot drift apart.
 #include "cname/parent_units.h"
 
 #include <vector>
@@ -9,6 +9,21 @@
 #include "hq.h"
 
 namespace trel {
+
+ParentNames convertParentNames(const UnitName &spelled, bool lastOnly, ConvertedUnit &unit,
+                               UnitName *converted) {
+    const char *lib = nullptr;
+    if (lastOnly) {
+        lib = convertUnitName(spelled.lib, unit.lib);
+        if (lib == nullptr || lib[0] == '\0') return ParentNames::noLibrary;
+    }
+    const char *view = convertUnitName(spelled.view, unit.view);
+    const char *cell = convertUnitName(spelled.cell, unit.cell);
+    if (!lastOnly) lib = convertUnitName(spelled.lib, unit.lib);
+    if (view == nullptr || cell == nullptr || lib == nullptr) return ParentNames::noConversion;
+    *converted = {lib, cell, view};
+    return ParentNames::converted;
+}
 
 void forEachParentUnit(const char *name, bool lastOnly,
                        const std::function<void(const UnitName &)> &visit) {
@@ -21,22 +36,12 @@ void forEachParentUnit(const char *name, bool lastOnly,
         elements.push_back(elem);
     if (elements.size() < 2) return;
     ConvertedUnit unit;
-    if (lastOnly) {
-        // The library name first: without one, relabel-last writes nothing.
-        const hqPathElem &parent = *elements[elements.size() - 2];
-        const char *lib = convertUnitName(parent.lib, unit.lib);
-        if (lib == nullptr || lib[0] == '\0') return;
-        const char *view = convertUnitName(parent.view, unit.view);
-        const char *cell = convertUnitName(parent.cell, unit.cell);
-        if (view != nullptr && cell != nullptr) visit({lib, cell, view});
-        return;
-    }
-    for (size_t at = 0; at + 1 < elements.size(); ++at) {
+    UnitName converted;
+    for (size_t at = lastOnly ? elements.size() - 2 : 0; at + 1 < elements.size(); ++at) {
         const hqPathElem &parent = *elements[at];
-        const char *view = convertUnitName(parent.view, unit.view);
-        const char *cell = convertUnitName(parent.cell, unit.cell);
-        const char *lib = convertUnitName(parent.lib, unit.lib);
-        if (view != nullptr && cell != nullptr && lib != nullptr) visit({lib, cell, view});
+        if (convertParentNames({parent.lib, parent.cell, parent.view}, lastOnly, unit,
+                               &converted) == ParentNames::converted)
+            visit(converted);
     }
 }
 

@@ -8,9 +8,23 @@
 
 #include <functional>
 
+#include "cname/unit_name_conversion.h"
 #include "maps/unit_name.h"
 
 namespace trel {
+
+// What converting a parent element's unit names came to.
+enum class ParentNames {
+    converted,     // *converted names the unit whose page map is asked
+    noLibrary,     // last element only: the library converts to nothing
+    noConversion,  // a name has no conversion (or the element names no unit)
+};
+
+// The parent's names converted as relabelling converts them, into `unit`'s
+// buffers. The whole-name relabelling converts view, cell, library; the
+// last-element one the library first, as without one it writes nothing.
+ParentNames convertParentNames(const UnitName &spelled, bool lastOnly, ConvertedUnit &unit,
+                               UnitName *converted);
 
 // Calls visit(parent) for each unit that relabelling `name` looks a page up
 // in, in the order of its elements: the parent of every element but the

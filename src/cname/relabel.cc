@@ -22,6 +22,7 @@
 
 #include "cname/element_page.h"
 #include "cname/output_copy.h"
+#include "cname/parent_units.h"
 #include "cname/relabel_shortcuts.h"
 #include "cname/resolved_units.h"
 #include "cname/unit_name_conversion.h"
@@ -30,11 +31,12 @@
 #include "trel.h"
 
 using trel::ConvertedUnit;
-using trel::convertUnitName;
+using trel::convertParentNames;
 using trel::copyOut;
 using trel::ElementPage;
 using trel::formatPageLabel;
 using trel::PageMap;
+using trel::ParentNames;
 using trel::readElementPage;
 using trel::ResolvedUnit;
 using trel::ResolvedUnits;
@@ -162,12 +164,10 @@ PageMap *unitMapOrReport(Relabelling &state, const UnitName &unit) {
 // name has no conversion (among them an element that names no unit) or the
 // lookup fails, which reports as trelGetPageMapping reports.
 PageMap *convertedUnitMap(Relabelling &state, const UnitName &spelled) {
-    ConvertedUnit &unit = state.unit;
-    const char *view = convertUnitName(spelled.view, unit.view);
-    const char *cell = convertUnitName(spelled.cell, unit.cell);
-    const char *lib = convertUnitName(spelled.lib, unit.lib);
-    if (view == nullptr || cell == nullptr || lib == nullptr) return nullptr;
-    return unitMapOrReport(state, {lib, cell, view});
+    UnitName converted;
+    if (convertParentNames(spelled, false, state.unit, &converted) != ParentNames::converted)
+        return nullptr;
+    return unitMapOrReport(state, converted);
 }
 
 // Every element after the first, from scratch: its parent's names converted
@@ -282,16 +282,19 @@ struct Refusal {
 // converted names; null with the refusal. A library name without conversion
 // ends the call before anything is written.
 PageMap *lastParentMapAfresh(Relabelling &state, const UnitName &parent, Refusal *refusal) {
-    ConvertedUnit &unit = state.unit;
-    const char *lib = convertUnitName(parent.lib, unit.lib);
-    *refusal = {TREL_BAD_CNAME, false};
-    if (lib == nullptr || lib[0] == '\0') return nullptr;
-    const char *view = convertUnitName(parent.view, unit.view);
-    const char *cell = convertUnitName(parent.cell, unit.cell);
-    *refusal = {TREL_BAD_CNAME, true};
-    if (view == nullptr || cell == nullptr) return nullptr;
+    UnitName converted;
+    switch (convertParentNames(parent, true, state.unit, &converted)) {
+        case ParentNames::noLibrary:
+            *refusal = {TREL_BAD_CNAME, false};
+            return nullptr;
+        case ParentNames::noConversion:
+            *refusal = {TREL_BAD_CNAME, true};
+            return nullptr;
+        case ParentNames::converted:
+            break;
+    }
     *refusal = {TREL_BAD_SPEC, true};
-    return unitMapOrReport(state, {lib, cell, view});
+    return unitMapOrReport(state, converted);
 }
 
 // The new label of the last element, or null with the refusal.

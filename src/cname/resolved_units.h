@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "maps/page_lookup.h"
 #include "cname/same_text.h"
+#include "maps/page_lookup.h"
 #include "maps/unit_name.h"
 
 namespace trel {
