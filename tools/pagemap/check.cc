@@ -265,10 +265,6 @@ void collectLibrary(const char *lib, const char *dir, void *libraries) {
 
 }  // namespace
 
-bool isCheckCommand(const std::string &command) {
-    return command == "check";
-}
-
 ExitStatus runCheckCommand(const std::vector<std::string> &names, bool json) {
     Libraries defined;
     dreeForEachLibrary(collectLibrary, &defined);

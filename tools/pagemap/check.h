@@ -8,9 +8,6 @@
 
 #include "exit_status.h"
 
-// True for "check".
-bool isCheckCommand(const std::string &command);
-
 // Checks the units of `libraries` (every defined library when empty), one
 // line per problem and a summary line, or with `json` one JSON object per
 // unit and a closing summary object; when no library could be walked (none

@@ -10,6 +10,7 @@
 
 #include "check.h"
 #include "command_line.h"
+#include "commands.h"
 #include "diagnostics.h"
 #include "exit_status.h"
 #include "library_definitions.h"
@@ -43,21 +44,19 @@ ExitStatus run(int argc, char **argv) {
         if (printCommandHelp(commandLine.command, stdout)) return kSuccess;
         return usageError("unknown command \"" + commandLine.command + "\"");
     }
-    const bool isMap = isMapCommand(commandLine.command);
-    const bool isRelabel = isRelabelCommand(commandLine.command);
-    const bool isCheck = isCheckCommand(commandLine.command);
-    if (!isMap && !isRelabel && !isCheck) {
-        return usageError("unknown command \"" + commandLine.command + "\"");
-    }
+    const Command *command = findCommand(commandLine.command);
+    if (command == nullptr) return usageError("unknown command \"" + commandLine.command + "\"");
+    const bool isRelabel =
+        command->kind == Command::Kind::relabel || command->kind == Command::Kind::relabelLast;
     if (commandLine.strict && !isRelabel) {
         return usageError("--strict applies to relabel and relabel-last only", commandLine.command);
     }
-    if (commandLine.json && !isCheck) {
+    if (commandLine.json && command->kind != Command::Kind::check) {
         return usageError("--json applies to check only", commandLine.command);
     }
     // In any other mode the map file keeps no pairs: an edit would be lost
     // the moment it was made, so it is refused before anything is read.
-    if (commandLine.fileMode != TREL_FILE_MODE_TEXT && isEditCommand(commandLine.command)) {
+    if (commandLine.fileMode != TREL_FILE_MODE_TEXT && command->edits()) {
         return usageError("--mode " + std::to_string(commandLine.fileMode) +
                               " keeps no pairs in the map file, so " + commandLine.command +
                               " would not be kept; edits need --mode 0",
@@ -67,9 +66,17 @@ ExitStatus run(int argc, char **argv) {
         return status;
     }
     trelSetFileMode(commandLine.fileMode);
-    if (isCheck) return runCheckCommand(commandLine.operands, commandLine.json);
-    return isMap ? runMapCommand(commandLine.command, commandLine.operands)
-                 : runRelabelCommand(commandLine.command, commandLine.operands, commandLine.strict);
+    switch (command->kind) {
+        case Command::Kind::map:
+            return runMapCommand(*command, commandLine.operands);
+        case Command::Kind::relabel:
+        case Command::Kind::relabelLast:
+            return runRelabelCommand(command->kind == Command::Kind::relabelLast,
+                                     commandLine.operands, commandLine.strict);
+        case Command::Kind::check:
+            break;
+    }
+    return runCheckCommand(commandLine.operands, commandLine.json);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "api/tool_interface.h"
+#include "commands.h"
 #include "design_unit.h"
 #include "diagnostics.h"
 #include "trel.h"
@@ -137,8 +138,9 @@ enum class OnUnreadFile {
     replace,     // clear: start the file afresh, the one edit that loses nothing by it
 };
 
-struct MapCommand {
-    std::string_view name;
+}  // namespace
+
+struct MapAction {
     Query query;  // exactly one of query and edit
     Edit edit;
     NoChange changesNothing;  // with edit: asked before it, on a map read in full
@@ -146,28 +148,21 @@ struct MapCommand {
     OnUnreadFile onUnreadFile;
 };
 
-constexpr MapCommand kCommands[] = {
-    {"path", showPath, nullptr, nullptr, 0, OnUnreadFile::notRead},
-    {"dump", dump, nullptr, nullptr, 0, OnUnreadFile::printFirst},
-    {"pairs", pairs, nullptr, nullptr, 0, OnUnreadFile::printFirst},
-    {"get", get, nullptr, nullptr, 1, OnUnreadFile::refuse},
-    {"reverse", reverse, nullptr, nullptr, 1, OnUnreadFile::refuse},
-    {"highest", highest, nullptr, nullptr, 0, OnUnreadFile::refuse},
-    {"set", nullptr, setPair, setChangesNothing, 2, OnUnreadFile::refuse},
-    {"delete", nullptr, deletePair, deleteChangesNothing, 1, OnUnreadFile::refuse},
-    {"clear", nullptr, clearPairs, clearChangesNothing, 0, OnUnreadFile::replace},
-};
+const MapAction kPathAction{showPath, nullptr, nullptr, 0, OnUnreadFile::notRead};
+const MapAction kDumpAction{dump, nullptr, nullptr, 0, OnUnreadFile::printFirst};
+const MapAction kPairsAction{pairs, nullptr, nullptr, 0, OnUnreadFile::printFirst};
+const MapAction kGetAction{get, nullptr, nullptr, 1, OnUnreadFile::refuse};
+const MapAction kReverseAction{reverse, nullptr, nullptr, 1, OnUnreadFile::refuse};
+const MapAction kHighestAction{highest, nullptr, nullptr, 0, OnUnreadFile::refuse};
+const MapAction kSetAction{nullptr, setPair, setChangesNothing, 2, OnUnreadFile::refuse};
+const MapAction kDeleteAction{nullptr, deletePair, deleteChangesNothing, 1, OnUnreadFile::refuse};
+const MapAction kClearAction{nullptr, clearPairs, clearChangesNothing, 0, OnUnreadFile::replace};
 
-const MapCommand *findCommand(std::string_view name) {
-    for (const MapCommand &command : kCommands) {
-        if (command.name == name) return &command;
-    }
-    return nullptr;
-}
+namespace {
 
 // `wholeMap`: the map file was read without a problem (or there is none), so
 // an edit that leaves the pairs as they are has nothing to save.
-ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
+ExitStatus runEdit(const MapAction &command, const DesignUnit &unit, const Numbers &numbers,
                    bool wholeMap) {
     if (wholeMap && command.changesNothing(unit, numbers)) return kSuccess;
     if (const int status = command.edit(unit, numbers); status != TREL_OK) {
@@ -179,7 +174,7 @@ ExitStatus runEdit(const MapCommand &command, const DesignUnit &unit, const Numb
     return saved == TREL_OK ? kSuccess : reportLibraryFailure(saved, unit, systemError);
 }
 
-ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const Numbers &numbers,
+ExitStatus runCommand(const MapAction &command, const DesignUnit &unit, const Numbers &numbers,
                       bool wholeMap = true) {
     return command.query != nullptr ? command.query(unit, numbers)
                                     : runEdit(command, unit, numbers, wholeMap);
@@ -187,8 +182,8 @@ ExitStatus runCommand(const MapCommand &command, const DesignUnit &unit, const N
 
 // Loads the unit's map file first, so that one that cannot be read to its end
 // is reported, and then runs the command as its OnUnreadFile says.
-ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit,
-                          const Numbers &numbers) {
+ExitStatus runOnLoadedMap(const Command &named, const DesignUnit &unit, const Numbers &numbers) {
+    const MapAction &command = *named.map;
     if (command.onUnreadFile == OnUnreadFile::notRead) {
         return runCommand(command, unit, numbers);
     }
@@ -207,7 +202,7 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit,
             // in its place) gets the failure alone, no promise before it.
             const ExitStatus status = runCommand(command, unit, numbers, false);
             if (status == kSuccess) {
-                reportWarning(loaded.problem + "; " + std::string(command.name) + " replaced it");
+                reportWarning(loaded.problem + "; " + std::string(named.name) + " replaced it");
             }
             return status;
         }
@@ -221,17 +216,17 @@ ExitStatus runOnLoadedMap(const MapCommand &command, const DesignUnit &unit,
 
 }  // namespace
 
-bool isMapCommand(const std::string &command) {
-    return findCommand(command) != nullptr;
+bool mapActionReadsFile(const MapAction &action) {
+    return action.query != nullptr && action.onUnreadFile != OnUnreadFile::notRead;
 }
 
-bool isEditCommand(const std::string &command) {
-    const MapCommand *found = findCommand(command);
-    return found != nullptr && found->edit != nullptr;
+bool mapActionEdits(const MapAction &action) {
+    return action.edit != nullptr;
 }
 
-ExitStatus runMapCommand(const std::string &name, const std::vector<std::string> &operands) {
-    const MapCommand &command = *findCommand(name);
+ExitStatus runMapCommand(const Command &named, const std::vector<std::string> &operands) {
+    const MapAction &command = *named.map;
+    const std::string name(named.name);
     if (operands.size() != static_cast<std::size_t>(command.numberCount) + 1) {
         printError("wrong number of arguments for " + name);
         printCommandUsage(name, stderr);
@@ -252,5 +247,5 @@ ExitStatus runMapCommand(const std::string &name, const std::vector<std::string>
         }
         numbers[static_cast<std::size_t>(at)] = *number;
     }
-    return runOnLoadedMap(command, *unit, numbers);
+    return runOnLoadedMap(named, *unit, numbers);
 }

@@ -5,15 +5,29 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "exit_status.h"
 
-// True when `command` is one of the page-map commands.
-bool isMapCommand(const std::string &command);
+// What each page-map command does with the unit's page map (the command
+// table in commands.cc names them).
+struct MapAction;
+extern const MapAction kPathAction;
+extern const MapAction kDumpAction;
+extern const MapAction kPairsAction;
+extern const MapAction kGetAction;
+extern const MapAction kReverseAction;
+extern const MapAction kHighestAction;
+extern const MapAction kSetAction;
+extern const MapAction kDeleteAction;
+extern const MapAction kClearAction;
 
-// True for the page-map commands that edit the page map: set, delete, clear.
-bool isEditCommand(const std::string &command);
+// Whether the action reads the map file before it answers (a file that
+// cannot be read to its end is then reported), or edits the page map and
+// saves it.
+bool mapActionReadsFile(const MapAction &action);
+bool mapActionEdits(const MapAction &action);
 
 // Runs a page-map command on its operands (LIB.CELL:VIEW, then its numbers).
 // Edits save the unit's map file before they report success, so they run in
 // file mode 0 only: in another the map file keeps no pairs.
-ExitStatus runMapCommand(const std::string &command, const std::vector<std::string> &operands);
+ExitStatus runMapCommand(const Command &command, const std::vector<std::string> &operands);

@@ -181,12 +181,7 @@ void relabelStandardInput(Relabeller &relabeller, Outcome &outcome) {
 
 }  // namespace
 
-bool isRelabelCommand(const std::string &command) {
-    return command == "relabel" || command == "relabel-last";
-}
-
-ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands,
-                             bool strict) {
+ExitStatus runRelabelCommand(bool lastOnly, const std::vector<std::string> &operands, bool strict) {
     const bool fromInput = operands.empty() || (operands.size() == 1 && operands[0] == "-");
     for (const std::string &operand : operands) {
         if (operand == "-" && !fromInput) {
@@ -201,7 +196,7 @@ ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::
     } else {
         std::setvbuf(stdout, nullptr, _IOFBF, kStreamBuffer);
     }
-    Relabeller relabeller(command == "relabel-last");
+    Relabeller relabeller(lastOnly);
     Outcome outcome(strict);
     if (fromInput) {
         relabelStandardInput(relabeller, outcome);

@@ -7,14 +7,10 @@
 
 #include "exit_status.h"
 
-// True for "relabel" (every element) and "relabel-last" (the last element).
-bool isRelabelCommand(const std::string &command);
-
-// Relabels each operand, or every line of standard input when the only
-// operand is "-" or there is none, printing one result a line. A name that
-// cannot be relabelled is printed unchanged, so output lines stay aligned with
-// input lines, and reported; the exit status is that of the first failure.
-// With `strict`, a name with an element whose parent unit is unknown is
-// reported too, and is a failure.
-ExitStatus runRelabelCommand(const std::string &command, const std::vector<std::string> &operands,
-                             bool strict);
+// Relabels every element after the first of each name, or with `lastOnly`
+// the last element only (relabel-last). Relabels each operand, or every line of standard input when
+// the only operand is "-" or there is none, printing one result a line. A name that cannot be
+// relabelled is printed unchanged, so output lines stay aligned with input lines, and reported; the
+// exit status is that of the first failure. With `strict`, a name with an element whose parent unit
+// is unknown is reported too, and is a failure.
+ExitStatus runRelabelCommand(bool lastOnly, const std::vector<std::string> &operands, bool strict);

@@ -1,24 +1,17 @@
-// Kept in one place so that --help, each command's help, the usage hints and
-// the README say the same.
+// The help texts shared by several commands (what a read or an edit does with
+// the map file) and the printing of --help, each command's help and the usage
+// hints; each command's own text is in the command table (commands.cc).
 #include "usage.h"
 
 #include <cctype>
 #include <string_view>
 
+#include "commands.h"
+
 namespace {
 
 constexpr const char kSynopsis[] =
     "usage: pagemap [-L LIB=DIR]... [--libs FILE] [--mode N] COMMAND ARGUMENT...\n";
-
-struct CommandHelp {
-    std::string_view name;
-    std::string_view operands;
-    std::string_view summary;  // one line in the list of commands
-    std::string_view details;  // the rest of the command's own help
-    // What the command does with the map file, for the help's closing paragraph.
-    enum class Use { none, reads, edits } use = Use::none;
-    std::string_view more = "";  // details after the shared ones
-};
 
 constexpr const char kEditDetails[] =
     "The unit's page.map is saved before the command reports success; a failed\n"
@@ -33,86 +26,6 @@ constexpr const char kReadDetails[] =
     "A map file that cannot be read to its end is reported with exit status 6,\n"
     "naming the file, the line where reading stopped and its text, and how to go\n"
     "on: mend that line, or start the page map afresh with pagemap clear UNIT.\n";
-
-constexpr const char kRelabelDetails[] =
-    "Names are given as arguments, or read from standard input one a line with\n"
-    "\"-\" or no NAME, and answered one a line. A name is elements joined by '/',\n"
-    "each \"INST@PAGE\", a label, or either followed by \"(LIB.CELL:VIEW)\", e.g.\n"
-    "top(work.top:sch)/U1@3(work.alu:sch). An element's page is mapped through\n"
-    "the page map of the unit its parent element names, and its label becomes\n"
-    "pageN_INST (or pageN). The first element is never relabelled; an element\n"
-    "whose page has no pair is left as it is. A name that cannot be relabelled\n"
-    "is printed unchanged and reported (exit 7).\n";
-
-constexpr const char kRelabelStrict[] =
-    "An element whose parent unit is unknown (its library undefined or its folder\n"
-    "missing) keeps its label, and the name is not reported (exit 0).\n"
-    "  --strict   report each name with such an element, and exit 3\n";
-
-constexpr const char kRelabelLastStrict[] =
-    "Only the last element is looked up. When its parent unit is unknown (its\n"
-    "library undefined or its folder missing) the name is printed unchanged and\n"
-    "reported with exit 3, with or without --strict: the library's last-element\n"
-    "call reports the failed lookup, where the whole-name call goes on. A page\n"
-    "without a pair leaves the name unchanged (exit 0).\n"
-    "  --strict   accepted, and changes nothing for relabel-last\n";
-
-constexpr const char kCheckDetails[] =
-    "Walks every unit folder, LIBRARY_DIR/CELL/VIEW, of the named libraries (all\n"
-    "defined libraries when none is named), reads each page.map with the library\n"
-    "in mode 0, and prints one line per problem:\n"
-    "  UNIT: damaged at line N (\"TEXT\")     reading stopped there; the start of\n"
-    "                                       the line is shown\n"
-    "  UNIT: unreadable: REASON             the file cannot be read, or page.map\n"
-    "                                       is not a regular file\n"
-    "  UNIT: dangling link page.map -> T    T does not exist; the map reads empty\n"
-    "  UNIT: leftover temporary page.ma~    left by a save that was killed; the\n"
-    "                                       next save of the unit takes it over\n"
-    "then \"checked N units: M map files, K damaged, J unreadable, L leftovers\";\n"
-    "when not one library could be walked (those named are not defined, or their\n"
-    "folders cannot be listed) only the errors are printed.\n"
-    "Exit 6 when a map file is damaged or unreadable, else 3 when a library is not\n"
-    "defined or its folders cannot be listed, else 1 for leftovers or dangling\n"
-    "links, else 0.\n"
-    "  --json     one JSON object a line for each unit: {\"unit\", \"folder\",\n"
-    "             \"map_file\", \"problems\": [{\"kind\": \"damaged\" (\"line\",\n"
-    "             \"text\"), \"unreadable\" (\"reason\"), \"not-regular\" (\"type\"),\n"
-    "             \"dangling-link\" (\"target\") or \"leftover\" (\"name\")}]},\n"
-    "             then one with the counts\n";
-
-constexpr CommandHelp kCommands[] = {
-    {"path", "UNIT", "print the unit's map file path", ""},
-    {"dump", "UNIT", "print the library's dump of the unit's page map",
-     "One pair a line, \"Original Page : P Mapped Page : M\", pages unsigned\n"
-     "(4294967295 is the page -1). Pairs read before a damaged part of the map\n"
-     "file are printed before the error.\n",
-     CommandHelp::Use::reads},
-    {"pairs", "UNIT", "print the unit's pairs as its map file holds them",
-     "One pair a line, \"PAGE MAPPED\" in signed decimal, in ascending order of\n"
-     "the page taken unsigned: the form of page.map, for scripts.\n",
-     CommandHelp::Use::reads},
-    {"get", "UNIT PAGE", "print the page that PAGE is mapped to",
-     "Exits 1 when PAGE has no pair.\n", CommandHelp::Use::reads},
-    {"reverse", "UNIT MAPPED", "print the lowest original page mapped to MAPPED",
-     "Pages are compared unsigned. Exits 1 when no page is mapped to MAPPED.\n",
-     CommandHelp::Use::reads},
-    {"highest", "UNIT", "print the highest original page with a pair",
-     "Pages are compared unsigned, so -1 is the highest of all; 0 when the page\n"
-     "map has no pair.\n",
-     CommandHelp::Use::reads},
-    {"set", "UNIT PAGE MAPPED", "map PAGE to MAPPED, then save",
-     "Equal numbers remove the pair of PAGE.\n", CommandHelp::Use::edits},
-    {"delete", "UNIT PAGE", "remove the pair of PAGE, then save", "", CommandHelp::Use::edits},
-    {"clear", "UNIT", "remove every pair, then save",
-     "A map file that cannot be read to its end is started afresh, with a warning.\n",
-     CommandHelp::Use::edits},
-    {"relabel", "[--strict] [NAME... | -]", "relabel every element of each hierarchical name",
-     kRelabelDetails, CommandHelp::Use::none, kRelabelStrict},
-    {"relabel-last", "[--strict] [NAME... | -]", "relabel the last element of each name only",
-     kRelabelDetails, CommandHelp::Use::none, kRelabelLastStrict},
-    {"check", "[--json] [LIBRARY...]", "report damaged, unreadable and leftover map files",
-     kCheckDetails},
-};
 
 constexpr const char kIntroduction[] =
     "Looks at and edits the page maps of design units, and relabels hierarchical\n"
@@ -159,14 +72,7 @@ constexpr const char kExitStatuses[] =
     "     memory ran out\n"
     "When several names fail, the status is that of the first failure.\n";
 
-const CommandHelp *findHelp(std::string_view name) {
-    for (const CommandHelp &command : kCommands) {
-        if (command.name == name) return &command;
-    }
-    return nullptr;
-}
-
-void printSynopsis(const CommandHelp &command, std::FILE *stream) {
+void printSynopsis(const Command &command, std::FILE *stream) {
     std::fprintf(stream, "usage: pagemap [OPTION]... %.*s %.*s\n",
                  static_cast<int>(command.name.size()), command.name.data(),
                  static_cast<int>(command.operands.size()), command.operands.data());
@@ -181,7 +87,7 @@ void printHelp(std::FILE *stream) {
     std::fputs("\n", stream);
     std::fputs(kOptions, stream);
     std::fputs("\nCommands (pagemap COMMAND --help tells more):\n", stream);
-    for (const CommandHelp &command : kCommands) {
+    for (const Command &command : allCommands()) {
         const std::string words = std::string(command.name) + " " + std::string(command.operands);
         // Long synopses take a line of their own.
         if (words.size() > 28) {
@@ -199,7 +105,7 @@ void printHelp(std::FILE *stream) {
 }
 
 bool printCommandHelp(const std::string &name, std::FILE *stream) {
-    const CommandHelp *command = findHelp(name);
+    const Command *command = findCommand(name);
     if (command == nullptr) return false;
     printSynopsis(*command, stream);
     // The summary as a sentence: capitalised, with a full stop.
@@ -210,8 +116,8 @@ bool printCommandHelp(const std::string &name, std::FILE *stream) {
         if (!text.empty())
             std::fprintf(stream, "\n%.*s", static_cast<int>(text.size()), text.data());
     }
-    if (command->use == CommandHelp::Use::reads) std::fprintf(stream, "\n%s", kReadDetails);
-    if (command->use == CommandHelp::Use::edits) std::fprintf(stream, "\n%s", kEditDetails);
+    if (command->readsMapFile()) std::fprintf(stream, "\n%s", kReadDetails);
+    if (command->edits()) std::fprintf(stream, "\n%s", kEditDetails);
     // Only the commands that take pages need the word on pages.
     if (command->operands.find("PAGE") != std::string_view::npos ||
         command->operands.find("MAPPED") != std::string_view::npos) {
@@ -228,7 +134,7 @@ void printUsageHint(std::FILE *stream) {
 }
 
 void printCommandUsage(const std::string &name, std::FILE *stream) {
-    if (const CommandHelp *command = findHelp(name)) {
+    if (const Command *command = findCommand(name)) {
         printSynopsis(*command, stream);
         std::fprintf(stream, "Try 'pagemap %s --help' for more.\n", name.c_str());
     } else {
