@@ -1,4 +1,4 @@
-// Spelled unit names and the open-addressing table of resolved units.
+// Spelled unit names and the table of resolved units.
 #include "cname/resolved_units.h"
 
 #include <cstring>
@@ -53,36 +53,25 @@ bool UnitSpelling::isJoinedAt(const char *joined) const {
 
 ResolvedUnit ResolvedUnits::find(const UnitSpelling &spelling) {
     forgetIfStale();
-    if (count_ == 0) return {};
     const size_t cellAt = spelling.lib + 1;
     const size_t viewAt = cellAt + spelling.cell + 1;
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = static_cast<size_t>(spelling.hash) & mask;; i = (i + 1) & mask) {
-        const Slot &slot = slots_[i];
-        if (slot.unit.map == nullptr) return {};
-        if (slot.hash == spelling.hash && slot.unit.cellAt == cellAt &&
-            slot.unit.viewAt == viewAt && spelling.isJoinedAt(names_.data() + slot.unit.at)) {
-            return slot.unit;
-        }
-    }
+    const Slot *found = slots_.find(spelling.hash, [&](const Slot &slot) {
+        return slot.spellingHash == spelling.hash && slot.unit.cellAt == cellAt &&
+               slot.unit.viewAt == viewAt && spelling.isJoinedAt(names_.data() + slot.unit.at);
+    });
+    return found != nullptr ? found->unit : ResolvedUnit();
 }
 
 ResolvedUnit ResolvedUnits::remember(const UnitSpelling &spelling, PageMap *map,
                                      bool libConvertsToEmpty) {
     forgetIfStale();
-    if (2 * (count_ + 1) > slots_.size()) grow();
     const size_t size = spelling.joinedSize();
     if (names_.size() < used_ + size) names_.resize(2 * (used_ + size));
     spelling.join(&names_[used_]);
     const ResolvedUnit unit{map, used_, spelling.lib + 1, spelling.lib + spelling.cell + 2,
                             libConvertsToEmpty};
-    const size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(spelling.hash) & mask;
-    while (slots_[i].unit.map != nullptr)
-        i = (i + 1) & mask;
-    slots_[i] = Slot{spelling.hash, unit};
+    slots_.insert(Slot{spelling.hash, unit});
     used_ += size;
-    ++count_;
     return unit;
 }
 
@@ -90,23 +79,9 @@ ResolvedUnit ResolvedUnits::remember(const UnitSpelling &spelling, PageMap *map,
 void ResolvedUnits::forgetIfStale() {
     if (generation_ == pageMapsGeneration()) return;
     generation_ = pageMapsGeneration();
-    std::vector<Slot>().swap(slots_);
+    slots_.clear();
     std::string().swap(names_);
-    count_ = 0;
     used_ = 0;
-}
-
-void ResolvedUnits::grow() {
-    std::vector<Slot> old(slots_.empty() ? 64 : 2 * slots_.size(), Slot{0, ResolvedUnit()});
-    old.swap(slots_);
-    const size_t mask = slots_.size() - 1;
-    for (const Slot &slot : old) {
-        if (slot.unit.map == nullptr) continue;
-        size_t i = static_cast<size_t>(slot.hash) & mask;
-        while (slots_[i].unit.map != nullptr)
-            i = (i + 1) & mask;
-        slots_[i] = slot;
-    }
 }
 
 }  // namespace trel

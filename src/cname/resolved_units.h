@@ -20,6 +20,7 @@
 #include "cname/same_text.h"
 #include "maps/page_lookup.h"
 #include "maps/unit_name.h"
+#include "util/probe_table.h"
 
 namespace trel {
 
@@ -55,8 +56,7 @@ class ResolvedUnits {
     // Starts fetching from memory where find() begins, for a caller about to
     // find several units. Changes nothing.
     void prefetch(const UnitSpelling &spelling) const {
-        if (!slots_.empty())
-            __builtin_prefetch(&slots_[static_cast<size_t>(spelling.hash) & (slots_.size() - 1)]);
+        if (const Slot *start = slots_.start(spelling.hash)) __builtin_prefetch(start);
     }
     // The unit, with a null page map when it was not resolved before.
     ResolvedUnit find(const UnitSpelling &spelling);
@@ -71,14 +71,15 @@ class ResolvedUnits {
 
   private:
     struct Slot {
-        uint64_t hash;
+        uint64_t spellingHash = 0;
         ResolvedUnit unit;  // a null page map: empty slot
+
+        bool empty() const { return unit.map == nullptr; }
+        uint64_t hash() const { return spellingHash; }
     };
     void forgetIfStale();
-    void grow();
 
-    std::vector<Slot> slots_;  // open addressing, a power of two, at most half full
-    size_t count_ = 0;
+    ProbeTable<Slot> slots_;
     std::string names_;  // every kept unit's joined names, one after the other
     size_t used_ = 0;    // bytes of names_ in use
     uint64_t generation_ = 0;

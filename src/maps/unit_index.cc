@@ -1,4 +1,4 @@
-// Open addressing with linear probing over (hash, page map) slots.
+// The units' hash, and the index over (hash, page map) slots.
 #include "maps/unit_index.h"
 
 namespace trel {
@@ -19,39 +19,18 @@ uint64_t UnitIndex::hash(const UnitName &unit) {
 }
 
 PageMap *UnitIndex::find(const UnitName &unit, uint64_t hash) const {
-    if (slots_.empty()) return nullptr;
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = static_cast<size_t>(hash) & mask;; i = (i + 1) & mask) {
-        const Slot &slot = slots_[i];
-        if (slot.map == nullptr) return nullptr;
-        if (slot.hash != static_cast<uint32_t>(hash)) continue;
-        if (slot.map->isUnit(unit)) return slot.map;
-    }
+    const auto low = static_cast<uint32_t>(hash);
+    const Slot *found = slots_.find(
+        low, [&](const Slot &slot) { return slot.low == low && slot.map->isUnit(unit); });
+    return found != nullptr ? found->map : nullptr;
 }
 
 void UnitIndex::insert(PageMap *map, uint64_t hash) {
-    if (2 * (count_ + 1) > slots_.size()) grow();
-    const size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(hash) & mask;
-    while (slots_[i].map != nullptr)
-        i = (i + 1) & mask;
-    slots_[i] = Slot{map, static_cast<uint32_t>(hash)};
-    ++count_;
+    slots_.insert(Slot{map, static_cast<uint32_t>(hash)});
 }
 
 void UnitIndex::clear() {
-    std::vector<Slot>().swap(slots_);
-    count_ = 0;
-}
-
-void UnitIndex::grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{nullptr, 0});
-    count_ = 0;
-    for (const Slot &slot : old) {
-        if (slot.map != nullptr) insert(slot.map, slot.hash);
-    }
+    slots_.clear();
 }
 
 }  // namespace trel

@@ -7,10 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "maps/page_map.h"
 #include "maps/unit_name.h"
+#include "util/probe_table.h"
 
 namespace trel {
 
@@ -28,13 +28,14 @@ class UnitIndex {
     // a few words. The low half of the hash tells units apart before their
     // names are compared and places them again when the index grows.
     struct Slot {
-        PageMap *map;  // null: empty slot
-        uint32_t hash;
-    };
-    void grow();
+        PageMap *map = nullptr;  // null: empty slot
+        uint32_t low = 0;        // the hash's low half
 
-    std::vector<Slot> slots_;  // open addressing, a power of two, at most half full
-    size_t count_ = 0;
+        bool empty() const { return map == nullptr; }
+        uint64_t hash() const { return low; }
+    };
+
+    ProbeTable<Slot> slots_;
 };
 
 }  // namespace trel

@@ -15,7 +15,9 @@ BlockPool *string_pool = nullptr;
 KeyTree *table = nullptr;
 
 // Hashes already in the table and their value slots: open addressing with
-// linear probing, at most half full. A slot never moves and a hash's slot
+// linear probing, at most half full. Not the library's ProbeTable: this index
+// is optional, so it must go on without growing when memory runs out rather
+// than throw, and the text hash needs mixing before it can place a slot. A slot never moves and a hash's slot
 // never changes, so an entry never goes stale; the table still decides which
 // hashes exist and what comes from the pool, and a hash missing here is simply
 // looked up in the table. Saving a text seen before thus costs a probe or two
