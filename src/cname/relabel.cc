@@ -170,21 +170,6 @@ PageMap *convertedUnitMap(Relabelling &state, const UnitName &spelled) {
     return unitMapOrReport(state, converted);
 }
 
-// Every element after the first, from scratch: its parent's names converted
-// and the page looked up as trelGetPageMapping looks it up. A failed lookup
-// leaves the element's label as it was.
-void relabelAfresh(Relabelling &state) {
-    for (size_t i = 1; i < state.elements.size(); ++i) {
-        PageMap *map = convertedUnitMap(state, spelledUnit(*state.elements[i - 1]));
-        if (map == nullptr) continue;
-        hqPathElem &child = *state.elements[i];
-        const ElementPage at = readElementPage(child);
-        int mapped = 0;
-        if (trel::mappedPage(*map, at.page, &mapped) == TREL_OK)
-            child.setLabel(formatPageLabel(state.label, mapped, at.inst));
-    }
-}
-
 // The parent unit resolved now, in the order of the elements: found before
 // (or by an element before this one), else through its converted names and
 // kept. False when it has no page map.
@@ -261,12 +246,8 @@ int mappedCname(const char *src, char *out, int length, UnknownUnitReport report
         state.elements.push_back(elem);
     // The first element has no parent and keeps its label.
     if (state.elements.size() > 1) {
-        if (trel::relabelShortcuts().reuse) {
-            state.refresh();
-            relabelReusing(state);
-        } else {
-            relabelAfresh(state);
-        }
+        state.refresh();
+        relabelReusing(state);
     }
     copyOut(out, length, path);
     return TREL_OK;
@@ -354,13 +335,8 @@ int mappedCnameLastPathElem(const char *src, char *out, int length,
     Relabelling &state = relabelling();
     state.reportUnknown = reportUnknown;
     Refusal refusal{TREL_OK, true};
-    const char *label;
-    if (trel::relabelShortcuts().reuse) {
-        state.refresh();
-        label = lastLabelReusing(state, spelledUnit(*parent), at, &refusal);
-    } else {
-        label = lastLabelAfresh(state, spelledUnit(*parent), at, &refusal);
-    }
+    state.refresh();
+    const char *label = lastLabelReusing(state, spelledUnit(*parent), at, &refusal);
     if (label == nullptr) {
         if (refusal.copySource) copyOut(out, length, src);
         return refusal.status;
