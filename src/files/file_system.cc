@@ -1,4 +1,4 @@
-// Which file system and clock the protocol uses.
+// Which file system and clock the protocol uses, and the folder of a path.
 #include "files/file_system.h"
 
 namespace trel {
@@ -23,6 +23,16 @@ void useFileSystem(FileSystem *fileSystem) {
 
 void useClock(Clock *clock) {
     currentClock = clock;
+}
+
+std::string folderOf(const std::string &file) {
+#if defined(_WIN32)
+    const size_t slash = file.find_last_of("/\\");  // Windows takes either
+#else
+    const size_t slash = file.rfind('/');
+#endif
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? file.substr(0, 1) : file.substr(0, slash);
 }
 
 }  // namespace trel

@@ -318,10 +318,4 @@ Clock &systemClock() {
     return clock;
 }
 
-std::string folderOf(const std::string &file) {
-    const size_t slash = file.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : file.substr(0, slash);
-}
-
 }  // namespace trel

@@ -320,10 +320,4 @@ Clock &systemClock() {
     return clock;
 }
 
-std::string folderOf(const std::string &file) {
-    const size_t slash = file.find_last_of("/\\");
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? file.substr(0, 1) : file.substr(0, slash);
-}
-
 }  // namespace trel
