@@ -20,10 +20,6 @@ Deadline::Deadline(int64_t milliseconds)
       jitter_(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)) ^
               static_cast<uint32_t>(endNs_)) {}
 
-bool Deadline::passed() const {
-    return clock().monotonicNs() >= endNs_;
-}
-
 bool Deadline::pause() const {
     const int64_t left = endNs_ - clock().monotonicNs();
     if (left <= 0) return false;

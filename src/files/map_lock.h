@@ -1,18 +1,17 @@
 // The locks that order the saves and loads of one map file between
-// processes. They are record locks on two bytes of the map file itself, so
-// they follow the file, whatever name it is reached by, and never the name:
+// processes. They are record locks on three bytes of the map file itself,
+// so they follow the file, whatever name it is reached by, and never the name:
 //   - the save byte, held exclusively by every save from the moment it looks
 //     at the file until the new file is in place and its identity recorded;
 //   - the content byte, held shared by every load while it reads, and
 //     exclusively by a save that rewrites the file in place, so no load reads
-//     a file while its bytes change.
-// A save by rename takes only the save byte: loads go on reading the old
-// file, which a rename never changes.
-//
+//     a file while its bytes change;
 //   - the writer byte, held exclusively by a save while it waits for the
 //     content byte: a load that finds it held waits before taking the content
 //     byte, so a stream of loads, each overlapping the next, cannot keep a
 //     rewrite out until its wait runs out.
+// A save by rename takes only the save byte: loads go on reading the old
+// file, which a rename never changes.
 //
 // The bytes lie at 2^62 on every platform, past the end of any map file
 // (where locks are mandatory, locked bytes cannot be read or written through
@@ -40,7 +39,6 @@ constexpr int64_t kLockWaitMilliseconds = 10000;
 class Deadline {
   public:
     explicit Deadline(int64_t milliseconds);
-    bool passed() const;
     // Pauses before the next try of something another process holds: short
     // at first, longer as the wait goes on, never past the deadline. False,
     // without pausing, once the deadline has passed.

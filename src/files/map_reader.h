@@ -2,7 +2,8 @@
 // it: the file's content lock (see map_lock.h) is held shared while it is
 // read, so a rewrite in place never changes it meanwhile, and a rewrite cut
 // short by a crash is put back first (see rewrite_journal.h). A process that
-// may not write the file reads the old content from the journal instead. A
+// cannot put it back (one that may not write the file, or that gives up
+// waiting for the locks) reads the old content from the journal instead. A
 // journal that exists but cannot be read stops the load: the file beside it
 // may be torn.
 #pragma once

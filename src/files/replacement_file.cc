@@ -94,7 +94,7 @@ FileError ReplacementFile::open() {
             errno = temporaryError_;
             return failure();
         }
-        inPlace_ = whyRewriteInPlace() != nullptr;
+        inPlaceReason_ = whyRewriteInPlace();
         return {};
     }
 }
@@ -330,7 +330,7 @@ bool ReplacementFile::readPresent(char *into, size_t room, size_t *got) {
 
 FileError ReplacementFile::replace(const char *data, size_t size) {
     refusal_.clear();
-    const bool done = inPlace_ ? replaceInPlace(data, size) : replaceByRename(data, size);
+    const bool done = inPlace() ? replaceInPlace(data, size) : replaceByRename(data, size);
     return done ? FileError() : failure();
 }
 
@@ -371,8 +371,8 @@ bool ReplacementFile::publishedByRename() {
 bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
     FileSystem &files = fileSystem();
     if (!targetReadable_) {
-        refusal_ = "Map file " + target_ +
-                   " cannot be rewritten in place: it cannot be read to keep its pairs meanwhile";
+        refusal_ = "Map file " + target_ + " cannot be rewritten in place (" + inPlaceReason_ +
+                   "): it cannot be read to keep its pairs meanwhile";
         errno = EACCES;
         return false;
     }
@@ -385,8 +385,8 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
     const Deadline deadline(kLockWaitMilliseconds);
     if (!takeContentToWrite(targetFile_, deadline)) {
         if (errno == EAGAIN) {
-            refusal_ = "Map file " + target_ +
-                       " is being read by another process; gave up waiting to rewrite it";
+            refusal_ = "Map file " + target_ + " is being read by another process; gave up " +
+                       "waiting to rewrite it in place (" + inPlaceReason_ + ")";
         }
         return false;
     }
@@ -409,7 +409,8 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
         case Rewrite::failed:
             if (errno == ETXTBSY) {
                 refusal_ = "Map file " + target_ +
-                           " is mapped by another program; it cannot be rewritten meanwhile";
+                           " is mapped by another program; it cannot be rewritten in place (" +
+                           inPlaceReason_ + ") meanwhile";
             }
             break;
     }
@@ -419,7 +420,7 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
 void ReplacementFile::release() {
     // The temporary goes while its lock still keeps other saves away from it,
     // unless it became the file, or is a journal still needed.
-    if (temporaryFile_ != kNoFile && ownsTemporary_ && !(published_ && !inPlace_) &&
+    if (temporaryFile_ != kNoFile && ownsTemporary_ && !(published_ && !inPlace()) &&
         !keepJournal_) {
         const int error = errno;
         fileSystem().removeOpen(temporaryFile_, temporary_);
@@ -428,7 +429,7 @@ void ReplacementFile::release() {
     closeFile(&temporaryFile_);
     closeFile(&targetFile_);
     readAt_ = 0;
-    inPlace_ = false;
+    inPlaceReason_ = nullptr;
     keepJournal_ = false;
     ownsTemporary_ = false;
 }

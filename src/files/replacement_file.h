@@ -36,9 +36,10 @@
 // replaced by '~' ("page.ma~"), no longer than the file's name, so any path
 // that fits the platform's limit has a temporary that fits too. Only the
 // holder of the file's save lock uses it, under a lock of its own; one left
-// by a killed process is taken over by the next save or load, which restores
-// the file from it when it is the journal of a rewrite cut short, and
-// removes it: a folder holds at most one.
+// by a killed process is taken over by the next save, which restores the file
+// from it when it is the journal of a rewrite cut short, and removes it (a
+// load that finds such a journal has a save's open() do the same): a folder
+// holds at most one.
 #pragma once
 
 #include <cstddef>
@@ -63,8 +64,9 @@ class ReplacementFile {
 
     // Opens the file for replacing: finds it (following links), checks that
     // it may be written, takes its save lock (waiting a while for another
-    // process's save to end), puts back a rewrite cut short, takes the
-    // temporary and chooses between a rename and a rewrite in place.
+    // process's save to end), takes the temporary, puts back a rewrite cut
+    // short (kept in a leftover temporary, or through another name of the
+    // file) and chooses between a rename and a rewrite in place.
     FileError open();
 
     // The file as it is under the lock; not existing when there is none.
@@ -102,8 +104,10 @@ class ReplacementFile {
     // back from the journal beside that name.
     bool recoverThroughMark(const Deadline &deadline);
     // Why a new file renamed over the present one would lose something it
-    // has; null when the fresh temporary could be given all of it.
+    // has; null when the fresh temporary could be given all of it (it is
+    // given what it can as this is asked).
     const char *whyRewriteInPlace();
+    bool inPlace() const { return inPlaceReason_ != nullptr; }
     bool replaceByRename(const char *data, size_t size);
     bool replaceInPlace(const char *data, size_t size);
     // Gives the temporary its new name: over the file, or where there is none
@@ -126,7 +130,9 @@ class ReplacementFile {
     NativeFile temporaryFile_ = kNoFile;  // the temporary, locked; none when none could be made
     int temporaryError_ = 0;              // why there is none
     bool targetReadable_ = false;
-    bool inPlace_ = false;
+    // Why the file is rewritten in place, for the messages of a rewrite that
+    // cannot be made; null: it is replaced by a rename.
+    const char *inPlaceReason_ = nullptr;
     bool keepJournal_ = false;  // a journal still needed, for the next save or load
     // The temporary is this save's to remove: made by it, or a leftover found
     // to be no journal of the file, or put back. Another save's, or one not

@@ -5,7 +5,8 @@
 // pair and a save writes none, opening for appending so that an existing map
 // file is never emptied and a missing one is created.
 //
-// A page map remembers what its pairs hold of the file (PageMap::FileState).
+// A page map remembers what its pairs hold of the file (the State of its
+// MapFileRecord, PageMap::file()).
 // A mode-0 save never replaces a file whose pairs the page map does not hold
 // in full: one that was damaged, unreadable, or loaded in another mode. Only a
 // load that reads the whole file, or a clear the host asked for, lifts that.
