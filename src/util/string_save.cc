@@ -17,11 +17,12 @@ KeyTree *table = nullptr;
 // Hashes already in the table and their value slots: open addressing with
 // linear probing, at most half full. Not the library's ProbeTable: this index
 // is optional, so it must go on without growing when memory runs out rather
-// than throw, and the text hash needs mixing before it can place a slot. A slot never moves and a hash's slot
-// never changes, so an entry never goes stale; the table still decides which
-// hashes exist and what comes from the pool, and a hash missing here is simply
-// looked up in the table. Saving a text seen before thus costs a probe or two
-// instead of a descent whose depth grows with the number of hashes.
+// than throw, and the text hash needs mixing before it can place a slot. A slot
+// never moves and a hash's slot never changes, so an entry never goes stale;
+// the table still decides which hashes exist and what comes from the pool, and
+// a hash missing here is simply looked up in the table. Saving a text seen
+// before thus costs a probe or two instead of a descent whose depth grows with
+// the number of hashes.
 struct IndexedSlot {
     uint32_t hash;
     KeyTreeValue *slot;  // null: an empty place
@@ -101,6 +102,15 @@ BlockPool *hashsavestrpool() {
 void hashsavestrinit() {
     initialised = true;
     string_pool = poolnew();
+}
+
+void hashsavestrreset() {
+    if (string_pool != nullptr) pooldelete(string_pool);
+    string_pool = nullptr;
+    table = nullptr;
+    initialised = false;
+    delete[] slot_index.places;
+    slot_index = SlotIndex();
 }
 
 uint32_t hashsavestrhash(const char *text) {

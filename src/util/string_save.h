@@ -22,3 +22,7 @@ void hashsavestrinit();
 uint32_t hashsavestrhash(const char *text);
 // The table's pool (null before the first save). Exposed for tests.
 BlockPool *hashsavestrpool();
+// Forgets every saved text and releases the table's pool; the next save
+// starts a new table. For tests, which need a table in a known state: every
+// text saved before is gone, so nothing may hold one across the call.
+void hashsavestrreset();
