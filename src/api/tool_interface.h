@@ -31,7 +31,7 @@ struct UnitRegistration {
 };
 
 // Registers and loads the unit's page map as trelGetPageMapping does, under
-// the settings trelInit and trelSetMapFileMode made, unless it is registered
+// the settings trelInit and trelSetFileMode made, unless it is registered
 // already; says what the load found, which the entry points tell only
 // trelloadMapFile's caller.
 UnitRegistration registerUnit(const UnitName &unit);

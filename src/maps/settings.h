@@ -1,4 +1,4 @@
-// The two values the host configures by call (trelInit, trelSetMapFileMode):
+// The two values the host configures by call (trelInit, trelSetFileMode):
 // the context handed to the library-path service, and the map file mode.
 // They live beside the registry because every find, load and save of a page
 // map reads them; the entry points only set them.
