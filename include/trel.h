@@ -180,7 +180,8 @@ TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char 
 /* Saves every registered page map (all != 0) or only the modified ones. A
  * page map counts as modified after each edit, and from its registration when
  * its unit has no map file or the file could not be read whole; a successful
- * mode-0 save, or a load that reads the whole file in mode 0, clears the flag.
+ * mode-0 save, or the load that registers the unit when it reads the whole
+ * file in mode 0, clears the flag (a reload by trelloadMapFile leaves it).
  * So with all == 0 the edited units are saved, and units named since without
  * a map file (relabelling names the units of the parent elements) get one.
  * Each save is trelSavePageMap's and writes only when the file would change:
