@@ -25,14 +25,27 @@ void useClock(Clock *clock) {
     currentClock = clock;
 }
 
-std::string folderOf(const std::string &file) {
+namespace {
+
+size_t lastSeparator(const std::string &file) {
 #if defined(_WIN32)
-    const size_t slash = file.find_last_of("/\\");  // Windows takes either
+    return file.find_last_of("/\\");  // Windows takes either
 #else
-    const size_t slash = file.rfind('/');
+    return file.rfind('/');
 #endif
+}
+
+}  // namespace
+
+std::string folderOf(const std::string &file) {
+    const size_t slash = lastSeparator(file);
     if (slash == std::string::npos) return ".";
     return slash == 0 ? file.substr(0, 1) : file.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string &file) {
+    const size_t slash = lastSeparator(file);
+    return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 
 }  // namespace trel

@@ -155,7 +155,9 @@ class FileSystem {
 
     // A small named value attached to the file itself, seen through every
     // name of it (an extended attribute). getMark: false with ENODATA when
-    // the file has none, ENOTSUP where the file system keeps none.
+    // the file has none, ENOTSUP where the file system keeps none. Where the
+    // file keeps the mark but not its value (Windows: a file attribute), a
+    // mark reads as the empty value.
     virtual bool setMark(NativeFile file, const std::string &value) = 0;
     virtual bool getMark(NativeFile file, std::string *value) = 0;
     virtual bool clearMark(NativeFile file) = 0;
@@ -182,8 +184,9 @@ Clock &systemClock();
 void useFileSystem(FileSystem *fileSystem);
 void useClock(Clock *clock);
 
-// The folder a file lies in ("." for a bare name).
+// The folder a file lies in ("." for a bare name), and its name in it.
 std::string folderOf(const std::string &file);
+std::string fileNameOf(const std::string &file);
 
 // Closes *file if open and sets it to kNoFile, keeping errno.
 inline void closeFile(NativeFile *file) {

@@ -282,17 +282,48 @@ class WindowsFileSystem final : public FileSystem {
 
     bool setGroup(NativeFile /*file*/, uint32_t /*group*/) override { return true; }
 
-    // A stream of the file would be seen through one name only under the
-    // emulator the tests run on, so Windows keeps no mark.
-    bool setMark(NativeFile /*file*/, const std::string & /*value*/) override {
-        errno = ENOTSUP;
-        return false;
+    // The mark is the file's system attribute, which belongs to the file and
+    // is seen through each of its names (under Wine too, which keeps it in an
+    // extended attribute of the inode). It holds no value: whoever finds it
+    // does not learn through which name the rewrite went. A stream of the
+    // file would hold one, but under Wine "page.map:stream" is a second file
+    // beside one name.
+    bool setMark(NativeFile file, const std::string & /*value*/) override {
+        return setSystemAttribute(file, true);
     }
-    bool getMark(NativeFile /*file*/, std::string * /*value*/) override {
-        errno = ENOTSUP;
-        return false;
+    bool getMark(NativeFile file, std::string *value) override {
+        FILE_BASIC_INFO basic;
+        if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+            fail();
+            return false;
+        }
+        if ((basic.FileAttributes & FILE_ATTRIBUTE_SYSTEM) == 0) {
+            errno = ENODATA;
+            return false;
+        }
+        value->clear();
+        return true;
     }
-    bool clearMark(NativeFile /*file*/) override { return true; }
+    bool clearMark(NativeFile file) override { return setSystemAttribute(file, false); }
+
+  private:
+    static bool setSystemAttribute(NativeFile file, bool on) {
+        FILE_BASIC_INFO basic;
+        if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+            fail();
+            return false;
+        }
+        const DWORD wanted = on ? basic.FileAttributes | FILE_ATTRIBUTE_SYSTEM
+                                : basic.FileAttributes & ~DWORD{FILE_ATTRIBUTE_SYSTEM};
+        if (wanted == basic.FileAttributes) return true;
+        FILE_BASIC_INFO change{};  // zero times: left as they are
+        change.FileAttributes = wanted != 0 ? wanted : FILE_ATTRIBUTE_NORMAL;
+        if (!SetFileInformationByHandle(file, FileBasicInfo, &change, sizeof change)) {
+            fail();
+            return false;
+        }
+        return true;
+    }
 };
 
 class WindowsClock final : public Clock {

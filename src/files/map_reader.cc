@@ -64,12 +64,21 @@ FileError MapReader::open() {
         }
         identity_ = files.identity(file_);
         // A rewrite cut short through another name of the file marked the
-        // file with that name: its journal lies beside that name.
+        // file with that name: its journal lies beside that name. A mark
+        // without a name is this name's only when its journal is here.
         std::string temporary = temporaryNameFor(target);
         std::string marked;
-        if (identity_.links > 1 && files.getMark(file_, &marked))
-            temporary = temporaryNameFor(marked);
+        const bool isMarked = identity_.links > 1 && files.getMark(file_, &marked);
+        if (isMarked && !marked.empty()) temporary = temporaryNameFor(marked);
         journal_ = files.open(temporary, reading);
+        if (isMarked && marked.empty() && journal_ == kNoFile && errno == ENOENT) {
+            return refuse(EBUSY, "Map file " + target +
+                                     " cannot be read safely: a rewrite of it through another "
+                                     "of its names was cut short; load or save the unit through "
+                                     "the name with " +
+                                     fileNameOf(temporary) +
+                                     " beside it, whose journal puts it back");
+        }
         JournalHeader header;
         JournalState state = JournalState::none;
         if (journal_ != kNoFile) {
@@ -78,7 +87,11 @@ FileError MapReader::open() {
                    mayBeJournal(temporary)) {
             state = JournalState::unreadable;  // there is one, and it cannot be opened
         }
-        if (state == JournalState::none) {
+        // This name's leftover under a mark without a name: the rewrite
+        // ended, or never began, here; a save's lock takes the mark away, so
+        // that the other names need not refuse.
+        const bool staleMark = isMarked && marked.empty() && journal_ != kNoFile;
+        if (state == JournalState::none && (!staleMark || restored)) {
             closeFile(&journal_);
             return {};  // no rewrite cut short: the usual case
         }
@@ -102,7 +115,8 @@ FileError MapReader::open() {
             identity_ = FileIdentity();
             return {};
         }
-        // A rewrite was cut short: a save's lock puts the file back.
+        // A rewrite was cut short, or left its mark: a save's lock puts the
+        // file back and takes the mark away.
         closeFile(&journal_);
         closeFile(&file_);
         ReplacementFile(target).open();

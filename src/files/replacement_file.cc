@@ -193,6 +193,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         if (!held.sameFile(files.identityOf(temporary_, false)))
             continue;  // renamed or removed by the save that held it
         if (made) return true;
+        leftoverFound_ = true;
         // A leftover: the journal of a rewrite of this file cut short puts
         // the old content back; then it goes, whoever made it, where the
         // folder allows.
@@ -260,6 +261,21 @@ bool ReplacementFile::recoverThroughMark(const Deadline &deadline) {
     std::string marked;
     if (present_.links < 2 || !files.getMark(targetFile_, &marked) || marked == target_)
         return true;
+    if (marked.empty()) {
+        // The file system keeps no name with the mark. A leftover beside this
+        // name was the rewrite's journal, put back or emptied by now;
+        // without one the journal lies beside another name.
+        if (leftoverFound_) {
+            files.clearMark(targetFile_);
+            return true;
+        }
+        refusal_ = "Map file " + target_ +
+                   " cannot be saved: a rewrite of it through another of its names was cut "
+                   "short; load or save the unit through the name with " +
+                   fileNameOf(temporary_) + " beside it, whose journal puts it back";
+        errno = EBUSY;
+        return false;
+    }
     // The save lock of the file, held here, keeps every save through any of
     // its names away, so the journal beside the other name is nobody's now.
     const std::string journalPath = temporaryNameFor(marked);

@@ -138,6 +138,9 @@ class ReplacementFile {
     // to be no journal of the file, or put back. Another save's, or one not
     // looked at yet, stays.
     bool ownsTemporary_ = false;
+    // A leftover lay beside this name when the temporary was taken: a mark
+    // without a name (file_system.h) was then this name's rewrite's.
+    bool leftoverFound_ = false;
 };
 
 // The temporary name of a file: its last character replaced by '~', or by

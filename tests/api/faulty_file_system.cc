@@ -1,12 +1,17 @@
 // The faulting file system and the test clock.
 #include "api/faulty_file_system.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <signal.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -37,6 +42,7 @@ class FaultyFileSystem final : public trel::FileSystem {
     }
     void disarm() {
         armed_ = false;
+        dead_ = false;
         traceFd_ = -1;
     }
     bool fired() const { return fired_; }
@@ -49,9 +55,13 @@ class FaultyFileSystem final : public trel::FileSystem {
 
     NativeFile open(const std::string &path, const trel::OpenMode &mode) override {
         if (acts(Call::open, "open") != Action::proceed) return trel::kNoFile;
-        return real().open(path, mode);
+        const NativeFile file = real().open(path, mode);
+        if (file != trel::kNoFile) open_.insert(file);
+        return file;
     }
     void close(NativeFile file) override {
+        if (dead_) return;  // closed when the file system died
+        open_.erase(file);
         unsynced_.erase(file);
         real().close(file);
     }
@@ -66,6 +76,7 @@ class FaultyFileSystem final : public trel::FileSystem {
         if (action == Action::tear) {
             real().writeAt(file, data, size / 2, at);
             crash();
+            return false;
         }
         unsynced_[file].emplace_back(at, size);
         return real().writeAt(file, data, size, at);
@@ -91,9 +102,15 @@ class FaultyFileSystem final : public trel::FileSystem {
         return acts(Call::lock, "tryLock") == Action::proceed &&
                real().tryLock(file, offset, exclusive);
     }
-    void unlock(NativeFile file, uint64_t offset) override { real().unlock(file, offset); }
-    FileIdentity identity(NativeFile file) override { return coarse(real().identity(file)); }
+    void unlock(NativeFile file, uint64_t offset) override {
+        if (!dead_) real().unlock(file, offset);
+    }
+    FileIdentity identity(NativeFile file) override {
+        if (dead_) return deadIdentity();
+        return coarse(real().identity(file));
+    }
     FileIdentity identityOf(const std::string &path, bool followLink) override {
+        if (dead_) return deadIdentity();
         return coarse(real().identityOf(path, followLink));
     }
     std::string resolveLinks(const std::string &path) override { return real().resolveLinks(path); }
@@ -152,13 +169,21 @@ class FaultyFileSystem final : public trel::FileSystem {
         char line[64];
         const int size = std::snprintf(line, sizeof line, "%s%s %s\n", now ? "!" : "",
                                        kKindNames[static_cast<int>(kind)], name);
+#if defined(_WIN32)
+        if (_write(traceFd_, line, static_cast<unsigned>(size)) < 0) return;
+#else
         if (::write(traceFd_, line, static_cast<size_t>(size)) < 0) return;
+#endif
     }
 
     // What the call must do: go through, fail (errno is then set), or, for
     // a torn write, write half its bytes and crash. Crashes itself for any
     // other kill.
     Action acts(Call kind, const char *name) {
+        if (dead_) {
+            errno = EIO;
+            return Action::fail;
+        }
         if (!armed_ || (plan_.call != Call::any && plan_.call != kind)) return Action::proceed;
         const int index = seen_++;
         const bool now = plan_.every ? index >= plan_.skip : index == plan_.skip;
@@ -171,17 +196,31 @@ class FaultyFileSystem final : public trel::FileSystem {
         return Action::fail;
     }
 
-    // Ends the process as a power cut would: what was written since the
-    // last sync of each file may be anything.
-    [[noreturn]] void crash() {
+    static FileIdentity deadIdentity() {
+        errno = EIO;
+        return FileIdentity();
+    }
+
+    // Ends the process, or the file system, as a power cut would: what was
+    // written since the last sync of each file may be anything.
+    void crash() {
         for (const auto &[file, writes] : unsynced_) {
             for (const auto &[at, size] : writes) {
                 const std::string noise(size, '#');
                 real().writeAt(file, noise.data(), noise.size(), at);
             }
         }
-        raise(SIGKILL);
-        _exit(1);
+#if !defined(_WIN32)
+        if (!plan_.stayAlive) {
+            raise(SIGKILL);
+            _exit(1);
+        }
+#endif
+        for (const NativeFile file : open_)
+            real().close(file);
+        open_.clear();
+        unsynced_.clear();
+        dead_ = true;
     }
 
     bool armed_ = false;
@@ -191,6 +230,8 @@ class FaultyFileSystem final : public trel::FileSystem {
     int traceFd_ = -1;
     int64_t tickNs_ = 0;
     bool noChangeTime_ = false;
+    bool dead_ = false;          // crashed, staying alive: every call fails until disarmed
+    std::set<NativeFile> open_;  // what the file system holds open, for a crash to close
     // Per open file, the writes since its last sync.
     std::map<NativeFile, std::vector<std::pair<uint64_t, size_t>>> unsynced_;
 };

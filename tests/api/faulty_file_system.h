@@ -7,7 +7,11 @@
 // it acts on fails with the kind's errno (or the plan's), or is a crash: the
 // process is killed just before the call (a write may first hand on half its
 // bytes), and what it wrote to a file since that file's last sync is
-// scrambled first, as a power cut may leave it.
+// scrambled first, as a power cut may leave it. A crash may also leave the
+// process alive and kill the file system instead (the only crash on Windows,
+// where no test forks): every file it holds open is closed, which drops the
+// locks as the end of the process would, and every later call fails with EIO
+// and does nothing, until the plan is disarmed.
 //
 // Kinds, their primitives and the errno of a failure:
 //   open      open                                         EACCES
@@ -48,12 +52,13 @@ enum class Call {
 };
 
 struct Plan {
-    Call call = Call::any;  // the kind acted on; any: every kind
-    int skip = 0;           // calls of that kind let through first
-    bool kill = false;      // end the process just before the call instead of failing it
-    bool every = false;     // fail every call of the kind after the skipped ones
-    bool tear = false;      // with kill: a write hands on half its bytes first
-    int error = 0;          // the errno of a failure; 0: the kind's
+    Call call = Call::any;   // the kind acted on; any: every kind
+    int skip = 0;            // calls of that kind let through first
+    bool kill = false;       // end the process just before the call instead of failing it
+    bool every = false;      // fail every call of the kind after the skipped ones
+    bool tear = false;       // with kill: a write hands on half its bytes first
+    bool stayAlive = false;  // with kill: the file system dies, not the process
+    int error = 0;           // the errno of a failure; 0: the kind's
 };
 
 // Counting starts afresh. With `traceFd` >= 0, every call of the planned
