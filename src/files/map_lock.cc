@@ -8,6 +8,10 @@ namespace trel {
 
 namespace {
 
+// The pause of the waiter that is next in turn: a few system calls a
+// millisecond, for a lock that passes on within a tenth of one.
+constexpr int64_t kNextPauseNs = 100000;
+
 // Where locks are advisory, the bytes earlier builds lock, held as well.
 bool holdsLegacyBytes(MapLock which) {
     return which != MapLock::writer && (fileSystem().capabilities() & kMandatoryLocks) == 0;
@@ -16,21 +20,27 @@ bool holdsLegacyBytes(MapLock which) {
 }  // namespace
 
 Deadline::Deadline(int64_t milliseconds)
-    : endNs_(clock().monotonicNs() + milliseconds * 1000000),
+    : startNs_(clock().monotonicNs()),
+      endNs_(startNs_ + milliseconds * 1000000),
       jitter_(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(this)) ^
               static_cast<uint32_t>(endNs_)) {}
 
-bool Deadline::pause() const {
-    const int64_t left = endNs_ - clock().monotonicNs();
+bool Deadline::pause(bool next) const {
+    const int64_t now = clock().monotonicNs();
+    const int64_t left = endNs_ - now;
     if (left <= 0) return false;
     const int error = errno;
     // A pause of between half and the whole of the current step.
     jitter_ = jitter_ * 1664525u + 1013904223u;
-    const int64_t pause = pauseNs_ / 2 + static_cast<int64_t>((jitter_ >> 8) % (pauseNs_ / 2 + 1));
+    const int64_t step = next ? kNextPauseNs : pauseNs_;
+    const int64_t pause = step / 2 + static_cast<int64_t>((jitter_ >> 8) % (step / 2 + 1));
     clock().sleepNs(pause < left ? pause : left);
     errno = error;
-    // Short pauses first: most saves hold the lock for a few milliseconds.
-    if (pauseNs_ < 8000000) pauseNs_ *= 2;
+    // Short pauses first: most saves hold the lock for a millisecond or a
+    // few, and a lock left free while its waiters sleep is time lost to all
+    // of them. A wait that goes on (a large file) pauses up to 8 ms.
+    const int64_t longest = now - startNs_ < 100000000 ? 1000000 : 8000000;
+    if (pauseNs_ < longest) pauseNs_ *= 2;
     return true;
 }
 
@@ -38,21 +48,118 @@ uint64_t lockOffset(MapLock which) {
     return (uint64_t{1} << 62) + static_cast<uint64_t>(which);
 }
 
-bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline) {
+namespace {
+
+// One try at the lock and, where they are held too, its earlier bytes.
+bool tryMapLock(NativeFile file, MapLock which, bool exclusive) {
     FileSystem &files = fileSystem();
     const bool legacy = holdsLegacyBytes(which);
     const uint64_t legacyOffset = static_cast<uint64_t>(which);
+    if (legacy && !files.tryLock(file, legacyOffset, exclusive)) return false;
+    if (files.tryLock(file, lockOffset(which), exclusive)) return true;
+    if (legacy) files.unlock(file, legacyOffset);
+    return false;
+}
+
+// Whether another process holds the byte exclusively: the turn byte, claimed
+// by a waiting save, or the save byte, by a save.
+bool heldByAnother(NativeFile file, MapLock which) {
+    FileSystem &files = fileSystem();
+    const uint64_t offset = lockOffset(which);
+    if (files.tryLock(file, offset, false)) {
+        files.unlock(file, offset);
+        return false;
+    }
+    return errno == EAGAIN;
+}
+
+bool anotherSavesTurn(NativeFile file) {
+    return heldByAnother(file, MapLock::turn);
+}
+
+}  // namespace
+
+bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline) {
     for (;;) {
-        if (!legacy || files.tryLock(file, legacyOffset, exclusive)) {
-            if (files.tryLock(file, lockOffset(which), exclusive)) return true;
-            if (legacy) files.unlock(file, legacyOffset);
-        }
+        if (tryMapLock(file, which, exclusive)) return true;
         if (errno != EAGAIN) return false;
         if (!deadline.pause()) {
             errno = EAGAIN;
             return false;
         }
     }
+}
+
+namespace {
+
+// The files whose save by rename left another save waiting, with when: a
+// few, as a process saves few units at once.
+struct WaitingSave {
+    std::string path;
+    int64_t atNs = 0;
+};
+WaitingSave waitingSaves[4];
+size_t nextWaitingSave = 0;
+
+// How long a save lets a waiter it left behind go first: the waiter's
+// longest pause, and some.
+constexpr int64_t kLetWaiterInNs = 3000000;
+
+// Whether this process's last save of `path` left a save waiting just now;
+// forgets it.
+bool leftSaveWaiting(const std::string &path) {
+    for (WaitingSave &waiting : waitingSaves) {
+        if (waiting.path != path) continue;
+        waiting.path.clear();
+        return clock().monotonicNs() - waiting.atNs < kLetWaiterInNs;
+    }
+    return false;
+}
+
+}  // namespace
+
+void noteWaitingSave(NativeFile replaced, const std::string &path) {
+    const int error = errno;
+    if (anotherSavesTurn(replaced)) {
+        waitingSaves[nextWaitingSave] = {path, clock().monotonicNs()};
+        nextWaitingSave = (nextWaitingSave + 1) % (sizeof waitingSaves / sizeof *waitingSaves);
+    }
+    errno = error;
+}
+
+// While another waiting save holds the turn byte this one waits; a save that
+// finds the save byte held claims the turn byte when it is free, and gives
+// it up once it has the save byte. A save that left a waiter behind on the
+// file it replaced lets it in first, for a moment.
+bool takeSaveLock(NativeFile file, const std::string &path, const Deadline &deadline) {
+    FileSystem &files = fileSystem();
+    const uint64_t turn = lockOffset(MapLock::turn);
+    const int64_t letInUntil = leftSaveWaiting(path) ? clock().monotonicNs() + kLetWaiterInNs : 0;
+    bool claimed = false;
+    bool taken = false;
+    int64_t letIn = letInUntil;
+    for (;;) {
+        // The waiter let in first has the save byte now: this save waits in turn.
+        if (letIn != 0 && heldByAnother(file, MapLock::save)) letIn = 0;
+        if (claimed || !anotherSavesTurn(file)) {
+            if (clock().monotonicNs() >= letIn) {
+                if (tryMapLock(file, MapLock::save, true)) {
+                    taken = true;
+                    break;
+                }
+                if (errno != EAGAIN) break;
+                if (!claimed) claimed = files.tryLock(file, turn, true);
+            }
+        }
+        if (!deadline.pause(claimed)) {
+            errno = EAGAIN;
+            break;
+        }
+    }
+    const int error = errno;
+    if (claimed) files.unlock(file, turn);
+    errno = error;
+    return taken;
 }
 
 void dropMapLock(NativeFile file, MapLock which) {

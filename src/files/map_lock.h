@@ -9,7 +9,15 @@
 //   - the writer byte, held exclusively by a save while it waits for the
 //     content byte: a load that finds it held waits before taking the content
 //     byte, so a stream of loads, each overlapping the next, cannot keep a
-//     rewrite out until its wait runs out.
+//     rewrite out until its wait runs out;
+//   - the turn byte, held exclusively by one save waiting for the save byte:
+//     the first waiter to claim it. Other saves, the one that just released
+//     the save byte among them, wait while it is held, so a process saving
+//     back to back cannot keep another's save out, and every waiter gets its
+//     turn in a few saves' time. A save by rename leaves its waiters on the
+//     file it replaced, where their claim no longer counts: it notes that it
+//     left one behind, and its process's next save of the file lets that
+//     waiter reach the new file and go first.
 // A save by rename takes only the save byte: loads go on reading the old
 // file, which a rename never changes.
 //
@@ -25,12 +33,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "files/file_system.h"
 
 namespace trel {
 
-enum class MapLock { save = 0, content = 1, writer = 2 };
+enum class MapLock { save = 0, content = 1, writer = 2, turn = 3 };
 
 // How long a save or a load waits for another process's lock.
 constexpr int64_t kLockWaitMilliseconds = 10000;
@@ -41,12 +50,15 @@ class Deadline {
     explicit Deadline(int64_t milliseconds);
     // Pauses before the next try of something another process holds: short
     // at first, longer as the wait goes on, never past the deadline. False,
-    // without pausing, once the deadline has passed.
-    bool pause() const;
+    // without pausing, once the deadline has passed. A waiter that is `next`
+    // (it holds the turn) keeps its pauses short, so that the lock passes to
+    // it soon after it is let go.
+    bool pause(bool next = false) const;
 
   private:
+    int64_t startNs_;
     int64_t endNs_;
-    mutable int64_t pauseNs_ = 200000;
+    mutable int64_t pauseNs_ = 50000;
     mutable uint32_t jitter_;
 };
 
@@ -59,6 +71,11 @@ uint64_t lockOffset(MapLock which);
 bool takeMapLock(NativeFile file, MapLock which, bool exclusive, const Deadline &deadline);
 // Gives the lock up before the file closes.
 void dropMapLock(NativeFile file, MapLock which);
+// The save lock of the map file at `path`, taken in turn (see the turn byte).
+bool takeSaveLock(NativeFile file, const std::string &path, const Deadline &deadline);
+// Before a save by rename closes the file it replaced: notes whether a save
+// waits for it, for this process's next save of `path` to let that one first.
+void noteWaitingSave(NativeFile replaced, const std::string &path);
 // Takes the content lock exclusively for a rewrite, announcing the wait to
 // new loads through the writer byte.
 bool takeContentToWrite(NativeFile file, const Deadline &deadline);

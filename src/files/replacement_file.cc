@@ -100,7 +100,7 @@ FileError ReplacementFile::open() {
 }
 
 bool ReplacementFile::lockPresent(const Deadline &deadline) {
-    if (takeMapLock(targetFile_, MapLock::save, true, deadline)) return true;
+    if (takeSaveLock(targetFile_, target_, deadline)) return true;
     if (errno == EAGAIN) {
         refusal_ =
             "Map file " + target_ + " is being saved by another process; gave up waiting for it";
@@ -443,6 +443,7 @@ void ReplacementFile::release() {
         errno = error;
     }
     closeFile(&temporaryFile_);
+    if (published_ && !inPlace()) noteWaitingSave(targetFile_, target_);
     closeFile(&targetFile_);
     readAt_ = 0;
     inPlaceReason_ = nullptr;
