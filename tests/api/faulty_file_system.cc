@@ -63,6 +63,7 @@ class FaultyFileSystem final : public trel::FileSystem {
         if (dead_) return;  // closed when the file system died
         open_.erase(file);
         unsynced_.erase(file);
+        cutOff_.erase(file);
         real().close(file);
     }
     bool readAt(NativeFile file, char *into, size_t room, uint64_t at, size_t *got) override {
@@ -85,10 +86,22 @@ class FaultyFileSystem final : public trel::FileSystem {
         if (acts(Call::sync, "sync") != Action::proceed) return false;
         if (!real().sync(file)) return false;
         unsynced_.erase(file);
+        cutOff_.erase(file);
         return true;
     }
     bool setLength(NativeFile file, uint64_t size) override {
-        return acts(Call::truncate, "setLength") == Action::proceed && real().setLength(file, size);
+        if (acts(Call::truncate, "setLength") != Action::proceed) return false;
+        // The bytes a shortening cuts off, which a power cut may bring back.
+        const uint64_t was = real().identity(file).size;
+        if (size < was && cutOff_.count(file) == 0) {
+            std::string bytes(static_cast<size_t>(was - size), '\0');
+            size_t got = 0;
+            if (real().readAt(file, &bytes[0], bytes.size(), size, &got)) {
+                bytes.resize(got);
+                cutOff_[file] = {size, bytes};
+            }
+        }
+        return real().setLength(file, size);
     }
     bool reserve(NativeFile file, uint64_t size, uint64_t newSize) override {
         return acts(Call::allocate, "reserve") == Action::proceed &&
@@ -202,8 +215,11 @@ class FaultyFileSystem final : public trel::FileSystem {
     }
 
     // Ends the process, or the file system, as a power cut would: what was
-    // written since the last sync of each file may be anything.
+    // written since the last sync of each file may be anything, and what a
+    // file was shortened by since then comes back.
     void crash() {
+        for (const auto &[file, cut] : cutOff_)
+            real().writeAt(file, cut.second.data(), cut.second.size(), cut.first);
         for (const auto &[file, writes] : unsynced_) {
             for (const auto &[at, size] : writes) {
                 const std::string noise(size, '#');
@@ -220,6 +236,7 @@ class FaultyFileSystem final : public trel::FileSystem {
             real().close(file);
         open_.clear();
         unsynced_.clear();
+        cutOff_.clear();
         dead_ = true;
     }
 
@@ -232,6 +249,9 @@ class FaultyFileSystem final : public trel::FileSystem {
     bool noChangeTime_ = false;
     bool dead_ = false;          // crashed, staying alive: every call fails until disarmed
     std::set<NativeFile> open_;  // what the file system holds open, for a crash to close
+    // Per open file, where it was first shortened since its last sync, and
+    // the bytes cut off there.
+    std::map<NativeFile, std::pair<uint64_t, std::string>> cutOff_;
     // Per open file, the writes since its last sync.
     std::map<NativeFile, std::vector<std::pair<uint64_t, size_t>>> unsynced_;
 };

@@ -7,7 +7,8 @@
 // it acts on fails with the kind's errno (or the plan's), or is a crash: the
 // process is killed just before the call (a write may first hand on half its
 // bytes), and what it wrote to a file since that file's last sync is
-// scrambled first, as a power cut may leave it. A crash may also leave the
+// scrambled first, as a power cut may leave it; what a file was shortened by
+// since its last sync comes back. A crash may also leave the
 // process alive and kill the file system instead (the only crash on Windows,
 // where no test forks): every file it holds open is closed, which drops the
 // locks as the end of the process would, and every later call fails with EIO
