@@ -122,6 +122,9 @@ class FileSystem {
     // EAGAIN when another open file holds it in a way that excludes this one.
     virtual bool tryLock(NativeFile file, uint64_t offset, bool exclusive) = 0;
     virtual void unlock(NativeFile file, uint64_t offset) = 0;
+    // Whether a shared lock at `offset` could be taken now, without taking
+    // it: false with EAGAIN when another open file holds it exclusively.
+    virtual bool canLockShared(NativeFile file, uint64_t offset) = 0;
 
     virtual FileIdentity identity(NativeFile file) = 0;
     // The identity of the file a path names; not existing, with errno, when

@@ -112,6 +112,10 @@ class PosixFileSystem final : public FileSystem {
             }
             if (read == 0) break;
             *got += static_cast<size_t>(read);
+            // A map file or journal is a regular file, whose read returns
+            // fewer bytes than asked only at its end: no second call to hear
+            // that again.
+            if (static_cast<size_t>(read) < room - (*got - static_cast<size_t>(read))) break;
         }
         return true;
     }
@@ -161,6 +165,26 @@ class PosixFileSystem final : public FileSystem {
     // turns with the others.
     bool tryLock(NativeFile file, uint64_t offset, bool exclusive) override {
         return setLock(file, offset, exclusive ? F_WRLCK : F_RDLCK);
+    }
+
+    // One call where the system can ask, rather than a lock and an unlock.
+    bool canLockShared(NativeFile file, uint64_t offset) override {
+#if defined(F_OFD_GETLK)
+        struct flock range = {};
+        range.l_type = F_RDLCK;
+        range.l_whence = SEEK_SET;
+        range.l_start = static_cast<off_t>(offset);
+        range.l_len = 1;
+        if (fcntl(file, F_OFD_GETLK, &range) == 0) {
+            if (range.l_type == F_UNLCK) return true;
+            errno = EAGAIN;
+            return false;
+        }
+        if (errno != EINVAL) return false;
+#endif
+        if (!tryLock(file, offset, false)) return false;
+        unlock(file, offset);
+        return true;
     }
 
     void unlock(NativeFile file, uint64_t offset) override {

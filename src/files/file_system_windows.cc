@@ -177,6 +177,13 @@ class WindowsFileSystem final : public FileSystem {
         errno = error;
     }
 
+    // Windows cannot ask without taking: a lock and an unlock.
+    bool canLockShared(NativeFile file, uint64_t offset) override {
+        if (!tryLock(file, offset, false)) return false;
+        unlock(file, offset);
+        return true;
+    }
+
     // The C runtime's stat calls disagree between an open file and its path
     // (the device number) and keep whole seconds only, so identities come
     // from the system, all asked of the handle itself: the file index, size,

@@ -64,13 +64,7 @@ bool tryMapLock(NativeFile file, MapLock which, bool exclusive) {
 // Whether another process holds the byte exclusively: the turn byte, claimed
 // by a waiting save, or the save byte, by a save.
 bool heldByAnother(NativeFile file, MapLock which) {
-    FileSystem &files = fileSystem();
-    const uint64_t offset = lockOffset(which);
-    if (files.tryLock(file, offset, false)) {
-        files.unlock(file, offset);
-        return false;
-    }
-    return errno == EAGAIN;
+    return !fileSystem().canLockShared(file, lockOffset(which)) && errno == EAGAIN;
 }
 
 bool anotherSavesTurn(NativeFile file) {
@@ -178,9 +172,14 @@ bool takeContentToWrite(NativeFile file, const Deadline &deadline) {
 }
 
 bool letWriterIn(NativeFile file, const Deadline &deadline) {
-    if (!takeMapLock(file, MapLock::writer, false, deadline)) return false;
-    dropMapLock(file, MapLock::writer);
-    return true;
+    for (;;) {
+        if (fileSystem().canLockShared(file, lockOffset(MapLock::writer))) return true;
+        if (errno != EAGAIN) return false;
+        if (!deadline.pause()) {
+            errno = EAGAIN;
+            return false;
+        }
+    }
 }
 
 bool locksUnsupported(int error) {

@@ -115,6 +115,10 @@ class FaultyFileSystem final : public trel::FileSystem {
         return acts(Call::lock, "tryLock") == Action::proceed &&
                real().tryLock(file, offset, exclusive);
     }
+    bool canLockShared(NativeFile file, uint64_t offset) override {
+        return acts(Call::lock, "canLockShared") == Action::proceed &&
+               real().canLockShared(file, offset);
+    }
     void unlock(NativeFile file, uint64_t offset) override {
         if (!dead_) real().unlock(file, offset);
     }

@@ -27,7 +27,7 @@
 //   mode      setPermissions                               EPERM
 //   owner     inherit setGroup (inherit fails as notOwner) EPERM
 //   xattr     setMark getMark clearMark                    EPERM
-//   lock      tryLock                                      EIO
+//   lock      tryLock canLockShared                        EIO
 #pragma once
 
 #include <cstdint>
