@@ -11,6 +11,10 @@ namespace {
 // The pause of the waiter that is next in turn: a few system calls a
 // millisecond, for a lock that passes on within a tenth of one.
 constexpr int64_t kNextPauseNs = 100000;
+// Pauses grow to this; after kAgedWaitNs of waiting they are kAgedPauseNs.
+constexpr int64_t kLongestPauseNs = 1000000;
+constexpr int64_t kAgedWaitNs = 20000000;
+constexpr int64_t kAgedPauseNs = 250000;
 
 // Where locks are advisory, the bytes earlier builds lock, held as well.
 bool holdsLegacyBytes(MapLock which) {
@@ -32,15 +36,18 @@ bool Deadline::pause(bool next) const {
     const int error = errno;
     // A pause of between half and the whole of the current step.
     jitter_ = jitter_ * 1664525u + 1013904223u;
-    const int64_t step = next ? kNextPauseNs : pauseNs_;
+    // The longer a wait has gone on, the shorter its pauses: a waiter that
+    // has lost a few times is the likelier to find the lock, or the turn,
+    // free next.
+    const int64_t waited = now - startNs_;
+    const int64_t step = next ? kNextPauseNs : waited > kAgedWaitNs ? kAgedPauseNs : pauseNs_;
     const int64_t pause = step / 2 + static_cast<int64_t>((jitter_ >> 8) % (step / 2 + 1));
     clock().sleepNs(pause < left ? pause : left);
     errno = error;
     // Short pauses first: most saves hold the lock for a millisecond or a
     // few, and a lock left free while its waiters sleep is time lost to all
-    // of them. A wait that goes on (a large file) pauses up to 8 ms.
-    const int64_t longest = now - startNs_ < 100000000 ? 1000000 : 8000000;
-    if (pauseNs_ < longest) pauseNs_ *= 2;
+    // of them.
+    if (pauseNs_ < kLongestPauseNs) pauseNs_ *= 2;
     return true;
 }
 
