@@ -139,11 +139,16 @@ TEST_F(KilledSaversTest, KilledSavesThroughTwoNamesLoseNoSaveThatReturned) {
     for (int j = 0; j < kLoaders; ++j)
         loaders[j] = startChild([&board, j] { return loader(board, j); });
 
-    // Kills at random moments: a save may be anywhere in its calls.
+    // Kills at random moments, each after two more saves returned 0, so that
+    // the run makes progress however slow the build: a save may be anywhere
+    // in its calls.
     std::mt19937 random(7);
     const auto start = std::chrono::steady_clock::now();
     for (int kill = 0; kill < kKills; ++kill) {
-        ::usleep(static_cast<useconds_t>(2000 + random() % 20000));
+        for (const int saves = board.saves.load();
+             board.saves.load() < saves + 2 && board.failedSaves.load() == 0;)
+            ::usleep(500);
+        ::usleep(static_cast<useconds_t>(random() % 5000));
         const int i = static_cast<int>(random() % kSavers);
         ::kill(savers[i], SIGKILL);
         exitStatusOf(savers[i]);
@@ -163,7 +168,6 @@ TEST_F(KilledSaversTest, KilledSavesThroughTwoNamesLoseNoSaveThatReturned) {
     EXPECT_EQ(board.lost, 0) << board.problem;
     EXPECT_EQ(board.failedSaves, 0) << board.problem;
     EXPECT_EQ(board.failedLoads, 0) << board.problem;
-    EXPECT_GT(board.saves, kKills);
     // At the end, through either name, after a save through each that puts
     // back whatever the last kill cut short.
     trelSetFileMode(TREL_FILE_MODE_TEXT);
