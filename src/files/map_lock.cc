@@ -135,10 +135,10 @@ void noteWaitingSave(NativeFile replaced, const std::string &path) {
 bool takeSaveLock(NativeFile file, const std::string &path, const Deadline &deadline) {
     FileSystem &files = fileSystem();
     const uint64_t turn = lockOffset(MapLock::turn);
-    const int64_t letInUntil = leftSaveWaiting(path) ? clock().monotonicNs() + kLetWaiterInNs : 0;
+    // Until then this save lets in the waiter its last one left behind.
+    int64_t letIn = leftSaveWaiting(path) ? clock().monotonicNs() + kLetWaiterInNs : 0;
     bool claimed = false;
     bool taken = false;
-    int64_t letIn = letInUntil;
     for (;;) {
         // The waiter let in first has the save byte now: this save waits in turn.
         if (letIn != 0 && heldByAnother(file, MapLock::save)) letIn = 0;
