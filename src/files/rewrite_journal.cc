@@ -175,7 +175,10 @@ Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile jour
     }
     if (files.reserve(file, present.size, size) && files.writeAt(file, data, size, 0) &&
         files.setLength(file, size) && files.sync(file) && closeJournal(journal)) {
-        if (marked) files.clearMark(file);
+        // A mark that stays without its journal would make every name refuse
+        // where the mark holds no name: the emptied journal stays then, and
+        // this name's next load or save takes the mark away.
+        if (marked && !files.clearMark(file)) *keepJournal = true;
         return Rewrite::done;
     }
     const int error = errno;
@@ -193,7 +196,7 @@ Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile jour
             break;
         case JournalState::none:
             outcome = Rewrite::notDurable;  // emptied: the new content stands
-            if (marked) files.clearMark(file);
+            if (marked && !files.clearMark(file)) *keepJournal = true;
             break;
     }
     errno = error;
