@@ -12,13 +12,7 @@
 #              [-DTOOLCHAIN=...] [-DEMULATOR=...] -P check_install.cmake
 # A cross build hands its toolchain file to the host and runs it through its
 # emulator.
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
-    if(failed)
-        message(FATAL_ERROR "failed: ${ARGN}\n${out}")
-    endif()
-    set(output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_command.cmake)
 
 # Runs a host build on a fresh copy of the example design and checks what it
 # says and what it saves.

@@ -6,13 +6,7 @@
 # (libstdc++, libgcc, winpthread), which no host ships.
 # Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DEXAMPLES_DIR=... -DC_COMPILER=...
 #              -DOBJDUMP=... -DPKG_CONFIG=... -P check_windows_kit.cmake
-function(run)
-    execute_process(COMMAND ${ARGN} RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
-    if(failed)
-        message(FATAL_ERROR "failed: ${ARGN}\n${out}")
-    endif()
-    set(output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_command.cmake)
 
 # The DLLs a PE file imports, one "DLL Name: ..." line each.
 function(check_imports file)
