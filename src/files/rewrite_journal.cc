@@ -76,13 +76,15 @@ bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
 
 JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
     FileSystem &files = fileSystem();
+    const FileIdentity held = files.identity(journal);
+    if (!held.exists) return JournalState::unreadable;
+    // A folder (which POSIX systems open, but cannot read) is no journal.
+    if (!held.regular) return JournalState::none;
     char text[kJournalHeaderSize];
     size_t got = 0;
     if (!files.readAt(journal, text, sizeof text, 0, &got)) return JournalState::unreadable;
     if (!parseJournalHeader(text, got, header) || !journalNames(*header, identity))
         return JournalState::none;
-    const FileIdentity held = files.identity(journal);
-    if (!held.exists) return JournalState::unreadable;
     if (held.size != kJournalHeaderSize + header->size) return JournalState::none;
     ContentDigest digest;
     std::vector<char> block(kBlock);

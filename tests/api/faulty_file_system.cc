@@ -33,8 +33,9 @@ enum class Action { proceed, fail, tear };
 
 class FaultyFileSystem final : public trel::FileSystem {
   public:
-    void arm(const seam::Plan &plan, int traceFd) {
+    void arm(const seam::Plan &plan, int traceFd, const seam::Aim &aim) {
         plan_ = plan;
+        aim_ = aim;
         seen_ = 0;
         fired_ = false;
         traceFd_ = traceFd;
@@ -54,25 +55,29 @@ class FaultyFileSystem final : public trel::FileSystem {
     unsigned capabilities() const override { return real().capabilities(); }
 
     NativeFile open(const std::string &path, const trel::OpenMode &mode) override {
-        if (acts(Call::open, "open") != Action::proceed) return trel::kNoFile;
+        if (acts(Call::open, "open", path) != Action::proceed) return trel::kNoFile;
         const NativeFile file = real().open(path, mode);
-        if (file != trel::kNoFile) open_.insert(file);
+        if (file != trel::kNoFile) {
+            open_.insert(file);
+            names_[file] = path;
+        }
         return file;
     }
     void close(NativeFile file) override {
         if (dead_) return;  // closed when the file system died
         open_.erase(file);
+        names_.erase(file);
         unsynced_.erase(file);
         cutOff_.erase(file);
         real().close(file);
     }
     bool readAt(NativeFile file, char *into, size_t room, uint64_t at, size_t *got) override {
         *got = 0;
-        return acts(Call::read, "readAt") == Action::proceed &&
+        return acts(Call::read, "readAt", nameOf(file)) == Action::proceed &&
                real().readAt(file, into, room, at, got);
     }
     bool writeAt(NativeFile file, const char *data, size_t size, uint64_t at) override {
-        const Action action = acts(Call::write, "writeAt");
+        const Action action = acts(Call::write, "writeAt", nameOf(file));
         if (action == Action::fail) return false;
         if (action == Action::tear) {
             real().writeAt(file, data, size / 2, at);
@@ -83,14 +88,14 @@ class FaultyFileSystem final : public trel::FileSystem {
         return real().writeAt(file, data, size, at);
     }
     bool sync(NativeFile file) override {
-        if (acts(Call::sync, "sync") != Action::proceed) return false;
+        if (acts(Call::sync, "sync", nameOf(file)) != Action::proceed) return false;
         if (!real().sync(file)) return false;
         unsynced_.erase(file);
         cutOff_.erase(file);
         return true;
     }
     bool setLength(NativeFile file, uint64_t size) override {
-        if (acts(Call::truncate, "setLength") != Action::proceed) return false;
+        if (acts(Call::truncate, "setLength", nameOf(file)) != Action::proceed) return false;
         // The bytes a shortening cuts off, which a power cut may bring back.
         const uint64_t was = real().identity(file).size;
         if (size < was && cutOff_.count(file) == 0) {
@@ -104,19 +109,19 @@ class FaultyFileSystem final : public trel::FileSystem {
         return real().setLength(file, size);
     }
     bool reserve(NativeFile file, uint64_t size, uint64_t newSize) override {
-        return acts(Call::allocate, "reserve") == Action::proceed &&
+        return acts(Call::allocate, "reserve", nameOf(file)) == Action::proceed &&
                real().reserve(file, size, newSize);
     }
     bool setPermissions(NativeFile file, unsigned mode) override {
-        return acts(Call::mode, "setPermissions") == Action::proceed &&
+        return acts(Call::mode, "setPermissions", nameOf(file)) == Action::proceed &&
                real().setPermissions(file, mode);
     }
     bool tryLock(NativeFile file, uint64_t offset, bool exclusive) override {
-        return acts(Call::lock, "tryLock") == Action::proceed &&
+        return acts(Call::lock, "tryLock", nameOf(file)) == Action::proceed &&
                real().tryLock(file, offset, exclusive);
     }
     bool canLockShared(NativeFile file, uint64_t offset) override {
-        return acts(Call::lock, "canLockShared") == Action::proceed &&
+        return acts(Call::lock, "canLockShared", nameOf(file)) == Action::proceed &&
                real().canLockShared(file, offset);
     }
     void unlock(NativeFile file, uint64_t offset) override {
@@ -132,45 +137,62 @@ class FaultyFileSystem final : public trel::FileSystem {
     }
     std::string resolveLinks(const std::string &path) override { return real().resolveLinks(path); }
     bool rename(const std::string &from, const std::string &to) override {
-        return acts(Call::rename, "rename") == Action::proceed && real().rename(from, to);
+        return acts(Call::rename, "rename", from) == Action::proceed && real().rename(from, to);
     }
     bool renameNoReplace(const std::string &from, const std::string &to) override {
-        return acts(Call::rename, "renameNoReplace") == Action::proceed &&
+        return acts(Call::rename, "renameNoReplace", from) == Action::proceed &&
                real().renameNoReplace(from, to);
     }
     bool link(const std::string &from, const std::string &to) override {
-        return acts(Call::link, "link") == Action::proceed && real().link(from, to);
+        return acts(Call::link, "link", from) == Action::proceed && real().link(from, to);
     }
     bool unlink(const std::string &path) override {
-        return acts(Call::unlink, "unlink") == Action::proceed && real().unlink(path);
+        return acts(Call::unlink, "unlink", path) == Action::proceed && real().unlink(path);
     }
     bool removeOpen(NativeFile file, const std::string &path) override {
-        return acts(Call::unlink, "removeOpen") == Action::proceed && real().removeOpen(file, path);
+        return acts(Call::unlink, "removeOpen", path) == Action::proceed &&
+               real().removeOpen(file, path);
     }
     trel::FolderSync syncFolderOf(const std::string &file) override {
-        if (acts(Call::sync, "syncFolderOf") != Action::proceed) return trel::FolderSync::failed;
+        if (acts(Call::sync, "syncFolderOf", file) != Action::proceed)
+            return trel::FolderSync::failed;
         return real().syncFolderOf(file);
     }
     trel::Inheritance inherit(NativeFile from, const FileIdentity &fromIdentity,
                               NativeFile to) override {
-        if (acts(Call::owner, "inherit") != Action::proceed) return trel::Inheritance::notOwner;
+        if (acts(Call::owner, "inherit", nameOf(to)) != Action::proceed)
+            return trel::Inheritance::notOwner;
         return real().inherit(from, fromIdentity, to);
     }
     bool setGroup(NativeFile file, uint32_t group) override {
-        return acts(Call::owner, "setGroup") == Action::proceed && real().setGroup(file, group);
+        return acts(Call::owner, "setGroup", nameOf(file)) == Action::proceed &&
+               real().setGroup(file, group);
     }
     bool setMark(NativeFile file, const std::string &value) override {
-        return acts(Call::xattr, "setMark") == Action::proceed && real().setMark(file, value);
+        return acts(Call::xattr, "setMark", nameOf(file)) == Action::proceed &&
+               real().setMark(file, value);
     }
     bool getMark(NativeFile file, std::string *value) override {
-        return acts(Call::xattr, "getMark") == Action::proceed && real().getMark(file, value);
+        return acts(Call::xattr, "getMark", nameOf(file)) == Action::proceed &&
+               real().getMark(file, value);
     }
     bool clearMark(NativeFile file) override {
-        return acts(Call::xattr, "clearMark") == Action::proceed && real().clearMark(file);
+        return acts(Call::xattr, "clearMark", nameOf(file)) == Action::proceed &&
+               real().clearMark(file);
     }
 
   private:
     static trel::FileSystem &real() { return trel::systemFileSystem(); }
+
+    std::string nameOf(NativeFile file) const {
+        const auto found = names_.find(file);
+        return found != names_.end() ? found->second : std::string();
+    }
+    bool matches(const std::string &path) const {
+        const std::string &end = aim_.path;
+        return path.size() >= end.size() &&
+               path.compare(path.size() - end.size(), end.size(), end) == 0;
+    }
 
     FileIdentity coarse(FileIdentity identity) const {
         if (tickNs_ != 0 && identity.exists) {
@@ -196,17 +218,24 @@ class FaultyFileSystem final : public trel::FileSystem {
     // What the call must do: go through, fail (errno is then set), or, for
     // a torn write, write half its bytes and crash. Crashes itself for any
     // other kill.
-    Action acts(Call kind, const char *name) {
+    Action acts(Call kind, const char *name, const std::string &path) {
         if (dead_) {
             errno = EIO;
             return Action::fail;
         }
-        if (!armed_ || (plan_.call != Call::any && plan_.call != kind)) return Action::proceed;
+        if (!armed_ || (plan_.call != Call::any && plan_.call != kind) || !matches(path))
+            return Action::proceed;
         const int index = seen_++;
         const bool now = plan_.every ? index >= plan_.skip : index == plan_.skip;
         trace(kind, name, now);
         if (!now) return Action::proceed;
         fired_ = true;
+        if (aim_.meanwhile) {
+            armed_ = false;  // the other program's calls go straight to the system
+            aim_.meanwhile();
+            armed_ = true;
+            if (plan_.error == 0) return Action::proceed;
+        }
         if (plan_.kill && plan_.tear && kind == Call::write) return Action::tear;
         if (plan_.kill) crash();
         errno = plan_.error != 0 ? plan_.error : kErrors[static_cast<int>(kind)];
@@ -239,6 +268,7 @@ class FaultyFileSystem final : public trel::FileSystem {
         for (const NativeFile file : open_)
             real().close(file);
         open_.clear();
+        names_.clear();
         unsynced_.clear();
         cutOff_.clear();
         dead_ = true;
@@ -246,6 +276,7 @@ class FaultyFileSystem final : public trel::FileSystem {
 
     bool armed_ = false;
     seam::Plan plan_;
+    seam::Aim aim_;
     int seen_ = 0;
     bool fired_ = false;
     int traceFd_ = -1;
@@ -253,6 +284,7 @@ class FaultyFileSystem final : public trel::FileSystem {
     bool noChangeTime_ = false;
     bool dead_ = false;          // crashed, staying alive: every call fails until disarmed
     std::set<NativeFile> open_;  // what the file system holds open, for a crash to close
+    std::map<NativeFile, std::string> names_;  // the name each open file was opened by
     // Per open file, where it was first shortened since its last sync, and
     // the bytes cut off there.
     std::map<NativeFile, std::pair<uint64_t, std::string>> cutOff_;
@@ -286,7 +318,12 @@ namespace seam {
 
 void arm(const Plan &plan, int traceFd) {
     (void)installed;
-    faulty().arm(plan, traceFd);
+    faulty().arm(plan, traceFd, Aim());
+}
+
+void arm(const Plan &plan, const Aim &aim) {
+    (void)installed;
+    faulty().arm(plan, -1, aim);
 }
 
 void disarm() {

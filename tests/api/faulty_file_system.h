@@ -12,7 +12,9 @@
 // process alive and kill the file system instead (the only crash on Windows,
 // where no test forks): every file it holds open is closed, which drops the
 // locks as the end of the process would, and every later call fails with EIO
-// and does nothing, until the plan is disarmed.
+// and does nothing, until the plan is disarmed. Instead of failing, a call
+// may first let another process act (`meanwhile`: what another program does
+// between two calls of a load or save) and then go through.
 //
 // Kinds, their primitives and the errno of a failure:
 //   open      open                                         EACCES
@@ -31,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace seam {
@@ -62,10 +65,22 @@ struct Plan {
     int error = 0;           // the errno of a failure; 0: the kind's
 };
 
+// Which calls a plan counts, and what another program does at the one it
+// acts on.
+struct Aim {
+    // Only calls on the file of a name ending so count (a call on an open
+    // file: the name it was opened by); empty: every file.
+    std::string path;
+    // Runs, over the system's file system, at the call acted on, which then
+    // goes through (or, with the plan's error set, fails with it).
+    std::function<void()> meanwhile;
+};
+
 // Counting starts afresh. With `traceFd` >= 0, every call of the planned
 // kind is written there as a line "<kind> <name>", starting with '!' when
 // the plan acts on it.
 void arm(const Plan &plan, int traceFd = -1);
+void arm(const Plan &plan, const Aim &aim);
 void disarm();
 // Whether the plan acted since it was armed.
 bool fired();

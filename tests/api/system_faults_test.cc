@@ -17,6 +17,7 @@
 #include "api/design_fixture.h"
 #include "api/faulty_file_system.h"
 #include "api/save_fixture.h"
+#include "api/torn_rewrite.h"
 #include "files/file_system.h"
 #include "files/map_lock.h"
 #include "files/rewrite_journal.h"
@@ -28,6 +29,7 @@ using seam::Call;
 using testing_design::DesignTest;
 using testing_design::exists;
 using testing_design::inChild;
+using testing_design::leaveTornRewrite;
 using testing_design::listDirectory;
 using testing_design::pairsText;
 using testing_design::readFile;
@@ -127,21 +129,6 @@ TEST_F(SystemFaultTest, AFileThatCannotBeReadIsNeverSavedOver) {
     EXPECT_EQ(readFile(path), "1 1\n");
     EXPECT_EQ(trelSavePageMap("work", "alu", "sch"), TREL_OK);
     EXPECT_EQ(readFile(path), "1 1\n2 3\n");
-}
-
-// Lays out what a rewrite in place killed before its end leaves: a torn
-// page.map (a second name when `linked`) and its complete journal.
-void leaveTornRewrite(const std::string &path, const std::string &old, const std::string &torn) {
-    writeFile(path, torn);
-    const trel::FileIdentity file = trel::systemFileSystem().identityOf(path, true);
-    trel::JournalHeader header;
-    header.device = file.device;
-    header.inode = file.inode;
-    header.size = old.size();
-    trel::ContentDigest digest;
-    digest.add(old.data(), old.size());
-    header.digest = digest.value();
-    writeFile(path.substr(0, path.size() - 1) + "~", trel::journalHeaderText(header) + old);
 }
 
 // A journal that cannot be put back, or cannot be read, is kept, and nothing
