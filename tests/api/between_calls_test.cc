@@ -11,6 +11,11 @@
 // platform, Windows under Wine included.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -344,10 +349,80 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
         {"journal held: save", Layout::torn, Op::save, nullptr,
          fails(Call::open, "alu/sch/page.ma~", EBUSY, true, 1), TREL_CANNOT_WRITE,
          "may hold the old content of a rewrite cut short", kOld},
+        // Putting a torn file back meets a reader that does not let go, or
+        // the journal cannot be emptied after: either way it stays for later.
+        {"put back, reader holds on",
+         Layout::torn,
+         Op::save,
+         holds(trel::MapLock::content, false),
+         {},
+         TREL_CANNOT_WRITE,
+         "but it is being read by another process",
+         kOld},
+        {"put back, journal not emptied", Layout::torn, Op::save, nullptr,
+         fails(Call::truncate, "alu/sch/page.ma~", EIO), TREL_CANNOT_WRITE, "", kOld},
+        // A second name of the file itself in the temporary's place, left by
+        // a publish cut short: it goes, or the save refuses.
+        {"temporary names the file",
+         Layout::plain,
+         Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             files().link(dir + "/page.map", dir + "/page.ma~");
+         },
+         {},
+         TREL_OK,
+         "",
+         newPairs.c_str()},
+        {"temporary names the file, not removed", Layout::plain, Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             files().link(dir + "/page.map", dir + "/page.ma~");
+         },
+         fails(Call::unlink, "alu/sch/page.ma~", EACCES), TREL_CANNOT_WRITE,
+         "no file can be made beside it", kOld},
+        // A new file that cannot be given the old one's owner: the file is
+        // rewritten in place instead.
+        {"owner not given", Layout::plain, Op::save, nullptr, fails(Call::owner, "", EPERM),
+         TREL_OK, "", newPairs.c_str()},
     };
     for (const Case &c : cases)
         run(c);
 }
+
+#if !defined(_WIN32)
+// What only POSIX systems have: special files, and groups.
+TEST_F(BetweenCallsTest, SpecialFilesAndOtherGroups) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file any group";
+    const std::string newPairs = std::string(kOld) + "4 44\n";
+    const Case cases[] = {
+        {"page.map a FIFO",
+         Layout::missing,
+         Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             ASSERT_EQ(::mkfifo((dir + "/page.map").c_str(), 0644), 0);
+         },
+         {},
+         TREL_CANNOT_WRITE,
+         "",
+         "<refused>"},
+        // The journal of a rewrite in place takes the file's group, so that
+        // whoever may read the file may read it (root may give any group).
+        {"in place, another group", Layout::linked, Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             ASSERT_EQ(::chown((dir + "/page.map").c_str(), ::geteuid(), 4321), 0);
+         },
+         // Its group, seen while the file's bytes change.
+         meanwhile(Call::write, "alu/sch/page.map", 0,
+                   [this] {
+                       struct stat journal = {};
+                       ::stat((root_ + "/work/alu/sch/page.ma~").c_str(), &journal);
+                       EXPECT_EQ(journal.st_gid, 4321u);
+                   }),
+         TREL_OK, "", newPairs.c_str()},
+    };
+    for (const Case &c : cases)
+        run(c);
+}
+#endif
 
 // Where the mark keeps the name the rewrite went through (POSIX extended
 // attributes), a name finds the journal beside that name: it puts the file
@@ -386,6 +461,17 @@ TEST_F(BetweenCallsTest, AMarkNamingAnotherNameLeadsToItsJournal) {
          Layout::linked,
          Op::save,
          otherJournal("junk\n"),
+         {},
+         TREL_OK,
+         "",
+         newPairs.c_str()},
+        {"journal beside the other name",
+         Layout::linked,
+         Op::save,
+         [this](const std::string &dir, std::vector<trel::NativeFile> *) {
+             leaveTornRewrite(mapPath("work", "lnk", "sch"), kOld, "1 9\n2 9\n");
+             mark(dir + "/page.map", mapPath("work", "lnk", "sch"));
+         },
          {},
          TREL_OK,
          "",

@@ -84,3 +84,34 @@ TEST_F(Check, ReportsEachProblemAndExitsWithTheWorst) {
     EXPECT_EQ(none.status, 3);
     EXPECT_THAT(none.err, HasSubstr("no library to check (no library definitions were read"));
 }
+
+// Bytes of a damaged line and of names are escaped, in lines as in JSON (where
+// bytes above 0x7f of a line become \u00XX too, so that any file gives valid
+// JSON); a folder the library refuses as a unit's name is reported as one it
+// cannot read, saying why.
+TEST_F(Check, OddBytesAreEscapedAndRefusedNamesExplained) {
+    writeFile(makeUnit("work/dmg/sch"), "1 2\n\x01\xff\\ x\n");
+    std::string refused, refusedJson;
+#if !defined(_WIN32)
+    writeFile(makeUnit("work/q\"uo\\te/sch"), "1 2\n");
+    refused =
+        "work.q\"uo\\te:sch: unreadable: not a unit the library accepts (bad name "
+        "\"q\"uo\\te\" in work.q\"uo\\te:sch)\n";
+    refusedJson =
+        "\"map_file\":false,\"problems\":[{\"kind\":\"unreadable\",\"reason\":\"not a "
+        "unit the library accepts (bad name \\\"q\\\"uo\\\\te\\\" in "
+        "work.q\\\"uo\\\\te:sch)\"}]}\n";
+#endif
+    const ToolResult lines = run("--libs libs.defs check work");
+    EXPECT_EQ(lines.status, 6);
+    EXPECT_EQ(lines.out, "work.dmg:sch: damaged at line 2 (\"\\x01\\xff\\\\ x\")\n" + refused +
+                             "checked " +
+                             (refused.empty() ? "1 unit: 1 map file, 1 damaged, 0"
+                                              : "2 units: 1 map file, 1 damaged, 1") +
+                             " unreadable, 0 leftovers\n");
+    const ToolResult json = run("--libs libs.defs check --json work");
+    EXPECT_EQ(json.status, 6);
+    EXPECT_THAT(json.out, HasSubstr("\"problems\":[{\"kind\":\"damaged\",\"line\":2,"
+                                    "\"text\":\"\\u0001\\u00ff\\\\ x\"}]}\n"));
+    EXPECT_THAT(json.out, HasSubstr(refusedJson));
+}
