@@ -11,6 +11,11 @@
 namespace trel {
 namespace {
 
+// How many rounds a removal that waits for other programs' handles is
+// waited for (where removals are deferred): a program that holds the file
+// for longer makes the save refuse rather than wait on.
+constexpr int kDeferredRounds = 50;
+
 // Refusals of a new name in a folder, as opposed to a folder that is gone.
 bool cannotMakeFile(int error) {
     return error == EACCES || error == EPERM || error == EROFS || error == EISDIR || error == ELOOP;
@@ -84,6 +89,14 @@ FileError ReplacementFile::open() {
         // A leftover is dealt with first: it may be the journal of a rewrite
         // of this file cut short, which changes the file back.
         if (!takeTemporary(deadline)) return failure();
+        if (startOver_) {
+            startOver_ = false;
+            if (deadline.pause()) continue;
+            refusal_ = "Map file " + target_ + " cannot be saved: " + temporary_ +
+                       ", another name of it, stays while another program holds it open";
+            errno = EBUSY;
+            return failure();
+        }
         present_ = files.identity(targetFile_);
         if (!present_.exists) return failure();
         if (!recoverThroughMark(deadline)) return failure();
@@ -115,6 +128,12 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
     make.create = Create::exclusive;
     make.followLink = false;
     make.removable = true;
+    // Where a removal waits for the file's last handle, a leftover this save
+    // removed may still be there, refusing every open, while another
+    // program holds it.
+    const bool deferred = (files.capabilities() & kRemovalIsDeferred) != 0;
+    bool removing = false;
+    FileIdentity removed;
     for (int round = 0;; ++round) {
         closeFile(&temporaryFile_);
         ownsTemporary_ = false;
@@ -143,6 +162,12 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
                 temporaryFile_ = files.open(temporary_, existing);
             }
             if (temporaryFile_ == kNoFile && errno == ENOENT) continue;  // gone meanwhile
+            if (temporaryFile_ == kNoFile && errno == EACCES && removing) {
+                // This save's removal, not done yet (opens are refused
+                // meanwhile): another program still holds the leftover open.
+                if (round < kDeferredRounds) continue;
+                return leftoverHeldOpen();
+            }
             if (temporaryFile_ == kNoFile && (errno == EACCES || errno == EBUSY) &&
                 mayBeJournal(temporary_)) {
                 // What cannot be read may be the journal of a rewrite cut
@@ -160,7 +185,10 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
             if (temporaryFile_ == kNoFile && errno != ENFILE && errno != EMFILE) {
                 // A link, a folder, or too short for a journal: removed where
                 // the folder allows it.
-                if (files.unlink(temporary_) || errno == ENOENT) continue;
+                if (files.unlink(temporary_) || errno == ENOENT) {
+                    removing = deferred;
+                    continue;
+                }
                 temporaryError_ = errno == EISDIR ? EEXIST : errno;
                 return true;
             }
@@ -168,8 +196,7 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         if (temporaryFile_ == kNoFile) {
             // A name whose removal is still pending refuses new files for a
             // moment where removals are deferred.
-            if (errno == EACCES && (files.capabilities() & kRemovalIsDeferred) != 0 && round < 50)
-                continue;
+            if (errno == EACCES && deferred && round < kDeferredRounds) continue;
             if (!cannotMakeFile(errno)) return false;
             temporaryError_ = errno;
             return true;
@@ -178,10 +205,22 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         if (!made && targetFile_ != kNoFile && held.sameFile(files.identity(targetFile_))) {
             // A second name of the file itself, left by a publish cut short
             // between making the new name and removing the old: it goes.
-            if (files.unlink(temporary_) || errno == ENOENT) continue;
+            if (files.unlink(temporary_) || errno == ENOENT) {
+                if (!deferred) continue;
+                // The name goes once no handle of the file is open.
+                closeFile(&temporaryFile_);
+                startOver_ = true;
+                return true;
+            }
             temporaryError_ = errno;
             closeFile(&temporaryFile_);
             return true;
+        }
+        if (!made && removing && held.sameFile(removed)) {
+            // The leftover this save removed, still there (some systems
+            // still open a file whose removal is pending).
+            if (round < kDeferredRounds) continue;
+            return leftoverHeldOpen();
         }
         if (!takeMapLock(temporaryFile_, MapLock::save, writable, deadline)) {
             if (errno == EAGAIN) {
@@ -204,7 +243,17 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
             closeFile(&temporaryFile_);
             return true;
         }
+        removing = deferred;
+        removed = held;
     }
+}
+
+bool ReplacementFile::leftoverHeldOpen() {
+    closeFile(&temporaryFile_);
+    refusal_ = "Map file " + target_ + " cannot be saved: " + temporary_ +
+               " beside it is held open by another program, which keeps it from being removed";
+    errno = EBUSY;
+    return false;
 }
 
 bool ReplacementFile::restoreFromLeftover(bool writable, const Deadline &deadline) {

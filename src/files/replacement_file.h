@@ -88,8 +88,9 @@ class ReplacementFile {
   private:
     // The failure errno and refusal_ describe.
     FileError failure() const;
-    bool openRound(const Deadline &deadline, bool *again);
     bool takeTemporary(const Deadline &deadline);
+    // Gives up on a leftover whose removal another program's handle holds off.
+    bool leftoverHeldOpen();
     // Takes the present file's save lock; a wait that runs out says so.
     bool lockPresent(const Deadline &deadline);
     // Once a leftover temporary is held: the journal of a rewrite of the
@@ -141,6 +142,10 @@ class ReplacementFile {
     // A leftover lay beside this name when the temporary was taken: a mark
     // without a name (file_system.h) was then this name's rewrite's.
     bool leftoverFound_ = false;
+    // The temporary was a second name of the file, removed; where a removal
+    // waits for the file's last handle, this save's own among them, open()
+    // lets go of everything and starts over.
+    bool startOver_ = false;
 };
 
 // The temporary name of a file: its last character replaced by '~', or by

@@ -294,13 +294,15 @@ class FaultyFileSystem final : public trel::FileSystem {
 
 class TestClock final : public trel::Clock {
   public:
-    explicit TestClock(int64_t wallNs) : wallNs_(wallNs) {}
+    TestClock(int64_t wallNs, int64_t leastPauseNs)
+        : wallNs_(wallNs), leastPauseNs_(leastPauseNs) {}
     int64_t monotonicNs() override { return movedNs_; }
     int64_t wallNs() override { return wallNs_ + movedNs_; }
-    void sleepNs(int64_t ns) override { movedNs_ += ns; }
+    void sleepNs(int64_t ns) override { movedNs_ += ns > leastPauseNs_ ? ns : leastPauseNs_; }
 
   private:
     int64_t wallNs_;
+    int64_t leastPauseNs_;
     int64_t movedNs_ = 0;
 };
 
@@ -334,10 +336,10 @@ bool fired() {
     return faulty().fired();
 }
 
-void useTestClock(int64_t wallNs) {
+void useTestClock(int64_t wallNs, int64_t leastPauseNs) {
     static TestClock *clock = nullptr;
     delete clock;
-    clock = new TestClock(wallNs);
+    clock = new TestClock(wallNs, leastPauseNs);
     trel::useClock(clock);
 }
 

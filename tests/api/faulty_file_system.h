@@ -88,8 +88,9 @@ bool fired();
 // The clock every wait measures while the test clock is in use: it stands
 // still but for pauses, which move it on at once instead of sleeping, so a
 // wait for another process's lock gives up in no time. Its wall time starts
-// at `wallNs`.
-void useTestClock(int64_t wallNs);
+// at `wallNs`. Each pause moves it on by at least `leastPauseNs`, so that a
+// wait gives up in a few rounds rather than in thousands of short pauses.
+void useTestClock(int64_t wallNs, int64_t leastPauseNs = 0);
 void useSystemClock();
 
 // File times as a file system with one tick of `tickNs` keeps them (and no

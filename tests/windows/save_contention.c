@@ -1,11 +1,11 @@
 /*
  * Saves of one unit by several Windows processes at once, and the cases where
- * a save must wait or refuse. The program is its own helper: run without
- * arguments it makes a design folder, starts copies of itself as savers and
- * as a process that holds the save lock, and checks what they leave; run as
- * "save N FOLDER" it sets its own pages of work.alu:sch and saves after each,
- * reloading now and then; run as "hold FOLDER" it holds the save lock of
- * work.alu:sch/page.map for longer than a save waits.
+ * a save must refuse. The program is its own helper: run without arguments it
+ * makes a design folder, starts copies of itself as savers, and checks what
+ * they leave; run as "save N FOLDER" it sets its own pages of work.alu:sch and
+ * saves after each, reloading now and then. Saves that wait for another
+ * program until the wait runs out are tested over the test clock, in
+ * tests/api/between_calls_test.cc.
  *
  * Prints each failed check and "N passed, N failed".
  */
@@ -115,41 +115,8 @@ static DWORD finish(HANDLE process) {
     return code;
 }
 
-/* Holds the save lock (the byte the library locks, far past the end of the
- * file) until the parent's waits are over. */
-static int holder(const char *folder) {
-    char path[MAX_PATH];
-    char ready[MAX_PATH];
-    pathOf(path, folder, "alu\\sch\\page.map");
-    HANDLE map = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    OVERLAPPED range;
-    memset(&range, 0, sizeof range);
-    range.OffsetHigh = 0x40000000u; /* 1 << 62 */
-    if (map == INVALID_HANDLE_VALUE || !LockFileEx(map, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &range))
-        return 1;
-    snprintf(ready, sizeof ready, "%s\\ready", folder);
-    CloseHandle(CreateFileA(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL));
-    Sleep(14000);
-    return 0;
-}
-
-static double secondsSince(ULONGLONG started) {
-    return (double)(GetTickCount64() - started) / 1000.0;
-}
-
-/* A save that must wait, give up and say why; prints how long it waited. */
-static void expectSaveGivesUp(const char *what, const char *because) {
-    ULONGLONG started = GetTickCount64();
-    check(trelSavePageMap("work", "alu", "sch") == TREL_CANNOT_WRITE, what);
-    printf("%s: gave up after %.1f s: %s\n", what, secondsSince(started), lastError());
-    check(strstr(lastError(), because) != NULL, "the message says why");
-}
-
 int main(int argc, char **argv) {
     if (argc == 4 && strcmp(argv[1], "save") == 0) return saver(atoi(argv[2]), argv[3]);
-    if (argc == 3 && strcmp(argv[1], "hold") == 0) return holder(argv[2]);
 
     char temp[MAX_PATH];
     char folder[MAX_PATH];
@@ -187,7 +154,7 @@ int main(int argc, char **argv) {
     for (int n = 0; n < kSavers; ++n)
         if (savers[n] != NULL) allSaved = finish(savers[n]) == 0 && allSaved;
     check(allSaved, "every save and load of every saver succeeded");
-    double seconds = secondsSince(started);
+    double seconds = (double)(GetTickCount64() - started) / 1000.0;
     int lost = 0;
     trelloadMapFile("work", "alu", "sch", 1);
     for (int n = 1; n <= kSavers; ++n) {
@@ -218,29 +185,6 @@ int main(int argc, char **argv) {
         fclose(b);
         check(strcmp(one, two) == 0, "both names of the file see the same pairs");
     }
-
-    /* Another program reads page.map without letting others write it: the
-     * save waits, then refuses, the file unchanged and no temporary left. */
-    trelSetPageMapping("work", "alu", "sch", 7777, 1);
-    HANDLE reader = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, NULL);
-    expectSaveGivesUp("a save over a file held open by another program",
-                      "held open by another program");
-    CloseHandle(reader);
-    check(namesIn(unit) == 1, "no temporary left behind");
-
-    /* Another process holds the save lock past the wait. */
-    char ready[MAX_PATH];
-    snprintf(ready, sizeof ready, "%s\\ready", folder);
-    snprintf(arguments, sizeof arguments, "hold \"%s\"", folder);
-    HANDLE holding = start(arguments);
-    for (int i = 0; i < 1000 && GetFileAttributesA(ready) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(10);
-    expectSaveGivesUp("a save while another process holds the lock",
-                      "being saved by another process");
-    check(holding != NULL && finish(holding) == 0, "the lock holder ran");
-    DeleteFileA(ready);
-    check(trelSavePageMap("work", "alu", "sch") == TREL_OK, "the save goes through afterwards");
 
     /* A read-only file is refused with the reason; a folder in place of
      * page.map is refused as what it is. */
