@@ -138,6 +138,7 @@ class BetweenCallsTest : public DesignTest {
     }
     void TearDown() override {
         seam::disarm();
+        seam::pretendCapabilities(-1);
         seam::useSystemClock();
         DesignTest::TearDown();
     }
@@ -278,6 +279,18 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
          removalDeferred ? "is held open by another program, which keeps it from being removed"
                          : "",
          removalDeferred ? kOld : newPairs.c_str()},
+        // Another program makes and removes a leftover without end: the
+        // save follows it for as long as it would wait for a lock.
+        {"leftover keeps changing", Layout::plain, Op::save, nullptr,
+         [this] {
+             Fault toggles = meanwhile(Call::open, "alu/sch/page.ma~", 0, [this] {
+                 const std::string name = root_ + "/work/alu/sch/page.ma~";
+                 if (!files().unlink(name)) writeFile(name, "junk\n");
+             });
+             toggles.plan.every = true;
+             return toggles;
+         }(),
+         TREL_CANNOT_WRITE, "keeps changing; gave up waiting for it", kOld},
         // Another save of a file not made yet holds the temporary.
         {"new file being saved",
          Layout::missing,
@@ -481,6 +494,44 @@ TEST_F(BetweenCallsTest, AReaderThatSharesNoWritingHoldsOffSaves) {
         run(c);
 }
 #endif
+
+// Where no file is renamed over an open one and removals wait for other
+// programs' handles (Windows), pretended on every platform: a leftover whose
+// removal never ends makes the save refuse after a few rounds, naming the
+// other program; the file's own second name as leftover makes the save let
+// go and start over, so that the name goes; a name refused meanwhile is
+// waited for a few rounds; and a file of one name is rewritten in place.
+TEST_F(BetweenCallsTest, WhereRemovalsWaitAndNothingIsRenamedOverAnOpenFile) {
+    seam::pretendCapabilities((files().capabilities() & ~trel::kRenameOverOpenFile) |
+                              trel::kRemovalIsDeferred);
+    const std::string newPairs = std::string(kOld) + "4 44\n";
+    const auto junk = [](const std::string &dir, std::vector<trel::NativeFile> *) {
+        writeFile(dir + "/page.ma~", "junk\n");
+    };
+    Fault removalWaits = fails(Call::unlink, "alu/sch/page.ma~", 0);
+    removalWaits.aim.noEffect = true;
+    const Case cases[] = {
+        {"removal never ends", Layout::plain, Op::save, junk, removalWaits, TREL_CANNOT_WRITE,
+         "is held open by another program, which keeps it from being removed", kOld},
+        {"the file's second name",
+         Layout::plain,
+         Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             files().link(dir + "/page.map", dir + "/page.ma~");
+         },
+         {},
+         TREL_OK,
+         "",
+         newPairs.c_str()},
+        {"new name refused meanwhile", Layout::plain, Op::save, junk,
+         fails(Call::open, "alu/sch/page.ma~", EACCES, true, 2), TREL_CANNOT_WRITE,
+         "no file can be made beside it", kOld},
+        {"one name, in place", Layout::plain, Op::save, nullptr, {}, TREL_OK, "", newPairs.c_str()},
+    };
+    for (const Case &c : cases)
+        run(c);
+    seam::pretendCapabilities(-1);
+}
 
 // Where the mark keeps the name the rewrite went through (POSIX extended
 // attributes), a name finds the journal beside that name: it puts the file

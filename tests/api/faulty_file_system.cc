@@ -29,7 +29,7 @@ const char *const kKindNames[] = {"open",     "read",   "write", "sync",   "trun
 const int kErrors[] = {EACCES, EIO, ENOSPC, EIO,   EIO,   ENOSPC, EIO,
                        EIO,    EIO, EPERM,  EPERM, EPERM, EIO};
 
-enum class Action { proceed, fail, tear };
+enum class Action { proceed, fail, tear, pretend };
 
 class FaultyFileSystem final : public trel::FileSystem {
   public:
@@ -52,7 +52,10 @@ class FaultyFileSystem final : public trel::FileSystem {
         noChangeTime_ = noChangeTime;
     }
 
-    unsigned capabilities() const override { return real().capabilities(); }
+    unsigned capabilities() const override {
+        return pretended_ >= 0 ? static_cast<unsigned>(pretended_) : real().capabilities();
+    }
+    void pretend(long capabilities) { pretended_ = capabilities; }
 
     NativeFile open(const std::string &path, const trel::OpenMode &mode) override {
         if (acts(Call::open, "open", path) != Action::proceed) return trel::kNoFile;
@@ -147,11 +150,13 @@ class FaultyFileSystem final : public trel::FileSystem {
         return acts(Call::link, "link", from) == Action::proceed && real().link(from, to);
     }
     bool unlink(const std::string &path) override {
-        return acts(Call::unlink, "unlink", path) == Action::proceed && real().unlink(path);
+        const Action action = acts(Call::unlink, "unlink", path);
+        return action == Action::pretend || (action == Action::proceed && real().unlink(path));
     }
     bool removeOpen(NativeFile file, const std::string &path) override {
-        return acts(Call::unlink, "removeOpen", path) == Action::proceed &&
-               real().removeOpen(file, path);
+        const Action action = acts(Call::unlink, "removeOpen", path);
+        return action == Action::pretend ||
+               (action == Action::proceed && real().removeOpen(file, path));
     }
     trel::FolderSync syncFolderOf(const std::string &file) override {
         if (acts(Call::sync, "syncFolderOf", file) != Action::proceed)
@@ -236,6 +241,7 @@ class FaultyFileSystem final : public trel::FileSystem {
             armed_ = true;
             if (plan_.error == 0) return Action::proceed;
         }
+        if (aim_.noEffect) return Action::pretend;
         if (plan_.kill && plan_.tear && kind == Call::write) return Action::tear;
         if (plan_.kill) crash();
         errno = plan_.error != 0 ? plan_.error : kErrors[static_cast<int>(kind)];
@@ -274,6 +280,7 @@ class FaultyFileSystem final : public trel::FileSystem {
         dead_ = true;
     }
 
+    long pretended_ = -1;  // the capabilities pretended; -1: the system's
     bool armed_ = false;
     seam::Plan plan_;
     seam::Aim aim_;
@@ -345,6 +352,10 @@ void useTestClock(int64_t wallNs, int64_t leastPauseNs) {
 
 void useSystemClock() {
     trel::useClock(nullptr);
+}
+
+void pretendCapabilities(long capabilities) {
+    faulty().pretend(capabilities);
 }
 
 void coarsenTimes(int64_t tickNs, bool noChangeTime) {

@@ -74,6 +74,9 @@ struct Aim {
     // Runs, over the system's file system, at the call acted on, which then
     // goes through (or, with the plan's error set, fails with it).
     std::function<void()> meanwhile;
+    // The call acted on, a removal, reports success and does nothing, as
+    // one that waits for other programs' handles does (Windows).
+    bool noEffect = false;
 };
 
 // Counting starts afresh. With `traceFd` >= 0, every call of the planned
@@ -92,6 +95,11 @@ bool fired();
 // wait gives up in a few rounds rather than in thousands of short pauses.
 void useTestClock(int64_t wallNs, int64_t leastPauseNs = 0);
 void useSystemClock();
+
+// What the file system says it can do (file_system.h's Capability), in
+// place of what the system's can: the protocol's paths for another platform
+// run here; -1 puts the system's back.
+void pretendCapabilities(long capabilities);
 
 // File times as a file system with one tick of `tickNs` keeps them (and no
 // change time when `noChangeTime`); 0 keeps them as they are.
