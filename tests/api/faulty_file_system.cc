@@ -178,9 +178,13 @@ class FaultyFileSystem final : public trel::FileSystem {
                real().setMark(file, value);
     }
     bool getMark(NativeFile file, std::string *value) override {
-        return acts(Call::xattr, "getMark", nameOf(file)) == Action::proceed &&
-               real().getMark(file, value);
+        if (acts(Call::xattr, "getMark", nameOf(file)) != Action::proceed ||
+            !real().getMark(file, value))
+            return false;
+        if (namelessMarks_) value->clear();
+        return true;
     }
+    void pretendNamelessMarks(bool nameless) { namelessMarks_ = nameless; }
     bool clearMark(NativeFile file) override {
         return acts(Call::xattr, "clearMark", nameOf(file)) == Action::proceed &&
                real().clearMark(file);
@@ -281,6 +285,7 @@ class FaultyFileSystem final : public trel::FileSystem {
     }
 
     long pretended_ = -1;  // the capabilities pretended; -1: the system's
+    bool namelessMarks_ = false;
     bool armed_ = false;
     seam::Plan plan_;
     seam::Aim aim_;
@@ -356,6 +361,16 @@ void useSystemClock() {
 
 void pretendCapabilities(long capabilities) {
     faulty().pretend(capabilities);
+}
+
+void pretendNamelessMarks(bool nameless) {
+    faulty().pretendNamelessMarks(nameless);
+}
+
+void pretendWindows(bool on) {
+    const unsigned windows = trel::kRemovalIsDeferred | trel::kMandatoryLocks;
+    pretendCapabilities(on ? static_cast<long>(windows) : -1);
+    pretendNamelessMarks(on);
 }
 
 void coarsenTimes(int64_t tickNs, bool noChangeTime) {

@@ -100,6 +100,12 @@ void useSystemClock();
 // place of what the system's can: the protocol's paths for another platform
 // run here; -1 puts the system's back.
 void pretendCapabilities(long capabilities);
+// Marks read back without their value, as a file attribute keeps them
+// (Windows), where the file system keeps values.
+void pretendNamelessMarks(bool nameless);
+// Both, as Windows is: nothing renamed over an open file, removals that
+// wait, mandatory locks, marks without a name; false puts the system's back.
+void pretendWindows(bool on);
 
 // File times as a file system with one tick of `tickNs` keeps them (and no
 // change time when `noChangeTime`); 0 keeps them as they are.
