@@ -15,6 +15,7 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -463,9 +464,26 @@ TEST_F(BetweenCallsTest, SpecialFilesAndOtherGroups) {
                        EXPECT_EQ(journal.st_gid, 4321u);
                    }),
          TREL_OK, "", newPairs.c_str()},
+        // A mark left on a file of one name (its other name removed since)
+        // is not handed on to the new file, whose other attributes are.
+        {"stale mark, one name",
+         Layout::plain,
+         Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             mark(dir + "/page.map", "gone");
+             ASSERT_EQ(::setxattr((dir + "/page.map").c_str(), "user.kept", "1", 1, 0), 0);
+         },
+         {},
+         TREL_OK,
+         "",
+         newPairs.c_str()},
     };
     for (const Case &c : cases)
         run(c);
+    const std::string path = mapPath("work", "alu", "sch");
+    char kept = 0;
+    EXPECT_EQ(::getxattr(path.c_str(), "user.kept", &kept, 1), 1);
+    EXPECT_FALSE(marked(path));
 }
 #else
 // What another Windows program does with the sharing it asks for: one that
