@@ -59,6 +59,7 @@ struct Fault {
     seam::Plan plan;
     seam::Aim aim;
 };
+const Fault none;
 
 struct Case {
     const char *name;
@@ -236,14 +237,8 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
          fails(Call::open, "alu/sch/page.map", EBUSY), TREL_CANNOT_READ,
          "is held open by another program", kOld},
         // A rewrite in place holds the content: the load waits for it.
-        {"rewrite under way: load",
-         Layout::plain,
-         Op::load,
-         holds(trel::MapLock::content, true),
-         {},
-         TREL_CANNOT_READ,
-         "is being rewritten by another process",
-         kOld},
+        {"rewrite under way: load", Layout::plain, Op::load, holds(trel::MapLock::content, true),
+         none, TREL_CANNOT_READ, "is being rewritten by another process", kOld},
         // A file system without record locks has no rewrites in place either.
         {"no record locks: load", Layout::plain, Op::load, nullptr, fails(Call::lock, "", ENOLCK),
          TREL_OK, "", kOld},
@@ -254,20 +249,12 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
                    [this] { writeFile(mapPath("work", "alu", "sch"), "7 7\n"); }),
          TREL_OK, "", "4 44\n7 7\n"},
         // Another save holds the file's save lock past the wait.
-        {"being saved",
-         Layout::plain,
-         Op::save,
-         holds(trel::MapLock::save, true),
-         {},
-         TREL_CANNOT_WRITE,
-         "is being saved by another process; gave up waiting for it",
-         kOld},
+        {"being saved", Layout::plain, Op::save, holds(trel::MapLock::save, true), none,
+         TREL_CANNOT_WRITE, "is being saved by another process; gave up waiting for it", kOld},
         // Another program holds a leftover open, sharing everything: it goes
         // at once, or, where a removal waits for the last handle (Windows),
         // the save tries a bounded number of times and refuses.
-        {"leftover held open",
-         Layout::plain,
-         Op::save,
+        {"leftover held open", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *held) {
              writeFile(dir + "/page.ma~", "junk\n");
              trel::OpenMode mode;
@@ -275,8 +262,7 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
              mode.removable = true;
              held->push_back(files().open(dir + "/page.ma~", mode));
          },
-         {},
-         removalDeferred ? TREL_CANNOT_WRITE : TREL_OK,
+         none, removalDeferred ? TREL_CANNOT_WRITE : TREL_OK,
          removalDeferred ? "is held open by another program, which keeps it from being removed"
                          : "",
          removalDeferred ? kOld : newPairs.c_str()},
@@ -293,14 +279,9 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
          }(),
          TREL_CANNOT_WRITE, "keeps changing; gave up waiting for it", kOld},
         // Another save of a file not made yet holds the temporary.
-        {"new file being saved",
-         Layout::missing,
-         Op::save,
-         holds(trel::MapLock::save, true, "page.ma~"),
-         {},
-         TREL_CANNOT_WRITE,
-         "is being saved by another process",
-         "<refused>"},
+        {"new file being saved", Layout::missing, Op::save,
+         holds(trel::MapLock::save, true, "page.ma~"), none, TREL_CANNOT_WRITE,
+         "is being saved by another process", "<refused>"},
         // A leftover that is no journal goes, also when it went meanwhile.
         {"leftover gone meanwhile", Layout::plain, Op::save, leftover("junk\n"),
          meanwhile(Call::open, "alu/sch/page.ma~", 1,
@@ -309,16 +290,11 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
         {"leftover not removed", Layout::plain, Op::save, leftover("junk\n"),
          fails(Call::unlink, "alu/sch/page.ma~", EACCES), TREL_CANNOT_WRITE,
          "no file can be made beside it", kOld},
-        {"folder in the temporary's place",
-         Layout::plain,
-         Op::save,
+        {"folder in the temporary's place", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
              std::filesystem::create_directory(dir + "/page.ma~");
          },
-         {},
-         TREL_CANNOT_WRITE,
-         "no file can be made beside it",
-         kOld},
+         none, TREL_CANNOT_WRITE, "no file can be made beside it", kOld},
         // The system cannot rename without replacing: a second name, then
         // the first goes; a second name that cannot be made fails the save.
         {"no rename without replacing", Layout::missing, Op::save, nullptr,
@@ -333,14 +309,9 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
         // A rewrite in place meets a reader that does not let go, and a
         // file mapped by another program; a file it may write but not read
         // cannot keep its pairs meanwhile.
-        {"in place, reader holds on",
-         Layout::linked,
-         Op::save,
-         holds(trel::MapLock::content, false),
-         {},
-         TREL_CANNOT_WRITE,
-         "is being read by another process; gave up waiting to rewrite it in place",
-         kOld},
+        {"in place, reader holds on", Layout::linked, Op::save,
+         holds(trel::MapLock::content, false), none, TREL_CANNOT_WRITE,
+         "is being read by another process; gave up waiting to rewrite it in place", kOld},
         {"in place, mapped", Layout::linked, Op::save, nullptr,
          fails(Call::write, "alu/sch/page.map", ETXTBSY), TREL_CANNOT_WRITE,
          "is mapped by another program", kOld},
@@ -349,44 +320,22 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
         // A mark without a name, left by a rewrite cut short through another
         // name: a name without a leftover refuses and says which name puts
         // the file back; the name with one takes the mark for its own.
-        {"nameless mark, no leftover: save",
-         Layout::linked,
-         Op::save,
-         marks(""),
-         {},
-         TREL_CANNOT_WRITE,
-         "through the name with page.ma~ beside it",
-         "<refused>"},
-        {"nameless mark, no leftover: load",
-         Layout::linked,
-         Op::load,
-         marks(""),
-         {},
-         TREL_CANNOT_READ,
-         "through the name with page.ma~ beside it",
-         "<refused>"},
-        {"nameless mark, leftover here: save",
-         Layout::linked,
-         Op::save,
+        {"nameless mark, no leftover: save", Layout::linked, Op::save, marks(""), none,
+         TREL_CANNOT_WRITE, "through the name with page.ma~ beside it", "<refused>"},
+        {"nameless mark, no leftover: load", Layout::linked, Op::load, marks(""), none,
+         TREL_CANNOT_READ, "through the name with page.ma~ beside it", "<refused>"},
+        {"nameless mark, leftover here: save", Layout::linked, Op::save,
          [&](const std::string &dir, std::vector<trel::NativeFile> *held) {
              marks("")(dir, held);
              leftover("junk\n")(dir, held);
          },
-         {},
-         TREL_OK,
-         "",
-         newPairs.c_str()},
-        {"nameless mark, leftover here: load",
-         Layout::linked,
-         Op::load,
+         none, TREL_OK, "", newPairs.c_str()},
+        {"nameless mark, leftover here: load", Layout::linked, Op::load,
          [&](const std::string &dir, std::vector<trel::NativeFile> *held) {
              marks("")(dir, held);
              leftover("junk\n")(dir, held);
          },
-         {},
-         TREL_OK,
-         "",
-         kOld},
+         none, TREL_OK, "", kOld},
         // The journal of a torn file cannot be opened, or is held without
         // sharing: the load refuses, naming it, and it stays.
         {"journal held: load", Layout::torn, Op::load, nullptr,
@@ -397,28 +346,17 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
          "may hold the old content of a rewrite cut short", kOld},
         // Putting a torn file back meets a reader that does not let go, or
         // the journal cannot be emptied after: either way it stays for later.
-        {"put back, reader holds on",
-         Layout::torn,
-         Op::save,
-         holds(trel::MapLock::content, false),
-         {},
-         TREL_CANNOT_WRITE,
-         "but it is being read by another process",
-         kOld},
+        {"put back, reader holds on", Layout::torn, Op::save, holds(trel::MapLock::content, false),
+         none, TREL_CANNOT_WRITE, "but it is being read by another process", kOld},
         {"put back, journal not emptied", Layout::torn, Op::save, nullptr,
          fails(Call::truncate, "alu/sch/page.ma~", EIO), TREL_CANNOT_WRITE, "", kOld},
         // A second name of the file itself in the temporary's place, left by
         // a publish cut short: it goes, or the save refuses.
-        {"temporary names the file",
-         Layout::plain,
-         Op::save,
+        {"temporary names the file", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
              files().link(dir + "/page.map", dir + "/page.ma~");
          },
-         {},
-         TREL_OK,
-         "",
-         newPairs.c_str()},
+         none, TREL_OK, "", newPairs.c_str()},
         {"temporary names the file, not removed", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
              files().link(dir + "/page.map", dir + "/page.ma~");
@@ -440,16 +378,11 @@ TEST_F(BetweenCallsTest, SpecialFilesAndOtherGroups) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file any group";
     const std::string newPairs = std::string(kOld) + "4 44\n";
     const Case cases[] = {
-        {"page.map a FIFO",
-         Layout::missing,
-         Op::save,
+        {"page.map a FIFO", Layout::missing, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
              ASSERT_EQ(::mkfifo((dir + "/page.map").c_str(), 0644), 0);
          },
-         {},
-         TREL_CANNOT_WRITE,
-         "",
-         "<refused>"},
+         none, TREL_CANNOT_WRITE, "", "<refused>"},
         // The journal of a rewrite in place takes the file's group, so that
         // whoever may read the file may read it (root may give any group).
         {"in place, another group", Layout::linked, Op::save,
@@ -466,17 +399,12 @@ TEST_F(BetweenCallsTest, SpecialFilesAndOtherGroups) {
          TREL_OK, "", newPairs.c_str()},
         // A mark left on a file of one name (its other name removed since)
         // is not handed on to the new file, whose other attributes are.
-        {"stale mark, one name",
-         Layout::plain,
-         Op::save,
+        {"stale mark, one name", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
              mark(dir + "/page.map", "gone");
              ASSERT_EQ(::setxattr((dir + "/page.map").c_str(), "user.kept", "1", 1, 0), 0);
          },
-         {},
-         TREL_OK,
-         "",
-         newPairs.c_str()},
+         none, TREL_OK, "", newPairs.c_str()},
     };
     for (const Case &c : cases)
         run(c);
@@ -498,15 +426,9 @@ TEST_F(BetweenCallsTest, AReaderThatSharesNoWritingHoldsOffSaves) {
         held->push_back(reader);
     };
     const Case cases[] = {
-        {"held open: save",
-         Layout::plain,
-         Op::save,
-         readsSharingNoWrite,
-         {},
-         TREL_CANNOT_WRITE,
-         "is held open by another program; gave up waiting for it",
-         kOld},
-        {"held open: load", Layout::plain, Op::load, readsSharingNoWrite, {}, TREL_OK, "", kOld},
+        {"held open: save", Layout::plain, Op::save, readsSharingNoWrite, none, TREL_CANNOT_WRITE,
+         "is held open by another program; gave up waiting for it", kOld},
+        {"held open: load", Layout::plain, Op::load, readsSharingNoWrite, none, TREL_OK, "", kOld},
     };
     for (const Case &c : cases)
         run(c);
@@ -531,20 +453,16 @@ TEST_F(BetweenCallsTest, WhereRemovalsWaitAndNothingIsRenamedOverAnOpenFile) {
     const Case cases[] = {
         {"removal never ends", Layout::plain, Op::save, junk, removalWaits, TREL_CANNOT_WRITE,
          "is held open by another program, which keeps it from being removed", kOld},
-        {"the file's second name",
-         Layout::plain,
-         Op::save,
+        {"the file's second name", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
              files().link(dir + "/page.map", dir + "/page.ma~");
          },
-         {},
-         TREL_OK,
-         "",
-         newPairs.c_str()},
+         none, TREL_OK, "", newPairs.c_str()},
         {"new name refused meanwhile", Layout::plain, Op::save, junk,
          fails(Call::open, "alu/sch/page.ma~", EACCES, true, 2), TREL_CANNOT_WRITE,
          "no file can be made beside it", kOld},
-        {"one name, in place", Layout::plain, Op::save, nullptr, {}, TREL_OK, "", newPairs.c_str()},
+        {"one name, in place", Layout::plain, Op::save, nullptr, none, TREL_OK, "",
+         newPairs.c_str()},
     };
     for (const Case &c : cases)
         run(c);
@@ -576,33 +494,16 @@ TEST_F(BetweenCallsTest, AMarkNamingAnotherNameLeadsToItsJournal) {
         };
     };
     const Case cases[] = {
-        {"journal gone",
-         Layout::linked,
-         Op::save,
-         otherJournal(""),
-         {},
-         TREL_OK,
-         "",
+        {"journal gone", Layout::linked, Op::save, otherJournal(""), none, TREL_OK, "",
          newPairs.c_str()},
-        {"no journal of the file",
-         Layout::linked,
-         Op::save,
-         otherJournal("junk\n"),
-         {},
-         TREL_OK,
-         "",
-         newPairs.c_str()},
-        {"journal beside the other name",
-         Layout::linked,
-         Op::save,
+        {"no journal of the file", Layout::linked, Op::save, otherJournal("junk\n"), none, TREL_OK,
+         "", newPairs.c_str()},
+        {"journal beside the other name", Layout::linked, Op::save,
          [this](const std::string &dir, std::vector<trel::NativeFile> *) {
              leaveTornRewrite(mapPath("work", "lnk", "sch"), kOld, "1 9\n2 9\n");
              mark(dir + "/page.map", mapPath("work", "lnk", "sch"));
          },
-         {},
-         TREL_OK,
-         "",
-         newPairs.c_str()},
+         none, TREL_OK, "", newPairs.c_str()},
         {"journal cannot be opened", Layout::linked, Op::save, otherJournal("junk\n"),
          fails(Call::open, "lnk/sch/page.ma~", EACCES), TREL_CANNOT_WRITE, "cannot be opened",
          kOld},
