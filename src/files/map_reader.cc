@@ -71,6 +71,17 @@ FileError MapReader::open() {
         const bool isMarked = identity_.links > 1 && files.getMark(file_, &marked);
         if (isMarked && !marked.empty()) temporary = temporaryNameFor(marked);
         journal_ = files.open(temporary, reading);
+        // A name the mark gives that leads elsewhere here (another mount
+        // point, another working folder, or a name moved since) hides its
+        // journal: the mark is not known to be stale.
+        if (isMarked && !marked.empty() && journal_ == kNoFile && errno == ENOENT &&
+            !files.identityOf(marked, true).sameFile(identity_)) {
+            return refuse(EBUSY, "Map file " + target +
+                                     " cannot be read safely: a rewrite of it through " + marked +
+                                     " was cut short, and that name does not lead to this file "
+                                     "here; load or save the unit through that name, whose "
+                                     "journal puts it back");
+        }
         if (isMarked && marked.empty() && journal_ == kNoFile && errno == ENOENT) {
             return refuse(EBUSY, "Map file " + target +
                                      " cannot be read safely: a rewrite of it through another "

@@ -338,9 +338,21 @@ bool ReplacementFile::recoverThroughMark(const Deadline &deadline) {
         journal = files.open(journalPath, mode);
     }
     if (journal == kNoFile) {
-        if (errno == ENOENT) {
-            files.clearMark(targetFile_);  // a stale mark: the rewrite ended
+        // No journal beside the name, where that name is this file's: a
+        // stale mark, the rewrite ended. A name that leads elsewhere here
+        // (another mount point, another working folder, or moved since)
+        // hides its journal.
+        if (errno == ENOENT && files.identityOf(marked, true).sameFile(present_)) {
+            files.clearMark(targetFile_);
             return true;
+        }
+        if (errno == ENOENT) {
+            refusal_ = "Map file " + target_ + " cannot be saved: a rewrite of it through " +
+                       marked +
+                       " was cut short, and that name does not lead to this file here; load or "
+                       "save the unit through that name, whose journal puts it back";
+            errno = EBUSY;
+            return false;
         }
         const int error = errno;
         refusal_ = "Map file " + target_ + " was being rewritten through " + marked +

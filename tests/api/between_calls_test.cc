@@ -504,6 +504,19 @@ TEST_F(BetweenCallsTest, AMarkNamingAnotherNameLeadsToItsJournal) {
              mark(dir + "/page.map", mapPath("work", "lnk", "sch"));
          },
          none, TREL_OK, "", newPairs.c_str()},
+        // The name leads nowhere here (the rewriting host sees the folder
+        // at another mount point): its journal cannot be looked for, and
+        // nothing reads or saves over the file meanwhile.
+        {"name leads elsewhere: save", Layout::linked, Op::save,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             mark(dir + "/page.map", "/elsewhere/work/lnk/sch/page.map");
+         },
+         none, TREL_CANNOT_WRITE, "does not lead to this file here", "<refused>"},
+        {"name leads elsewhere: load", Layout::linked, Op::load,
+         [](const std::string &dir, std::vector<trel::NativeFile> *) {
+             mark(dir + "/page.map", "/elsewhere/work/lnk/sch/page.map");
+         },
+         none, TREL_CANNOT_READ, "does not lead to this file here", "<refused>"},
         {"journal cannot be opened", Layout::linked, Op::save, otherJournal("junk\n"),
          fails(Call::open, "lnk/sch/page.ma~", EACCES), TREL_CANNOT_WRITE, "cannot be opened",
          kOld},
