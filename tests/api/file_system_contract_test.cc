@@ -1,0 +1,140 @@
+// What the protocol relies on from the platform's file system, checked on
+// the system's own (POSIX here, Windows under Wine): the errno of each kind
+// of refusal, reads at the end, locks between two open files, identities
+// through two names, marks, and renames that must not replace.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "api/design_fixture.h"
+#include "files/file_system.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using testing_design::writeFile;
+using trel::Access;
+using trel::Create;
+using trel::NativeFile;
+using trel::OpenMode;
+
+class FileSystemContract : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = test_support::makeTempFolder("trel-seam");
+        ASSERT_FALSE(dir_.empty());
+    }
+    void TearDown() override { test_support::removeFolder(dir_); }
+
+    static trel::FileSystem &files() { return trel::systemFileSystem(); }
+    std::string at(const char *name) const { return dir_ + "/" + name; }
+    static OpenMode mode(Access access, Create create = Create::no) {
+        OpenMode opened;
+        opened.access = access;
+        opened.create = create;
+        return opened;
+    }
+    // errno after a refused open, or 0 when it opened.
+    static int openError(const std::string &path, const OpenMode &opened) {
+        errno = 0;
+        const NativeFile file = files().open(path, opened);
+        if (file == trel::kNoFile) return errno;
+        files().close(file);
+        return 0;
+    }
+
+    std::string dir_;
+};
+
+TEST_F(FileSystemContract, RefusalsSayWhy) {
+    writeFile(at("page.map"), "1 2\n");
+    EXPECT_EQ(openError(at("page.map"), mode(Access::readWrite, Create::exclusive)), EEXIST);
+    EXPECT_EQ(openError(at("none"), mode(Access::read)), ENOENT);
+    EXPECT_EQ(openError(at("gone/page.map"), mode(Access::readWrite, Create::ifMissing)), ENOENT);
+    const int folder = openError(dir_, mode(Access::readWrite));
+    EXPECT_TRUE(folder == EISDIR || folder == EACCES) << folder;
+    errno = 0;
+    EXPECT_FALSE(files().identityOf(at("none"), true).exists);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_FALSE(files().unlink(at("none")));
+    EXPECT_EQ(errno, ENOENT);
+    // A rename that must not replace refuses an existing name (or says it
+    // cannot rename that way at all).
+    writeFile(at("new"), "3 4\n");
+    EXPECT_FALSE(files().renameNoReplace(at("new"), at("page.map")));
+    EXPECT_TRUE(errno == EEXIST || errno == ENOSYS) << errno;
+    EXPECT_TRUE(files().rename(at("new"), at("page.map")));
+    EXPECT_EQ(testing_design::readFile(at("page.map")), "3 4\n");
+}
+
+TEST_F(FileSystemContract, ReadsWritesAndIdentities) {
+    const NativeFile file =
+        files().open(at("page.map"), mode(Access::readWrite, Create::ifMissing));
+    ASSERT_NE(file, trel::kNoFile);
+    ASSERT_TRUE(files().reserve(file, 0, 8));
+    ASSERT_TRUE(files().writeAt(file, "12345678", 8, 0));
+    ASSERT_TRUE(files().setLength(file, 6));
+    ASSERT_TRUE(files().sync(file));
+    char into[16];
+    size_t got = 99;
+    EXPECT_TRUE(files().readAt(file, into, sizeof into, 2, &got));
+    EXPECT_EQ(std::string(into, got), "3456");  // fewer only at the end
+    EXPECT_TRUE(files().readAt(file, into, sizeof into, 6, &got));
+    EXPECT_EQ(got, 0u);
+    const trel::FileIdentity held = files().identity(file);
+    EXPECT_TRUE(held.exists && held.regular && !held.folder);
+    EXPECT_EQ(held.size, 6u);
+    EXPECT_EQ(held.links, 1u);
+    // A second name is the same file, seen through both.
+    ASSERT_TRUE(files().link(at("page.map"), at("other.map")));
+    EXPECT_TRUE(files().identityOf(at("other.map"), true).sameFile(held));
+    EXPECT_EQ(files().identity(file).links, 2u);
+    EXPECT_EQ(files().syncFolderOf(at("page.map")), trel::FolderSync::done);
+    files().close(file);
+    EXPECT_TRUE(files().identityOf(dir_, true).folder);
+}
+
+TEST_F(FileSystemContract, LocksExcludeOtherOpenFiles) {
+    writeFile(at("page.map"), "1 2\n");
+    const NativeFile one = files().open(at("page.map"), mode(Access::readWrite));
+    const NativeFile two = files().open(at("page.map"), mode(Access::readWrite));
+    ASSERT_NE(one, trel::kNoFile);
+    ASSERT_NE(two, trel::kNoFile);
+    const uint64_t byte = uint64_t{1} << 62;
+    ASSERT_TRUE(files().tryLock(one, byte, true));
+    EXPECT_FALSE(files().tryLock(two, byte, false));
+    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_FALSE(files().canLockShared(two, byte));
+    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_TRUE(files().tryLock(two, byte + 1, true));  // other bytes are free
+    files().unlock(one, byte);
+    EXPECT_TRUE(files().canLockShared(two, byte));
+    ASSERT_TRUE(files().tryLock(one, byte, false));  // shared locks share
+    EXPECT_TRUE(files().tryLock(two, byte, false));
+    files().close(one);
+    files().close(two);
+}
+
+TEST_F(FileSystemContract, MarksBelongToTheFile) {
+    writeFile(at("page.map"), "1 2\n");
+    ASSERT_TRUE(files().link(at("page.map"), at("other.map")));
+    const NativeFile file = files().open(at("page.map"), mode(Access::readWrite));
+    const NativeFile other = files().open(at("other.map"), mode(Access::read));
+    std::string value = "left";
+    errno = 0;
+    EXPECT_FALSE(files().getMark(file, &value));
+    if (errno == ENOTSUP) GTEST_SKIP() << "no marks on this file system";
+    EXPECT_EQ(errno, ENODATA);
+    EXPECT_TRUE(files().clearMark(file));  // none to clear is no failure
+    ASSERT_TRUE(files().setMark(file, "through/page.map"));
+    ASSERT_TRUE(files().getMark(other, &value));  // seen through the other name
+    EXPECT_TRUE(value == "through/page.map" || value.empty()) << value;
+    EXPECT_TRUE(files().clearMark(file));
+    EXPECT_FALSE(files().getMark(other, &value));
+    EXPECT_EQ(errno, ENODATA);
+    files().close(file);
+    files().close(other);
+}
+
+}  // namespace
