@@ -12,6 +12,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include "test_program.h"
+
 typedef int(__cdecl *InitFn)(int);
 typedef int(__cdecl *SetFileModeFn)(int);
 typedef int(__cdecl *ResetFn)(void);
@@ -24,17 +26,6 @@ typedef int(__cdecl *GetLastErrorFn)(char **);
 typedef int(__cdecl *CnameFn)(const char *, char *, int);
 typedef int(__cdecl *DefineLibraryFn)(const char *, const char *);
 typedef void(__cdecl *FreeFn)(void *);
-
-static int passed, failed;
-
-static void check(int ok, const char *what) {
-    if (ok) {
-        ++passed;
-    } else {
-        ++failed;
-        printf("FAILED: %s\n", what);
-    }
-}
 
 /* The generic function pointer type, which converts to any other. */
 typedef void (*Entry)(void);

@@ -21,6 +21,7 @@
 #include <windows.h>
 
 #include "dree.h"
+#include "test_program.h"
 #include "trel.h"
 
 enum { kSavers = 4, kLoaders = 2, kKills = 40, kFirstPage = 100, kFiller = 20000 };
@@ -34,17 +35,6 @@ typedef struct {
     volatile LONG saves, failedSaves, refusedSaves, loads, failedLoads, refusedLoads, lost;
     char problem[256];
 } Board;
-
-static int passed, failed;
-
-static void check(int ok, const char *what) {
-    if (ok) {
-        ++passed;
-    } else {
-        ++failed;
-        printf("FAILED: %s\n", what);
-    }
-}
 
 static const char *lastError(void) {
     char *text = NULL;
@@ -134,26 +124,9 @@ static int loader(Board *board) {
 }
 
 static HANDLE start(const char *role, int n, const char *memory, const char *folder) {
-    char self[MAX_PATH];
-    char command[3 * MAX_PATH];
-    STARTUPINFOA startup;
-    PROCESS_INFORMATION process;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    GetModuleFileNameA(NULL, self, sizeof self);
-    snprintf(command, sizeof command, "\"%s\" %s %d %s \"%s\"", self, role, n, memory, folder);
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return NULL;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-static DWORD finish(HANDLE process) {
-    DWORD code = 99;
-    WaitForSingleObject(process, INFINITE);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
+    char arguments[2 * MAX_PATH];
+    snprintf(arguments, sizeof arguments, "%s %d %s \"%s\"", role, n, memory, folder);
+    return startSelf(arguments);
 }
 
 static Board *boardIn(HANDLE mapping) {

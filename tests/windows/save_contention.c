@@ -16,20 +16,10 @@
 #include <windows.h>
 
 #include "dree.h"
+#include "test_program.h"
 #include "trel.h"
 
 enum { kSavers = 3, kPages = 40, kShared = 5 };
-
-static int passed, failed;
-
-static void check(int ok, const char *what) {
-    if (ok) {
-        ++passed;
-    } else {
-        ++failed;
-        printf("FAILED: %s\n", what);
-    }
-}
 
 static const char *lastError(void) {
     char *text = NULL;
@@ -92,29 +82,6 @@ static int saver(int n, const char *folder) {
     return 0;
 }
 
-static HANDLE start(const char *arguments) {
-    char self[MAX_PATH];
-    char command[3 * MAX_PATH];
-    STARTUPINFOA startup;
-    PROCESS_INFORMATION process;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    GetModuleFileNameA(NULL, self, sizeof self);
-    snprintf(command, sizeof command, "\"%s\" %s", self, arguments);
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return NULL;
-    CloseHandle(process.hThread);
-    return process.hProcess;
-}
-
-static DWORD finish(HANDLE process) {
-    DWORD code = 99;
-    WaitForSingleObject(process, INFINITE);
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return code;
-}
-
 int main(int argc, char **argv) {
     if (argc == 4 && strcmp(argv[1], "save") == 0) return saver(atoi(argv[2]), argv[3]);
 
@@ -147,7 +114,7 @@ int main(int argc, char **argv) {
     HANDLE savers[kSavers];
     for (int n = 0; n < kSavers; ++n) {
         snprintf(arguments, sizeof arguments, "save %d \"%s\"", n + 1, folder);
-        savers[n] = start(arguments);
+        savers[n] = startSelf(arguments);
         check(savers[n] != NULL, "a saver starts");
     }
     int allSaved = 1;
