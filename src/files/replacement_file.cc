@@ -426,14 +426,22 @@ bool ReplacementFile::renameTemporary() {
     // Nothing to replace: a file made meanwhile by a program that takes no
     // lock is not lost.
     if (files.renameNoReplace(temporary_, target_)) return true;
-    if (errno != ENOSYS) return false;
+    if (errno != ENOSYS) return madeMeanwhile();
     // No such rename here: a second name, then the first goes. Should the
     // second step fail or never come, the next save removes the extra name.
-    if (!files.link(temporary_, target_)) return false;
+    if (!files.link(temporary_, target_)) return madeMeanwhile();
     const int error = errno;
     files.unlink(temporary_);
     errno = error;
     return true;
+}
+
+bool ReplacementFile::madeMeanwhile() {
+    if (errno == EEXIST) {
+        refusal_ = "Map file " + target_ +
+                   " was made by another program while this save wrote it; not saving over it";
+    }
+    return false;
 }
 
 bool ReplacementFile::publishedByRename() {

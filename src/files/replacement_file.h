@@ -114,6 +114,8 @@ class ReplacementFile {
     // Gives the temporary its new name: over the file, or where there is none
     // yet, only while there is none.
     bool renameTemporary();
+    // False; where the new name was taken (EEXIST), the refusal says so.
+    bool madeMeanwhile();
     // Once the temporary has the file's name: records the new file and syncs
     // its folder.
     bool publishedByRename();

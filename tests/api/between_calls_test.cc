@@ -305,7 +305,7 @@ TEST_F(BetweenCallsTest, LoadsAndSavesMeetWhatOtherProgramsDidMeanwhile) {
          meanwhile(
              Call::rename, "", 0, [this] { writeFile(mapPath("work", "alu", "sch"), "7 7\n"); },
              ENOSYS),
-         TREL_CANNOT_WRITE, "", "7 7\n"},
+         TREL_CANNOT_WRITE, "was made by another program while this save wrote it", "7 7\n"},
         // A rewrite in place meets a reader that does not let go, and a
         // file mapped by another program; a file it may write but not read
         // cannot keep its pairs meanwhile.
