@@ -140,12 +140,12 @@ class BetweenCallsTest : public DesignTest {
     }
     void TearDown() override {
         seam::disarm();
-        seam::pretendCapabilities(-1);
+        seam::pretendWindows(false);
         seam::useSystemClock();
         DesignTest::TearDown();
     }
 
-    // The pairs a fresh load of work.alu:sch finds; the last error when it fails.
+    // The pairs a fresh load of work.alu:sch finds; "<refused>" when it fails.
     std::string cleanLoad() {
         trelReset();
         if (trelloadMapFile("work", "alu", "sch", 0) != TREL_OK) return "<refused>";
@@ -466,7 +466,6 @@ TEST_F(BetweenCallsTest, WhereRemovalsWaitAndNothingIsRenamedOverAnOpenFile) {
     };
     for (const Case &c : cases)
         run(c);
-    seam::pretendCapabilities(-1);
 }
 
 // Where the mark keeps the name the rewrite went through (POSIX extended
