@@ -4,6 +4,11 @@
 // through two names, marks, and renames that must not replace.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <sys/xattr.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <string>
 
@@ -136,5 +141,48 @@ TEST_F(FileSystemContract, MarksBelongToTheFile) {
     files().close(file);
     files().close(other);
 }
+
+#if !defined(_WIN32)
+// Links, permissions and what a new file takes over from an old one, which
+// only POSIX systems have here: a link as the last part of a path is refused
+// unless followed, links are followed to a file not made yet, and a new file
+// takes the old one's mode, group and attributes, but not its mark.
+TEST_F(FileSystemContract, LinksPermissionsAndInheritance) {
+    writeFile(at("page.map"), "1 2\n");
+    ASSERT_EQ(::symlink("page.map", at("link").c_str()), 0);
+    ASSERT_EQ(::symlink("link", at("chain").c_str()), 0);
+    ASSERT_EQ(::symlink((dir_ + "/none").c_str(), at("dangling").c_str()), 0);
+    OpenMode noFollow = mode(Access::read);
+    noFollow.followLink = false;
+    EXPECT_EQ(openError(at("link"), noFollow), ELOOP);
+    EXPECT_EQ(openError(at("link"), mode(Access::read)), 0);
+    EXPECT_EQ(files().resolveLinks(at("chain")), at("page.map"));
+    EXPECT_EQ(files().resolveLinks(at("dangling")), dir_ + "/none");
+    EXPECT_EQ(files().resolveLinks(at("page.map")), at("page.map"));
+
+    const NativeFile old = files().open(at("page.map"), mode(Access::readWrite));
+    ASSERT_TRUE(files().setPermissions(old, 0640));
+    const trel::FileIdentity oldIdentity = files().identity(old);
+    EXPECT_EQ(oldIdentity.mode & 0777, 0640u);
+    const bool attributes = ::setxattr(at("page.map").c_str(), "user.kept", "1", 1, 0) == 0;
+    files().setMark(old, "elsewhere");
+    const NativeFile made =
+        files().open(at("page.ma~"), mode(Access::readWrite, Create::exclusive));
+    ASSERT_NE(made, trel::kNoFile);
+    if (::geteuid() == 0) {
+        EXPECT_EQ(files().inherit(old, oldIdentity, made), trel::Inheritance::all);
+        EXPECT_TRUE(files().setGroup(made, 4321));
+        EXPECT_EQ(files().identity(made).group, 4321u);
+    }
+    std::string value;
+    EXPECT_FALSE(files().getMark(made, &value));
+    char kept = 0;
+    if (attributes) {
+        EXPECT_EQ(::fgetxattr(made, "user.kept", &kept, 1), ::geteuid() == 0 ? 1 : -1);
+    }
+    files().close(made);
+    files().close(old);
+}
+#endif
 
 }  // namespace
