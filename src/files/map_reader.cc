@@ -76,11 +76,12 @@ FileError MapReader::open() {
         // journal: the mark is not known to be stale.
         if (isMarked && !marked.empty() && journal_ == kNoFile && errno == ENOENT &&
             !files.identityOf(marked, true).sameFile(identity_)) {
-            return refuse(EBUSY, "Map file " + target +
-                                     " cannot be read safely: a rewrite of it through " + marked +
-                                     " was cut short, and that name does not lead to this file "
-                                     "here; load or save the unit through that name, whose "
-                                     "journal puts it back");
+            std::string message = "Map file " + target;
+            message += " cannot be read safely: a rewrite of it through " + marked;
+            message +=
+                " was cut short, and that name does not lead to this file here; load or save the "
+                "unit through that name, whose journal puts it back";
+            return refuse(EBUSY, message);
         }
         if (isMarked && marked.empty() && journal_ == kNoFile && errno == ENOENT) {
             return refuse(EBUSY, "Map file " + target +
