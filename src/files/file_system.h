@@ -133,6 +133,9 @@ class FileSystem {
     // The file a path names after following symbolic links, also when the
     // last one points to a file not made yet.
     virtual std::string resolveLinks(const std::string &path) = 0;
+    // The path as every process of this host names it: absolute, its folder's
+    // links resolved. The path as it is where that cannot be told.
+    virtual std::string fullPath(const std::string &path) = 0;
 
     // Names. renameNoReplace fails with EEXIST when `to` exists, and with
     // ENOSYS where the file system cannot rename that way.
@@ -155,12 +158,21 @@ class FileSystem {
                                 NativeFile to) = 0;
     // Gives the open file the group `group`; false where it cannot.
     virtual bool setGroup(NativeFile file, uint32_t group) = 0;
+    // Whether the user `user` could write the open `file` (whose identity is
+    // `identity`): its owner, the system's administrator, or one its
+    // permissions and access control list let write it. True where files
+    // keep no owner (Windows: the folder's permissions decide who may make a
+    // file there).
+    virtual bool userMayWrite(NativeFile file, const FileIdentity &identity, uint32_t user) = 0;
 
     // A small named value attached to the file itself, seen through every
     // name of it (an extended attribute). getMark: false with ENODATA when
     // the file has none, ENOTSUP where the file system keeps none. Where the
     // file keeps the mark but not its value (Windows: a file attribute), a
-    // mark reads as the empty value.
+    // mark reads as the empty value. Both platforms see each other's marks
+    // on a folder they share: POSIX systems also set and read the file
+    // attribute that Windows hosts keep the mark in, where the file system
+    // keeps those attributes (the user.DOSATTRIB extended attribute).
     virtual bool setMark(NativeFile file, const std::string &value) = 0;
     virtual bool getMark(NativeFile file, std::string *value) = 0;
     virtual bool clearMark(NativeFile file) = 0;

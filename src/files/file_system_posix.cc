@@ -1,11 +1,15 @@
 // The file-system primitives and the clock on POSIX systems.
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -17,6 +21,14 @@ namespace {
 
 // The extended attribute that marks a file being rewritten in place.
 constexpr char kMarkName[] = "user.page.map.rewrite";
+// Where Wine and Samba keep a file's Windows attributes: "0x" and the
+// attributes in hexadecimal (Samba may follow it with a NUL and a record of
+// its own). Windows hosts mark a file with its system attribute.
+constexpr char kWindowsAttributes[] = "user.DOSATTRIB";
+constexpr unsigned kSystemAttribute = 0x4;
+// The access control list, as the kernel hands it out: a version word, then
+// entries of a tag, permissions and an id, little-endian.
+constexpr char kAccessList[] = "system.posix_acl_access";
 
 int64_t nanoseconds(const timespec &time) {
     return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
@@ -56,6 +68,96 @@ bool attributeValue(int fd, const char *name, std::vector<char> *value) {
     return false;
 }
 
+// The Windows attributes kept in `value`; false when it holds none this
+// build can rewrite (absent, or Samba's own record after the text).
+bool windowsAttributes(const std::vector<char> &value, unsigned *attributes) {
+    const std::string text(value.begin(), value.end());
+    if (text.size() < 3 || text.compare(0, 2, "0x") != 0 ||
+        text.find('\0') != std::string::npos) {
+        return false;
+    }
+    char *end = nullptr;
+    const unsigned long parsed = std::strtoul(text.c_str() + 2, &end, 16);
+    if (end != text.c_str() + text.size()) return false;
+    *attributes = static_cast<unsigned>(parsed);
+    return true;
+}
+
+// Sets or clears the system attribute among the file's Windows attributes.
+// A record only Samba can rewrite is left alone.
+bool setSystemAttribute(int fd, bool on) {
+    std::vector<char> value;
+    unsigned attributes = 0;
+    if (attributeValue(fd, kWindowsAttributes, &value)) {
+        if (!windowsAttributes(value, &attributes)) return true;
+    } else if (errno != ENODATA) {
+        return false;
+    }
+    const unsigned wanted = on ? attributes | kSystemAttribute : attributes & ~kSystemAttribute;
+    if (wanted == attributes && !value.empty()) return true;
+    if (wanted == 0) return fremovexattr(fd, kWindowsAttributes) == 0 || errno == ENODATA;
+    char text[16];
+    const int length = std::snprintf(text, sizeof text, "0x%x", wanted);
+    return fsetxattr(fd, kWindowsAttributes, text, static_cast<size_t>(length), 0) == 0;
+}
+
+// Whether `user` belongs to `group`, as its account says.
+bool userInGroup(uint32_t user, uint32_t group) {
+    std::vector<char> buffer(16384);
+    struct passwd account;
+    struct passwd *found = nullptr;
+    if (getpwuid_r(user, &account, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
+        return false;
+    if (account.pw_gid == group) return true;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    if (getgrouplist(account.pw_name, account.pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<size_t>(count));
+        if (getgrouplist(account.pw_name, account.pw_gid, groups.data(), &count) < 0) return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (groups[static_cast<size_t>(i)] == group) return true;
+    }
+    return false;
+}
+
+uint32_t littleEndian(const unsigned char *bytes, size_t size) {
+    uint32_t value = 0;
+    for (size_t i = size; i-- > 0;)
+        value = value << 8 | bytes[i];
+    return value;
+}
+
+// Whether the access control list `list` lets `user` (not the file's owner)
+// write a file of `group`: a named entry of the user, else any entry of
+// its groups, else the entry of everyone; the mask limits all but the last.
+// -1 when `list` is none this build reads.
+int accessListLetsWrite(const std::vector<char> &list, uint32_t user, uint32_t group) {
+    constexpr unsigned kUser = 0x02, kGroupObject = 0x04, kGroup = 0x08, kMask = 0x10,
+                       kOther = 0x20, kWrite = 0x2;
+    const auto *bytes = reinterpret_cast<const unsigned char *>(list.data());
+    if (list.size() < 4 || (list.size() - 4) % 8 != 0 || littleEndian(bytes, 4) != 2) return -1;
+    unsigned mask = 07, other = 0;
+    int named = -1;
+    bool inAGroup = false, groupWrites = false;
+    for (size_t at = 4; at < list.size(); at += 8) {
+        const unsigned tag = littleEndian(bytes + at, 2);
+        const unsigned permissions = littleEndian(bytes + at + 2, 2);
+        const uint32_t id = littleEndian(bytes + at + 4, 4);
+        if (tag == kMask) mask = permissions;
+        if (tag == kOther) other = permissions;
+        if (tag == kUser && id == user) named = static_cast<int>(permissions);
+        if ((tag == kGroupObject && userInGroup(user, group)) ||
+            (tag == kGroup && userInGroup(user, id))) {
+            inAGroup = true;
+            groupWrites = groupWrites || (permissions & kWrite) != 0;
+        }
+    }
+    if (named >= 0) return (static_cast<unsigned>(named) & mask & kWrite) != 0;
+    if (inAGroup) return groupWrites && (mask & kWrite) != 0;
+    return (other & kWrite) != 0;
+}
+
 // Gives `to` every extended attribute of `from` (the access control list is
 // one) but the rewrite mark. False when one cannot be read or given.
 bool copyAttributes(int from, int to) {
@@ -68,7 +170,9 @@ bool copyAttributes(int from, int to) {
     std::vector<char> given;
     for (const char *name = names.data(); name < names.data() + length;
          name += std::strlen(name) + 1) {
-        if (std::strcmp(name, kMarkName) == 0) continue;
+        // The mark is the old file's; a new file starts unmarked.
+        if (std::strcmp(name, kMarkName) == 0 || std::strcmp(name, kWindowsAttributes) == 0)
+            continue;
         if (!attributeValue(from, name, &value)) {
             if (errno == ENODATA) continue;  // removed meanwhile
             return false;
@@ -222,6 +326,16 @@ class PosixFileSystem final : public FileSystem {
         return at;  // a loop of links: opening it reports ELOOP
     }
 
+    std::string fullPath(const std::string &path) override {
+        const std::string file = resolveLinks(path);
+        char *folder = ::realpath(folderOf(file).c_str(), nullptr);
+        if (folder == nullptr) return file;
+        std::string full = folder;
+        std::free(folder);
+        if (full != "/") full += '/';
+        return full + fileNameOf(file);
+    }
+
     bool rename(const std::string &from, const std::string &to) override {
         return ::rename(from.c_str(), to.c_str()) == 0;
     }
@@ -271,19 +385,49 @@ class PosixFileSystem final : public FileSystem {
         return fchown(file, static_cast<uid_t>(-1), group) == 0;
     }
 
+    bool userMayWrite(NativeFile file, const FileIdentity &identity, uint32_t user) override {
+        if (user == 0 || user == identity.user) return true;  // may give itself the right
+        std::vector<char> list;
+        if (attributeValue(file, kAccessList, &list)) {
+            const int lets = accessListLetsWrite(list, user, identity.group);
+            if (lets >= 0) return lets != 0;
+        }
+        if ((identity.mode & S_IWOTH) != 0) return true;
+        return (identity.mode & S_IWGRP) != 0 && userInGroup(user, identity.group);
+    }
+
+    // The mark is set in both places, so that neither platform's hosts
+    // miss it; Windows hosts read it without its value.
     bool setMark(NativeFile file, const std::string &value) override {
-        return fsetxattr(file, kMarkName, value.data(), value.size(), 0) == 0;
+        if (fsetxattr(file, kMarkName, value.data(), value.size(), 0) != 0) return false;
+        if (setSystemAttribute(file, true)) return true;
+        const int error = errno;
+        fremovexattr(file, kMarkName);
+        errno = error;
+        return false;
     }
 
     bool getMark(NativeFile file, std::string *value) override {
         std::vector<char> bytes;
-        if (!attributeValue(file, kMarkName, &bytes)) return false;
-        value->assign(bytes.begin(), bytes.end());
-        return true;
+        if (attributeValue(file, kMarkName, &bytes)) {
+            value->assign(bytes.begin(), bytes.end());
+            return true;
+        }
+        if (errno != ENODATA) return false;
+        // A Windows host's mark, which holds no name.
+        unsigned attributes = 0;
+        if (attributeValue(file, kWindowsAttributes, &bytes) &&
+            windowsAttributes(bytes, &attributes) && (attributes & kSystemAttribute) != 0) {
+            value->clear();
+            return true;
+        }
+        errno = ENODATA;
+        return false;
     }
 
     bool clearMark(NativeFile file) override {
-        return fremovexattr(file, kMarkName) == 0 || errno == ENODATA;
+        if (fremovexattr(file, kMarkName) != 0 && errno != ENODATA) return false;
+        return setSystemAttribute(file, false) || errno == ENOTSUP;
     }
 
   private:

@@ -240,6 +240,12 @@ class WindowsFileSystem final : public FileSystem {
         return path;  // the system follows links whenever a file is opened
     }
 
+    std::string fullPath(const std::string &path) override {
+        char full[MAX_PATH];
+        const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+        return length == 0 || length >= sizeof full ? path : std::string(full, length);
+    }
+
     bool rename(const std::string &from, const std::string &to) override {
         return MoveFileExA(from.c_str(), to.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
@@ -288,6 +294,13 @@ class WindowsFileSystem final : public FileSystem {
     }
 
     bool setGroup(NativeFile /*file*/, uint32_t /*group*/) override { return true; }
+
+    // Files here keep no owner id the protocol compares: who may make a
+    // journal is whoever the folder lets make a file.
+    bool userMayWrite(NativeFile /*file*/, const FileIdentity & /*identity*/,
+                      uint32_t /*user*/) override {
+        return true;
+    }
 
     // The mark is the file's system attribute, which belongs to the file and
     // is seen through each of its names (under Wine too, which keeps it in an

@@ -7,8 +7,16 @@
 #include "files/map_lock.h"
 #include "files/replacement_file.h"
 #include "files/rewrite_journal.h"
+#include "files/rewrite_recovery.h"
 
 namespace trel {
+namespace {
+
+// How long a load waits to put a rewrite cut short back: not as long as a
+// save would, as the journal it can read instead holds the same pairs.
+constexpr int64_t kRecoveryWaitMilliseconds = 500;
+
+}  // namespace
 
 MapReader::~MapReader() {
     closeFile(&journal_);
@@ -63,75 +71,40 @@ FileError MapReader::open() {
                                                        "gave up waiting for it");
         }
         identity_ = files.identity(file_);
-        // A rewrite cut short through another name of the file marked the
-        // file with that name: its journal lies beside that name. A mark
-        // without a name is this name's only when its journal is here.
-        std::string temporary = temporaryNameFor(target);
-        std::string marked;
-        const bool isMarked = identity_.links > 1 && files.getMark(file_, &marked);
-        if (isMarked && !marked.empty()) temporary = temporaryNameFor(marked);
-        journal_ = files.open(temporary, reading);
-        // A name the mark gives that leads elsewhere here (another mount
-        // point, another working folder, or a name moved since) hides its
-        // journal: the mark is not known to be stale.
-        if (isMarked && !marked.empty() && journal_ == kNoFile && errno == ENOENT &&
-            !files.identityOf(marked, true).sameFile(identity_)) {
-            std::string message = "Map file " + target;
-            message += " cannot be read safely: a rewrite of it through " + marked;
-            message +=
-                " was cut short, and that name does not lead to this file here; load or save the "
-                "unit through that name, whose journal puts it back";
-            return refuse(EBUSY, message);
-        }
-        if (isMarked && marked.empty() && journal_ == kNoFile && errno == ENOENT) {
-            return refuse(EBUSY, "Map file " + target +
-                                     " cannot be read safely: a rewrite of it through another "
-                                     "of its names was cut short; load or save the unit through "
-                                     "the name with " +
-                                     fileNameOf(temporary) +
-                                     " beside it, whose journal puts it back");
-        }
-        JournalHeader header;
-        JournalState state = JournalState::none;
-        if (journal_ != kNoFile) {
-            state = journalState(journal_, identity_, &header);
-        } else if (errno != ENOENT && errno != ELOOP && errno != EISDIR &&
-                   mayBeJournal(temporary)) {
-            state = JournalState::unreadable;  // there is one, and it cannot be opened
-        }
-        // This name's leftover under a mark without a name: the rewrite
-        // ended, or never began, here; a save's lock takes the mark away, so
-        // that the other names need not refuse.
-        const bool staleMark = isMarked && marked.empty() && journal_ != kNoFile;
-        if (state == JournalState::none && (!staleMark || restored)) {
-            closeFile(&journal_);
-            return {};  // no rewrite cut short: the usual case
-        }
-        if (state == JournalState::unreadable) {
-            const int error = errno;
-            // Held by another program without sharing: waited for.
-            if (error == EBUSY && deadline.pause()) continue;
-            std::string message = "Map file " + target;
-            message += " cannot be read safely: " + temporary;
-            message +=
-                " beside it may hold the old content of a rewrite cut short, and it cannot "
-                "be read (";
-            message += std::strerror(error);
-            message += ")";
-            return refuse(error, message);
-        }
-        if (restored) {
-            // This process could not put the file back: it reads what the
-            // journal kept, the content before the rewrite.
-            journalSize_ = header.size;
-            identity_ = FileIdentity();
-            return {};
+        RewriteRecovery recovery(file_, target, identity_);
+        switch (recovery.inspect()) {
+            case RewriteRecovery::State::whole:
+                return {};  // no rewrite cut short: the usual case
+            case RewriteRecovery::State::staleMark:
+                // Whole, but a mark without a name makes the file's other
+                // names refuse until a save's lock takes it away.
+                if (restored || !recovery.namelessMark()) return {};
+                break;
+            case RewriteRecovery::State::refused: {
+                const FileError refusal = recovery.refusal();
+                // A journal held by another program without sharing: waited for.
+                if (refusal.error == EBUSY && recovery.journalHeld() && deadline.pause()) continue;
+                return refuse(refusal.error, refusal.message);
+            }
+            case RewriteRecovery::State::torn:
+                if (!restored) break;
+                // This process could not put the file back, as it may not
+                // write it: it reads what the journal kept, the content
+                // before the rewrite.
+                {
+                    JournalHeader header;
+                    journal_ = recovery.takeJournal(&header);
+                    journalSize_ = header.size;
+                }
+                identity_ = FileIdentity();
+                return {};
         }
         // A rewrite was cut short, or left its mark: a save's lock puts the
-        // file back and takes the mark away.
-        closeFile(&journal_);
+        // file back and takes the mark away. Where that fails (a reader that
+        // may not write the file, a save under way, a failing disk), the file
+        // is looked at once more: still torn, its journal is read instead.
         closeFile(&file_);
-        ReplacementFile(target).open();
+        recoveryFailure_ = ReplacementFile(target).open(kRecoveryWaitMilliseconds);
         restored = true;
     }
 }

@@ -34,6 +34,9 @@ class MapReader {
     bool read(char *into, size_t room, size_t *got);
     // Bytes of the content from `at`.
     bool readAt(uint64_t at, char *into, size_t room, size_t *got);
+    // Why a rewrite cut short could not be put back, when open() found one:
+    // the content then comes from its journal.
+    const FileError &recoveryFailure() const { return recoveryFailure_; }
 
   private:
     FileError refuse(int error, const std::string &message);
@@ -44,6 +47,7 @@ class MapReader {
     NativeFile file_ = kNoFile;
     NativeFile journal_ = kNoFile;  // read instead of the file when open
     uint64_t journalSize_ = 0;
+    FileError recoveryFailure_;
 };
 
 }  // namespace trel

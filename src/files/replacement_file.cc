@@ -7,6 +7,7 @@
 
 #include "files/map_lock.h"
 #include "files/rewrite_journal.h"
+#include "files/rewrite_recovery.h"
 
 namespace trel {
 namespace {
@@ -40,9 +41,9 @@ FileError ReplacementFile::failure() const {
     return failed;
 }
 
-FileError ReplacementFile::open() {
+FileError ReplacementFile::open(int64_t waitMilliseconds) {
     FileSystem &files = fileSystem();
-    const Deadline deadline(kLockWaitMilliseconds);
+    const Deadline deadline(waitMilliseconds);
     for (;;) {
         release();  // what an earlier round held, when the path moved on
         // Links are followed afresh each round: one may have been made or
@@ -97,9 +98,11 @@ FileError ReplacementFile::open() {
             errno = EBUSY;
             return failure();
         }
+        // No leftover here: a rewrite cut short may still have marked the
+        // file, through another name.
+        if (!recovered_ && !recoverRewrite(kNoFile, false, deadline)) return failure();
         present_ = files.identity(targetFile_);
         if (!present_.exists) return failure();
-        if (!recoverThroughMark(deadline)) return failure();
         if (temporaryFile_ == kNoFile) {
             refusal_ = "Map file " + target_ + " cannot be saved: no file can be made beside it (" +
                        std::strerror(temporaryError_) +
@@ -232,11 +235,10 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         if (!held.sameFile(files.identityOf(temporary_, false)))
             continue;  // renamed or removed by the save that held it
         if (made) return true;
-        leftoverFound_ = true;
         // A leftover: the journal of a rewrite of this file cut short puts
         // the old content back; then it goes, whoever made it, where the
-        // folder allows.
-        if (!restoreFromLeftover(writable, deadline)) return false;
+        // folder allows, unless it may still be needed.
+        if (!recoverRewrite(temporaryFile_, writable, deadline)) return false;
         ownsTemporary_ = true;
         if (!files.removeOpen(temporaryFile_, temporary_)) {
             temporaryError_ = errno;
@@ -256,126 +258,23 @@ bool ReplacementFile::leftoverHeldOpen() {
     return false;
 }
 
-bool ReplacementFile::restoreFromLeftover(bool writable, const Deadline &deadline) {
-    if (targetFile_ == kNoFile) return true;
-    if (putBack(temporaryFile_, temporary_, writable, deadline)) return true;
-    keepJournal_ = true;  // whatever it holds is for the next save or load
+bool ReplacementFile::recoverRewrite(NativeFile leftover, bool writable,
+                                     const Deadline &deadline) {
+    recovered_ = true;
+    RewriteRecovery recovery(targetFile_, target_,
+                             targetFile_ != kNoFile ? fileSystem().identity(targetFile_)
+                                                    : FileIdentity(),
+                             leftover, writable);
+    recovery.inspect();
+    FileError error = recovery.recover(targetFile_ != kNoFile, deadline);
+    if (!error.failed() && recovery.leftoverKeepsAnotherFile()) error = recovery.keepsAnotherFile();
+    if (!error.failed()) return true;
+    // Whatever a leftover holds is for the next save or load, or its owner;
+    // a fresh temporary goes.
+    if (leftover != kNoFile) keepJournal_ = true;
+    refusal_ = error.message;
+    errno = error.error;
     return false;
-}
-
-bool ReplacementFile::putBack(NativeFile journal, const std::string &journalPath, bool writable,
-                              const Deadline &deadline) {
-    FileSystem &files = fileSystem();
-    JournalHeader header;
-    switch (journalState(journal, files.identity(targetFile_), &header)) {
-        case JournalState::none:
-            return true;  // no journal of this file: the file is whole
-        case JournalState::unreadable: {
-            const int error = errno;
-            refusal_ = "Map file " + target_ + " cannot be saved: " + journalPath +
-                       " may hold the old content of a rewrite cut short, and it cannot be read (" +
-                       std::strerror(error) + ")";
-            errno = error;
-            return false;
-        }
-        case JournalState::complete:
-            break;
-    }
-    // Until the file is whole again, the journal stays, whatever fails.
-    if (!takeContentToWrite(targetFile_, deadline)) {
-        const int error = errno;
-        if (error == EAGAIN) {
-            refusal_ = "Map file " + target_ + " needs its rewrite cut short put back from " +
-                       journalPath + ", but it is being read by another process; gave up waiting";
-        }
-        errno = error;
-        return false;
-    }
-    if (!restoreFromJournal(journal, targetFile_, header)) {
-        const int error = errno;
-        refusal_ = "Map file " + target_ + " was cut short while being rewritten, and " +
-                   "its old content could not be put back from " + journalPath + " (" +
-                   std::strerror(error) + "); that file is kept to do it later";
-        errno = error;
-        return false;
-    }
-    if (writable && !closeJournal(journal)) return false;
-    files.clearMark(targetFile_);
-    dropMapLock(targetFile_, MapLock::content);
-    return true;
-}
-
-bool ReplacementFile::recoverThroughMark(const Deadline &deadline) {
-    FileSystem &files = fileSystem();
-    std::string marked;
-    if (present_.links < 2 || !files.getMark(targetFile_, &marked) || marked == target_)
-        return true;
-    if (marked.empty()) {
-        // The file system keeps no name with the mark. A leftover beside this
-        // name was the rewrite's journal, put back or emptied by now;
-        // without one the journal lies beside another name.
-        if (leftoverFound_) {
-            files.clearMark(targetFile_);
-            return true;
-        }
-        refusal_ = "Map file " + target_ +
-                   " cannot be saved: a rewrite of it through another of its names was cut "
-                   "short; load or save the unit through the name with " +
-                   fileNameOf(temporary_) + " beside it, whose journal puts it back";
-        errno = EBUSY;
-        return false;
-    }
-    // The save lock of the file, held here, keeps every save through any of
-    // its names away, so the journal beside the other name is nobody's now.
-    const std::string journalPath = temporaryNameFor(marked);
-    OpenMode mode;
-    mode.access = Access::readWrite;
-    mode.followLink = false;
-    NativeFile journal = files.open(journalPath, mode);
-    bool writable = journal != kNoFile;
-    if (!writable && errno == EACCES) {
-        mode.access = Access::read;
-        journal = files.open(journalPath, mode);
-    }
-    if (journal == kNoFile) {
-        // No journal beside the name, where that name is this file's: a
-        // stale mark, the rewrite ended. A name that leads elsewhere here
-        // (another mount point, another working folder, or moved since)
-        // hides its journal.
-        if (errno == ENOENT && files.identityOf(marked, true).sameFile(present_)) {
-            files.clearMark(targetFile_);
-            return true;
-        }
-        if (errno == ENOENT) {
-            refusal_ = "Map file " + target_ + " cannot be saved: a rewrite of it through " +
-                       marked +
-                       " was cut short, and that name does not lead to this file here; load or "
-                       "save the unit through that name, whose journal puts it back";
-            errno = EBUSY;
-            return false;
-        }
-        const int error = errno;
-        refusal_ = "Map file " + target_ + " was being rewritten through " + marked +
-                   " when that stopped, and " + journalPath + " cannot be opened (" +
-                   std::strerror(error) + "); load or save it through that name to put it back";
-        errno = error;
-        return false;
-    }
-    JournalHeader header;
-    if (journalState(journal, present_, &header) == JournalState::none) {
-        files.clearMark(targetFile_);  // a stale mark: the rewrite ended
-        closeFile(&journal);
-        return true;
-    }
-    const bool done = putBack(journal, journalPath, writable, deadline);
-    if (done) {
-        const int error = errno;
-        if (writable) files.unlink(journalPath);
-        errno = error;
-        present_ = files.identity(targetFile_);
-    }
-    closeFile(&journal);
-    return done;
 }
 
 const char *ReplacementFile::whyRewriteInPlace() {
@@ -491,6 +390,18 @@ bool ReplacementFile::replaceInPlace(const char *data, size_t size) {
             errno = error;
             return false;
         }
+        case Rewrite::notMarked: {
+            const int error = errno;
+            refusal_ = "Map file " + target_ + " cannot be rewritten in place (" + inPlaceReason_ +
+                       "): " +
+                       (marksUnsupported(error)
+                            ? std::string("its file system keeps no marks, which lead its other "
+                                          "names to the journal of a rewrite cut short")
+                            : "it could not be marked as being rewritten (" +
+                                  std::string(std::strerror(error)) + ")");
+            errno = error;
+            break;
+        }
         case Rewrite::failed:
             if (errno == ETXTBSY) {
                 refusal_ = "Map file " + target_ +
@@ -515,6 +426,7 @@ void ReplacementFile::release() {
     if (published_ && !inPlace()) noteWaitingSave(targetFile_, target_);
     closeFile(&targetFile_);
     readAt_ = 0;
+    recovered_ = false;
     inPlaceReason_ = nullptr;
     keepJournal_ = false;
     ownsTemporary_ = false;

@@ -48,11 +48,10 @@
 
 #include "files/file_error.h"
 #include "files/file_system.h"
+#include "files/map_lock.h"
 #include "files/sync_point.h"
 
 namespace trel {
-
-class Deadline;
 
 class ReplacementFile {
   public:
@@ -64,10 +63,11 @@ class ReplacementFile {
 
     // Opens the file for replacing: finds it (following links), checks that
     // it may be written, takes its save lock (waiting a while for another
-    // process's save to end), takes the temporary, puts back a rewrite cut
-    // short (kept in a leftover temporary, or through another name of the
-    // file) and chooses between a rename and a rewrite in place.
-    FileError open();
+    // process's save to end, for up to `waitMilliseconds`), takes the
+    // temporary, puts back a rewrite cut short (kept in a leftover temporary,
+    // or through another name of the file) and chooses between a rename and
+    // a rewrite in place.
+    FileError open(int64_t waitMilliseconds = kLockWaitMilliseconds);
 
     // The file as it is under the lock; not existing when there is none.
     const FileIdentity &present() const { return present_; }
@@ -93,17 +93,10 @@ class ReplacementFile {
     bool leftoverHeldOpen();
     // Takes the present file's save lock; a wait that runs out says so.
     bool lockPresent(const Deadline &deadline);
-    // Once a leftover temporary is held: the journal of a rewrite of the
-    // present file cut short puts the old content back.
-    bool restoreFromLeftover(bool writable, const Deadline &deadline);
-    // Puts the present file back from `journal`, at `journalPath`, when that
-    // is a complete journal of it; then empties it and removes the file's mark.
-    bool putBack(NativeFile journal, const std::string &journalPath, bool writable,
-                 const Deadline &deadline);
-    // Once the file and its temporary are held: a rewrite cut short through
-    // another name of the file, which marked the file with that name, is put
-    // back from the journal beside that name.
-    bool recoverThroughMark(const Deadline &deadline);
+    // The one recovery of a rewrite cut short (rewrite_recovery.h), with
+    // the leftover beside this name when one is held: puts the file back or
+    // takes a stale mark away, or refuses, keeping the leftover.
+    bool recoverRewrite(NativeFile leftover, bool writable, const Deadline &deadline);
     // Why a new file renamed over the present one would lose something it
     // has; null when the fresh temporary could be given all of it (it is
     // given what it can as this is asked).
@@ -141,9 +134,8 @@ class ReplacementFile {
     // to be no journal of the file, or put back. Another save's, or one not
     // looked at yet, stays.
     bool ownsTemporary_ = false;
-    // A leftover lay beside this name when the temporary was taken: a mark
-    // without a name (file_system.h) was then this name's rewrite's.
-    bool leftoverFound_ = false;
+    // This round's recovery has run.
+    bool recovered_ = false;
     // The temporary was a second name of the file, removed; where a removal
     // waits for the file's last handle, this save's own among them, open()
     // lets go of everything and starts over.

@@ -1,6 +1,8 @@
 // The journal of a rewrite in place: its header and its operations.
 #include "files/rewrite_journal.h"
 
+#include "files/rewrite_mark.h"
+
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -74,7 +76,12 @@ bool journalNames(const JournalHeader &header, const FileIdentity &identity) {
     return identity.exists && sameDevice && header.inode == identity.inode;
 }
 
-JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
+namespace {
+
+// Whether the open `journal` is complete: a header, and as many bytes after
+// it as the header tells of, whose digest it gives.
+JournalState completeness(NativeFile journal, JournalHeader *header,
+                          const FileIdentity *mustName) {
     FileSystem &files = fileSystem();
     const FileIdentity held = files.identity(journal);
     if (!held.exists) return JournalState::unreadable;
@@ -83,8 +90,8 @@ JournalState journalState(NativeFile journal, const FileIdentity &identity, Jour
     char text[kJournalHeaderSize];
     size_t got = 0;
     if (!files.readAt(journal, text, sizeof text, 0, &got)) return JournalState::unreadable;
-    if (!parseJournalHeader(text, got, header) || !journalNames(*header, identity))
-        return JournalState::none;
+    if (!parseJournalHeader(text, got, header)) return JournalState::none;
+    if (mustName != nullptr && !journalNames(*header, *mustName)) return JournalState::none;
     if (held.size != kJournalHeaderSize + header->size) return JournalState::none;
     ContentDigest digest;
     std::vector<char> block(kBlock);
@@ -97,6 +104,29 @@ JournalState journalState(NativeFile journal, const FileIdentity &identity, Jour
     return digest.value() == header->digest ? JournalState::complete : JournalState::none;
 }
 
+}  // namespace
+
+JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header) {
+    return completeness(journal, header, &identity);
+}
+
+JournalState anyJournalState(NativeFile journal, JournalHeader *header) {
+    return completeness(journal, header, nullptr);
+}
+
+uint64_t rewriteIdOf(const JournalHeader &header) {
+    const uint64_t fields[] = {header.device, header.inode,   header.size,
+                               header.digest, header.newSize, header.newDigest};
+    ContentDigest digest;
+    for (const uint64_t field : fields) {
+        char bytes[8];
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = static_cast<char>(field >> (8 * i));
+        digest.add(bytes, sizeof bytes);
+    }
+    return digest.value();
+}
+
 bool mayBeJournal(const std::string &path) {
     const int error = errno;
     const FileIdentity named = fileSystem().identityOf(path, false);
@@ -105,16 +135,6 @@ bool mayBeJournal(const std::string &path) {
 }
 
 namespace {
-
-// Copies the first `header->size` bytes of `file` into `journal` (empty,
-// open for writing), the header with their digest last, and syncs it.
-bool writeJournal(NativeFile journal, NativeFile file, JournalHeader *header) {
-    ContentDigest digest;
-    if (!copyBytes(file, 0, journal, kJournalHeaderSize, header->size, &digest)) return false;
-    header->digest = digest.value();
-    const std::string text = journalHeaderText(*header);
-    return fileSystem().writeAt(journal, text.data(), text.size(), 0) && fileSystem().sync(journal);
-}
 
 // Whether `file` holds the whole new content the header tells of.
 bool holdsNewContent(NativeFile file, const JournalHeader &header) {
@@ -145,6 +165,10 @@ bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader 
            fileSystem().setLength(file, header.size) && fileSystem().sync(file);
 }
 
+bool marksUnsupported(int error) {
+    return error == ENOTSUP || error == EOPNOTSUPP;
+}
+
 bool closeJournal(NativeFile journal) {
     return fileSystem().setLength(journal, 0) && fileSystem().sync(journal);
 }
@@ -167,12 +191,27 @@ Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile jour
     ContentDigest newDigest;
     newDigest.add(data, size);
     made.newDigest = newDigest.value();
-    // The mark comes before the journal is complete, so that no complete
-    // journal of a file with other names lacks it. A mark the file system
-    // cannot keep leaves the journal to be found through this name only.
-    const bool marked = present.links > 1 && files.setMark(file, path);
-    if (!writeJournal(journal, file, &made) || files.syncFolderOf(path) == FolderSync::failed) {
+    // The old content, then the mark, then the header: a journal is complete
+    // only once its file is marked, through whatever name it is reached.
+    ContentDigest oldDigest;
+    if (!copyBytes(file, 0, journal, kJournalHeaderSize, made.size, &oldDigest))
+        return Rewrite::failed;
+    made.digest = oldDigest.value();
+    const bool marked = files.setMark(file, markText(rewriteIdOf(made), files.fullPath(path)));
+    if (!marked && (!marksUnsupported(errno) || present.links > 1)) {
+        // A rewrite nothing could lead the other names to, or one whose
+        // mark a failing file system may or may not have kept: not begun.
+        const int error = errno;
+        files.clearMark(file);
+        errno = error;
+        return Rewrite::notMarked;
+    }
+    const std::string text = journalHeaderText(made);
+    if (!files.writeAt(journal, text.data(), text.size(), 0) || !files.sync(journal) ||
+        files.syncFolderOf(path) == FolderSync::failed) {
+        const int error = errno;
         if (marked) files.clearMark(file);
+        errno = error;
         return Rewrite::failed;  // the file is untouched
     }
     if (files.reserve(file, present.size, size) && files.writeAt(file, data, size, 0) &&

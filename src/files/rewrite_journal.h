@@ -60,6 +60,12 @@ enum class JournalState {
     unreadable,  // it could not be read (errno says why): it may be either
 };
 JournalState journalState(NativeFile journal, const FileIdentity &identity, JournalHeader *header);
+// Whether an open temporary is a complete journal of any file.
+JournalState anyJournalState(NativeFile journal, JournalHeader *header);
+// The id of the rewrite a journal keeps, which its mark holds too: a digest
+// of the header, so that the header needs no field of its own for it and
+// journals of earlier builds have one as well.
+uint64_t rewriteIdOf(const JournalHeader &header);
 // Whether a temporary that cannot be opened, named `path`, may be a complete
 // journal: it is, or may be, a header long at least.
 bool mayBeJournal(const std::string &path);
@@ -77,11 +83,14 @@ enum class Rewrite {
     failed,      // the old content is in place again, or the journal is kept
                  // for the next load or save to put it back (*keepJournal)
     notDurable,  // the new content is in place, but its sync failed
+    notMarked,   // the file could not be marked; it is untouched
 };
+// Whether errno says the file system keeps no marks at all.
+bool marksUnsupported(int error);
 // Rewrites `file`, named `path`, whose present content is `present`, in
 // place with [data, data + size): the old content first into `journal` (the
-// file's fresh temporary) and synced, the file marked when it has other
-// names, room for the new content taken, the new content written and
+// file's fresh temporary), the file marked, the journal's header written and
+// synced, room for the new content taken, the new content written and
 // synced, the journal emptied, the mark removed. The caller holds the
 // file's save lock and its content lock, exclusively. errno tells why a
 // rewrite did not end `done`.

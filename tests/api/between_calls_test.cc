@@ -397,11 +397,11 @@ TEST_F(BetweenCallsTest, SpecialFilesAndOtherGroups) {
                        EXPECT_EQ(journal.st_gid, 4321u);
                    }),
          TREL_OK, "", newPairs.c_str()},
-        // A mark left on a file of one name (its other name removed since)
-        // is not handed on to the new file, whose other attributes are.
+        // A stale mark on a file of one name (its rewrite through this name
+        // ended) is not handed on to the new file, whose other attributes are.
         {"stale mark, one name", Layout::plain, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
-             mark(dir + "/page.map", "gone");
+             mark(dir + "/page.map", dir + "/page.map");
              ASSERT_EQ(::setxattr((dir + "/page.map").c_str(), "user.kept", "1", 1, 0), 0);
          },
          none, TREL_OK, "", newPairs.c_str()},
@@ -486,10 +486,10 @@ TEST_F(BetweenCallsTest, AMarkNamingAnotherNameLeadsToItsJournal) {
         if (value != "named") GTEST_SKIP() << "marks keep no name here";
     }
     const std::string newPairs = std::string(kOld) + "4 44\n";
-    const auto otherJournal = [this](const char *text) {
+    const auto otherJournal = [this](const std::string &text) {
         return [=](const std::string &dir, std::vector<trel::NativeFile> *) {
             mark(dir + "/page.map", mapPath("work", "lnk", "sch"));
-            if (*text != '\0') writeFile(root_ + "/work/lnk/sch/page.ma~", text);
+            if (!text.empty()) writeFile(root_ + "/work/lnk/sch/page.ma~", text);
         };
     };
     const Case cases[] = {
@@ -516,7 +516,8 @@ TEST_F(BetweenCallsTest, AMarkNamingAnotherNameLeadsToItsJournal) {
              mark(dir + "/page.map", "/elsewhere/work/lnk/sch/page.map");
          },
          none, TREL_CANNOT_READ, "does not lead to this file here", "<refused>"},
-        {"journal cannot be opened", Layout::linked, Op::save, otherJournal("junk\n"),
+        {"journal cannot be opened", Layout::linked, Op::save,
+         otherJournal(std::string(trel::kJournalHeaderSize, '#')),
          fails(Call::open, "lnk/sch/page.ma~", EACCES), TREL_CANNOT_WRITE, "cannot be opened",
          kOld},
     };

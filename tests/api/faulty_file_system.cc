@@ -139,6 +139,7 @@ class FaultyFileSystem final : public trel::FileSystem {
         return coarse(real().identityOf(path, followLink));
     }
     std::string resolveLinks(const std::string &path) override { return real().resolveLinks(path); }
+    std::string fullPath(const std::string &path) override { return real().fullPath(path); }
     bool rename(const std::string &from, const std::string &to) override {
         return acts(Call::rename, "rename", from) == Action::proceed && real().rename(from, to);
     }
@@ -172,6 +173,9 @@ class FaultyFileSystem final : public trel::FileSystem {
     bool setGroup(NativeFile file, uint32_t group) override {
         return acts(Call::owner, "setGroup", nameOf(file)) == Action::proceed &&
                real().setGroup(file, group);
+    }
+    bool userMayWrite(NativeFile file, const FileIdentity &identity, uint32_t user) override {
+        return real().userMayWrite(file, identity, user);
     }
     bool setMark(NativeFile file, const std::string &value) override {
         return acts(Call::xattr, "setMark", nameOf(file)) == Action::proceed &&
