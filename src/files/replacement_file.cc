@@ -115,6 +115,20 @@ FileError ReplacementFile::open(int64_t waitMilliseconds) {
     }
 }
 
+void ReplacementFile::noteClockOffset(const FileIdentity &fresh) {
+    // This host's clock is read after the file was made, so the offset comes
+    // out no larger than it is, and a sync point no older than it was.
+    const int64_t now = clock().wallNs();
+    const int64_t stamped = fresh.changedNs > fresh.modifiedNs ? fresh.changedNs : fresh.modifiedNs;
+    clockOffsetKnown_ = stamped != 0;
+    clockOffsetNs_ = stamped - now;
+}
+
+bool ReplacementFile::clockOffset(int64_t *offsetNs) const {
+    *offsetNs = clockOffsetNs_;
+    return clockOffsetKnown_;
+}
+
 bool ReplacementFile::lockPresent(const Deadline &deadline) {
     if (takeSaveLock(targetFile_, target_, deadline)) return true;
     if (errno == EAGAIN) {
@@ -234,7 +248,10 @@ bool ReplacementFile::takeTemporary(const Deadline &deadline) {
         }
         if (!held.sameFile(files.identityOf(temporary_, false)))
             continue;  // renamed or removed by the save that held it
-        if (made) return true;
+        if (made) {
+            noteClockOffset(held);
+            return true;
+        }
         // A leftover: the journal of a rewrite of this file cut short puts
         // the old content back; then it goes, whoever made it, where the
         // folder allows, unless it may still be needed.

@@ -71,6 +71,9 @@ class ReplacementFile {
 
     // The file as it is under the lock; not existing when there is none.
     const FileIdentity &present() const { return present_; }
+    // The file system's clock less this host's, as the times it stamped on
+    // the fresh temporary tell; false where they tell nothing.
+    bool clockOffset(int64_t *offsetNs) const;
     // Reads the present file from its start, a block a call, through the
     // locked file; *got tells how many bytes, fewer than `room` only at its
     // end. A file this process may write but not read fails with EACCES.
@@ -89,6 +92,8 @@ class ReplacementFile {
     // The failure errno and refusal_ describe.
     FileError failure() const;
     bool takeTemporary(const Deadline &deadline);
+    // Measures the clocks' offset from the times of the fresh temporary.
+    void noteClockOffset(const FileIdentity &fresh);
     // Gives up on a leftover whose removal another program's handle holds off.
     bool leftoverHeldOpen();
     // Takes the present file's save lock; a wait that runs out says so.
@@ -125,6 +130,8 @@ class ReplacementFile {
     NativeFile targetFile_ = kNoFile;     // the present file, locked
     NativeFile temporaryFile_ = kNoFile;  // the temporary, locked; none when none could be made
     int temporaryError_ = 0;              // why there is none
+    int64_t clockOffsetNs_ = 0;           // see clockOffset()
+    bool clockOffsetKnown_ = false;
     bool targetReadable_ = false;
     // Why the file is rewritten in place, for the messages of a rewrite that
     // cannot be made; null: it is replaced by a rename.

@@ -33,11 +33,13 @@ void ContentDigest::add(const char *data, size_t size) {
     pendingSize_ = size;
 }
 
-bool racilyClean(const FileIdentity &file) {
-    if (!file.exists) return false;
+bool racilyClean(const SyncPoint &sync, bool offsetKnown, int64_t clockOffsetNs) {
+    const FileIdentity &file = sync.file;
+    if (!sync.known || !file.exists) return false;
+    if (!offsetKnown) return true;
     const int64_t latest = file.changedNs > file.modifiedNs ? file.changedNs : file.modifiedNs;
-    // A time ahead of this clock (another host's) is no proof either.
-    return clock().wallNs() - latest < kFileTimeTickNs;
+    // A time ahead of the moment (a clock that went back) is no proof either.
+    return sync.takenNs + clockOffsetNs - latest < kFileTimeTickNs;
 }
 
 uint64_t ContentDigest::value() const {

@@ -50,10 +50,9 @@ uint64_t lineAt(MapReader &file, uint64_t offset) {
     return line;
 }
 
-// Records what the page map knows of its file, and whether the file's times
-// can tell a later write from it.
+// Records what the page map knows of its file, and when.
 void recordSyncPoint(PageMap &map, SyncPoint sync) {
-    sync.racy = sync.known && racilyClean(sync.file);
+    sync.takenNs = clock().wallNs();
     map.file().setSyncPoint(sync);
 }
 
@@ -165,7 +164,10 @@ struct PresentFile {
 int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &path,
             PresentFile *present, std::string *problem) {
     const FileIdentity &identity = file.present();
-    present->changed = !sync.known || !(identity == sync.file) || (sync.racy && sync.digestKnown);
+    int64_t offset = 0;
+    const bool offsetKnown = file.clockOffset(&offset);
+    present->changed = !sync.known || !(identity == sync.file) ||
+                       (sync.digestKnown && racilyClean(sync, offsetKnown, offset));
     if (!present->changed || !identity.exists) return TREL_OK;  // removed: counts as empty
     ContentDigest digest;
     auto source = [&](char *into, size_t room) {

@@ -211,16 +211,27 @@ TEST_F(SystemFaultTest, AJournalIsNeverLostAndNeverTakenForNone) {
 // On a file system whose times move in coarse ticks (and keep no change
 // time), another process's save of the same size within the tick of this
 // page map's sync point leaves the file's identity as it was: the save still
-// sees it, by its digest, and keeps its pairs.
-TEST_F(SystemFaultTest, ASameSizeSaveWithinOneTickIsNotOverwritten) {
+// sees it, by its digest, and keeps its pairs, whether this host's clock
+// agrees with the file system's or runs ahead of it or behind (a share's).
+struct ClockSkew {
+    const char *name;
+    int64_t tickNs;         // of the file times
+    int64_t hostOffsetNs;   // this host's clock less the file system's
+    bool intoTheTick;       // the host's clock stands one second into a tick
+};
+
+class SameSizeSaveTest : public DesignTest, public testing::WithParamInterface<ClockSkew> {};
+
+TEST_P(SameSizeSaveTest, IsNotOverwrittenWithinOneTick) {
+    const ClockSkew &skew = GetParam();
     const std::string dir = makeUnit("work", "alu", "sch");
     const std::string path = mapPath("work", "alu", "sch");
     const std::string other = dir + "/other.map";
-    constexpr int64_t kTick = int64_t{3600} * 1000000000;
     const int64_t now = trel::systemClock().wallNs();
-    seam::coarsenTimes(kTick, true);
-    seam::useTestClock(now - now % kTick + 1000000000);  // one second into the tick
-    for (const bool linked : {false, true}) {            // by rename; in place
+    seam::coarsenTimes(skew.tickNs, true);
+    const int64_t host = skew.intoTheTick ? now - now % skew.tickNs + 1000000000 : now;
+    seam::useTestClock(host + skew.hostOffsetNs);
+    for (const bool linked : {false, true}) {  // by rename; in place
         SCOPED_TRACE(linked ? "in place" : "by rename");
         trelReset();
         ::unlink(other.c_str());
@@ -249,6 +260,14 @@ TEST_F(SystemFaultTest, ASameSizeSaveWithinOneTickIsNotOverwritten) {
     seam::useSystemClock();
     seam::coarsenTimes(0, false);
 }
+
+constexpr int64_t kSecond = 1000000000;
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, SameSizeSaveTest,
+    testing::Values(ClockSkew{"HourTicks", 3600 * kSecond, 0, true},
+                    ClockSkew{"HostAheadOfTheFileSystem", kSecond, 5 * kSecond, false},
+                    ClockSkew{"HostBehindTheFileSystem", kSecond, -5 * kSecond, false}),
+    [](const testing::TestParamInfo<ClockSkew> &row) { return std::string(row.param.name); });
 
 // A load that registers the unit reads its file once, reload or not: with a
 // lock held elsewhere, a second read would double the wait.
