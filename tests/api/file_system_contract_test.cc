@@ -10,6 +10,7 @@
 #endif
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "api/design_fixture.h"
@@ -182,6 +183,111 @@ TEST_F(FileSystemContract, LinksPermissionsAndInheritance) {
     }
     files().close(made);
     files().close(old);
+}
+
+// The mark as Windows hosts see it on a shared folder: the system attribute,
+// kept where Wine and Samba keep Windows attributes, "0x" and hexadecimal.
+// Setting and clearing the mark keeps the other attributes; a Windows
+// host's mark reads as a mark without a name; a record only Samba can
+// rewrite is left alone.
+TEST_F(FileSystemContract, MarksAreTheSystemAttributeWindowsHostsRead) {
+    writeFile(at("page.map"), "1 2\n");
+    const std::string path = at("page.map");
+    const char *const name = "user.DOSATTRIB";
+    if (::setxattr(path.c_str(), name, "0x20", 4, 0) != 0) GTEST_SKIP() << "no user attributes";
+    const auto attributes = [&] {
+        char text[64] = {};
+        const ssize_t got = ::getxattr(path.c_str(), name, text, sizeof text - 1);
+        return got < 0 ? std::string("none") : std::string(text, static_cast<size_t>(got));
+    };
+    const NativeFile file = files().open(path, mode(Access::readWrite));
+    ASSERT_TRUE(files().setMark(file, "rewrite through here"));
+    EXPECT_EQ(attributes(), "0x24");
+    ASSERT_TRUE(files().clearMark(file));
+    EXPECT_EQ(attributes(), "0x20");
+    ASSERT_EQ(::removexattr(path.c_str(), name), 0);
+    ASSERT_TRUE(files().setMark(file, "x"));
+    ASSERT_TRUE(files().clearMark(file));
+    EXPECT_EQ(attributes(), "none");
+
+    ASSERT_EQ(::setxattr(path.c_str(), name, "0x4", 3, 0), 0);  // a Windows host's rewrite
+    std::string value = "left";
+    ASSERT_TRUE(files().getMark(file, &value));
+    EXPECT_EQ(value, "");
+    ASSERT_TRUE(files().clearMark(file));
+    EXPECT_EQ(attributes(), "none");
+
+    const char samba[] = "0x4\0\3\0\0\0";
+    ASSERT_EQ(::setxattr(path.c_str(), name, samba, sizeof samba - 1, 0), 0);
+    EXPECT_FALSE(files().getMark(file, &value));
+    ASSERT_TRUE(files().setMark(file, "x"));
+    ASSERT_TRUE(files().clearMark(file));
+    char kept[sizeof samba] = {};
+    EXPECT_EQ(::getxattr(path.c_str(), name, kept, sizeof kept), static_cast<ssize_t>(sizeof samba - 1));
+    files().close(file);
+}
+
+// Who could have written a file, as a journal's owner is checked against
+// it: its owner and root always, others as its mode, group and access
+// control list say.
+TEST_F(FileSystemContract, WhoMayWriteAFile) {
+    writeFile(at("page.map"), "1 2\n");
+    const NativeFile file = files().open(at("page.map"), mode(Access::readWrite));
+    trel::FileIdentity identity = files().identity(file);
+    identity.user = 1000;
+    identity.group = 4321;  // no account is in it
+    const struct {
+        unsigned mode;
+        uint32_t user;
+        bool may;
+    } rows[] = {
+        {0444, 1000, true},  {0644, 0, true},     {0644, 4242, false},
+        {0664, 4242, false}, {0646, 4242, true},
+    };
+    for (const auto &row : rows) {
+        identity.mode = row.mode;
+        EXPECT_EQ(files().userMayWrite(file, identity, row.user), row.may)
+            << std::oct << row.mode << " " << std::dec << row.user;
+    }
+    // An access control list: user 4242 named with writing, under a mask
+    // that allows it, then one that does not.
+    const auto entry = [](std::string *list, unsigned tag, unsigned permissions, uint32_t id) {
+        const unsigned char bytes[8] = {
+            static_cast<unsigned char>(tag),         static_cast<unsigned char>(tag >> 8),
+            static_cast<unsigned char>(permissions), 0,
+            static_cast<unsigned char>(id),          static_cast<unsigned char>(id >> 8),
+            static_cast<unsigned char>(id >> 16),    static_cast<unsigned char>(id >> 24)};
+        list->append(reinterpret_cast<const char *>(bytes), sizeof bytes);
+    };
+    for (const unsigned mask : {6u, 4u}) {
+        std::string list("\2\0\0\0", 4);
+        entry(&list, 0x01, 6, 0xFFFFFFFF);
+        entry(&list, 0x02, 6, 4242);
+        entry(&list, 0x04, 4, 0xFFFFFFFF);
+        entry(&list, 0x10, mask, 0xFFFFFFFF);
+        entry(&list, 0x20, 4, 0xFFFFFFFF);
+        if (::fsetxattr(file, "system.posix_acl_access", list.data(), list.size(), 0) != 0)
+            GTEST_SKIP() << "no access control lists here";
+        identity.mode = 0644;
+        EXPECT_EQ(files().userMayWrite(file, identity, 4242), mask == 6) << mask;
+        EXPECT_FALSE(files().userMayWrite(file, identity, 4243));
+    }
+    files().close(file);
+}
+
+// The full path of a name: absolute, its folder's links resolved.
+TEST_F(FileSystemContract, FullPaths) {
+    ASSERT_EQ(::symlink(dir_.c_str(), at("here").c_str()), 0);
+    char *real = ::realpath(dir_.c_str(), nullptr);
+    ASSERT_NE(real, nullptr);
+    const std::string folder = real;
+    std::free(real);
+    EXPECT_EQ(files().fullPath(at("here") + "/page.map"), folder + "/page.map");
+    char *cwd = ::getcwd(nullptr, 0);
+    ASSERT_EQ(::chdir(dir_.c_str()), 0);
+    EXPECT_EQ(files().fullPath("page.map"), folder + "/page.map");
+    ASSERT_EQ(::chdir(cwd), 0);
+    std::free(cwd);
 }
 #endif
 
