@@ -45,7 +45,8 @@ std::string journalHeaderText(const JournalHeader &header) {
                                header.device, header.inode, header.size, header.digest);
     if (header.knowsNew) {
         length += std::snprintf(text + length, sizeof text - static_cast<size_t>(length),
-                                " %016" PRIx64 " %016" PRIx64, header.newSize, header.newDigest);
+                                " %016" PRIx64 " %016" PRIx64 "%s", header.newSize,
+                                header.newDigest, header.fileMarked ? " m" : "");
     }
     std::string padded(text, static_cast<size_t>(length));
     padded.resize(kJournalHeaderSize - 1, ' ');
@@ -60,11 +61,15 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header) {
     char fields[kJournalHeaderSize];
     std::memcpy(fields, text + magic, kJournalHeaderSize - magic);
     fields[kJournalHeaderSize - magic - 1] = '\0';
+    int end = 0;
     const int read = std::sscanf(
-        fields, "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64,
+        fields,
+        "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 "%n",
         &header->device, &header->inode, &header->size, &header->digest, &header->newSize,
-        &header->newDigest);
+        &header->newDigest, &end);
     header->knowsNew = read == 6;
+    // Earlier builds read the six fields and take no notice of the flag.
+    header->fileMarked = read == 6 && std::strncmp(fields + end, " m ", 3) == 0;
     return read == 4 || read == 6;
 }
 
@@ -206,6 +211,7 @@ Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile jour
         errno = error;
         return Rewrite::notMarked;
     }
+    made.fileMarked = marked;
     const std::string text = journalHeaderText(made);
     if (!files.writeAt(journal, text.data(), text.size(), 0) || !files.sync(journal) ||
         files.syncFolderOf(path) == FolderSync::failed) {

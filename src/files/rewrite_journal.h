@@ -43,6 +43,11 @@ struct JournalHeader {
     bool knowsNew = false;
     uint64_t newSize = 0;
     uint64_t newDigest = 0;
+    // The file was marked before this journal was complete (journals of
+    // earlier builds, and of file systems that keep no marks, are not): a
+    // file that bears no mark then is another file, which took the number
+    // of the journal's file after that one was removed.
+    bool fileMarked = false;
 };
 
 // The header as kJournalHeaderSize bytes of text: a line that no map file

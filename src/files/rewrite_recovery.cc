@@ -135,9 +135,17 @@ RewriteRecovery::State RewriteRecovery::inspect() {
                                  std::strerror(error) + ")");
     }
     // The journal of the marked rewrite, or of an unmarked one (an earlier
-    // build's, or one where the file system keeps no marks).
-    const bool itsJournal = found == JournalState::complete &&
-                            (!marked_ || !mark_.knowsId || rewriteIdOf(header_) == mark_.id);
+    // build's, or one where the file system keeps no marks). A journal whose
+    // file was marked, beside a file that bears no mark, is another file's
+    // that had the same number.
+    const bool itsJournal =
+        found == JournalState::complete &&
+        (marked_ ? !mark_.knowsId || rewriteIdOf(header_) == mark_.id : !header_.fileMarked);
+    if (found == JournalState::complete && !marked_ && header_.fileMarked &&
+        journal_ == leftover_) {
+        leftoverKeepsAnotherFile_ = true;
+        otherInode_ = header_.inode;
+    }
     if (itsJournal) {
         const FileIdentity journal = files.identity(journal_);
         if (!files.userMayWrite(file_, present_, journal.user)) {

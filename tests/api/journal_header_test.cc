@@ -1,5 +1,6 @@
-// The journal's header as it lies in page.ma~: what this build writes, what
-// earlier builds wrote (without the new content's length and digest), and
+// The journal's header as it lies in page.ma~: what this build writes (with
+// the flag of a marked file, which earlier builds read past), what earlier
+// builds wrote (without the new content's length and digest), and
 // what is no header at all, which makes the file no journal; and which file
 // a header names, Windows identities naming no volume.
 #include <gtest/gtest.h>
@@ -31,13 +32,19 @@ TEST(JournalHeader, WrittenAndEarlierHeadersParseOthersAreNone) {
     const std::string written = trel::journalHeaderText(made);
     ASSERT_EQ(written.size(), trel::kJournalHeaderSize);
     const std::string four = "0000000000000801 00000000075bcd15 000000000000002a feedfacecafebeef";
+    made.fileMarked = true;
+    const std::string marked = trel::journalHeaderText(made);
+    made.fileMarked = false;
+    ASSERT_EQ(marked.size(), trel::kJournalHeaderSize);
     struct Row {
         const char *name;
         std::string text;
         bool parses, knowsNew;
+        bool fileMarked = false;
     };
     const Row rows[] = {
         {"written by this build", written, true, true},
+        {"written by this build, its file marked", marked, true, true, true},
         {"an earlier build's", headerOf(four), true, false},
         {"five fields", headerOf(four + " 0000000000000007"), false, false},
         {"three fields", headerOf("0000000000000801 00000000075bcd15 000000000000002a"), false,
@@ -53,6 +60,7 @@ TEST(JournalHeader, WrittenAndEarlierHeadersParseOthersAreNone) {
             << row.name;
         if (!row.parses) continue;
         EXPECT_EQ(parsed.knowsNew, row.knowsNew) << row.name;
+        EXPECT_EQ(parsed.fileMarked, row.fileMarked) << row.name;
         EXPECT_EQ(parsed.device, made.device) << row.name;
         EXPECT_EQ(parsed.inode, made.inode) << row.name;
         EXPECT_EQ(parsed.size, made.size) << row.name;
