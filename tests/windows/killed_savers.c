@@ -9,7 +9,9 @@
  * name. Marks hold no name on Windows, so a rewrite cut short through one
  * name makes the other name refuse, naming the name that puts it back,
  * until a load or save through that one does: such refusals are counted,
- * not failures.
+ * not failures. A second run starts with a file of one name and links the
+ * second halfway, kills going on: a rewrite cut short before the link is
+ * found through the new name by its mark.
  *
  * The program is its own helper: "save I MEMORY FOLDER" and "load J MEMORY
  * FOLDER" run one saver or loader over the board in the named shared memory.
@@ -33,6 +35,7 @@ typedef struct {
     volatile LONG acked[kSavers];  /* the value of its last save that returned 0 */
     volatile LONG saving[kSavers]; /* saver i is in a save */
     volatile LONG saves, failedSaves, refusedSaves, loads, failedLoads, refusedLoads, lost;
+    volatile LONG linked; /* the second name is there */
     char problem[256];
 } Board;
 
@@ -44,6 +47,11 @@ static const char *lastError(void) {
 
 static const char *cellOf(int process) {
     return process % 2 == 0 ? "alu" : "lnk";
+}
+
+/* The name a process goes through: the first alone until the second is there. */
+static const char *nameFor(const Board *board, int process) {
+    return board->linked ? cellOf(process) : "alu";
 }
 
 /* Whether the last error is the refusal of a name that must wait for the
@@ -65,8 +73,8 @@ static void useLibrary(const char *folder) {
 }
 
 static int saver(Board *board, int i) {
-    const char *cell = cellOf(i);
     while (!board->stop) {
+        const char *cell = nameFor(board, i);
         const LONG value = InterlockedExchangeAdd(&board->next[i], 1);
         trelSetPageMapping("work", cell, "sch", kFirstPage + i, (int)value);
         board->saving[i] = 1;
@@ -94,8 +102,8 @@ static int saver(Board *board, int i) {
  * is cut short, the second name's processes are then the likelier to meet
  * the torn file before the first name's put it back. */
 static int loader(Board *board) {
-    const char *cell = "lnk";
     while (!board->stop) {
+        const char *cell = nameFor(board, 1);
         LONG before[kSavers];
         for (int i = 0; i < kSavers; ++i)
             before[i] = board->acked[i];
@@ -135,20 +143,14 @@ static Board *boardIn(HANDLE mapping) {
                : NULL;
 }
 
-int main(int argc, char **argv) {
-    if (argc == 5) {
-        Board *board = boardIn(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, argv[3]));
-        if (board == NULL) return 90;
-        useLibrary(argv[4]);
-        if (strcmp(argv[1], "save") == 0) return saver(board, atoi(argv[2]));
-        if (strcmp(argv[1], "load") == 0) return loader(board);
-        return 91;
-    }
-
+/* One run: savers and loaders, kills, and the checks at the end. */
+static void run(int linkHalfway) {
     char temp[MAX_PATH], folder[MAX_PATH], memory[64], path[MAX_PATH], link[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    snprintf(folder, sizeof folder, "%strel-killed-%lu", temp, GetCurrentProcessId());
-    snprintf(memory, sizeof memory, "Local\\trel-killed-%lu", GetCurrentProcessId());
+    snprintf(folder, sizeof folder, "%strel-killed-%lu-%d", temp, GetCurrentProcessId(),
+             linkHalfway);
+    snprintf(memory, sizeof memory, "Local\\trel-killed-%lu-%d", GetCurrentProcessId(),
+             linkHalfway);
     const char *const folders[] = {
         "", "\\work", "\\work\\alu", "\\work\\alu\\sch", "\\work\\lnk", "\\work\\lnk\\sch"};
     for (int f = 0; f < 6; ++f) {
@@ -162,15 +164,16 @@ int main(int argc, char **argv) {
     for (int page = 0; page < kFiller; ++page)
         fprintf(seed, "%d %d\n", 10000 + page, -page);
     fclose(seed);
-    check(CreateHardLinkA(link, path, NULL) != 0, "a second name for page.map");
+    if (!linkHalfway) check(CreateHardLinkA(link, path, NULL) != 0, "a second name for page.map");
     useLibrary(folder);
 
     HANDLE mapping =
         CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(Board), memory);
     Board *board = boardIn(mapping);
     check(board != NULL, "shared memory for the board");
-    if (board == NULL) return 1;
+    if (board == NULL) return;
     memset(board, 0, sizeof *board);
+    board->linked = !linkHalfway;
     for (int i = 0; i < kSavers; ++i)
         board->next[i] = 1;
 
@@ -194,6 +197,10 @@ int main(int argc, char **argv) {
         for (LONG saves = board->saves;
              board->saves < saves + 2 && board->failedSaves == 0 && board->failedLoads == 0;)
             Sleep(1);
+        if (kill == kKills / 2 && !board->linked) {
+            check(CreateHardLinkA(link, path, NULL) != 0, "a second name for page.map, halfway");
+            board->linked = 1;
+        }
         int i = rand() % kSavers;
         for (int look = 0; kill % 2 == 1 && look < 20000; ++look) {
             const int c = look % 2;
@@ -223,10 +230,10 @@ int main(int argc, char **argv) {
     check(ended, "every saver and loader ran and ended");
     const double seconds = (double)(GetTickCount64() - started) / 1000.0;
     printf(
-        "%d kills (%d during a rewrite); %ld saves (%.0f/s), %ld loads (%.0f/s), %ld acknowledged "
+        "%s: %d kills (%d during a rewrite); %ld saves (%.0f/s), %ld loads (%.0f/s), %ld acknowledged "
         "saves lost; "
         "refused while the other name's journal waited: %ld saves, %ld loads\n",
-        kKills, torn, (long)board->saves, board->saves / seconds, (long)board->loads,
+        linkHalfway ? "one name, then linked" : "two names", kKills, torn, (long)board->saves, board->saves / seconds, (long)board->loads,
         board->loads / seconds, (long)board->lost, (long)board->refusedSaves,
         (long)board->refusedLoads);
     if (board->problem[0] != '\0') printf("first problem: %s\n", board->problem);
@@ -268,6 +275,19 @@ int main(int argc, char **argv) {
         DeleteFileA(leftover);
         RemoveDirectoryA(path);
     }
+}
+
+int main(int argc, char **argv) {
+    if (argc == 5) {
+        Board *board = boardIn(OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, argv[3]));
+        if (board == NULL) return 90;
+        useLibrary(argv[4]);
+        if (strcmp(argv[1], "save") == 0) return saver(board, atoi(argv[2]));
+        if (strcmp(argv[1], "load") == 0) return loader(board);
+        return 91;
+    }
+    run(0);
+    run(1);
     printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }
