@@ -1,7 +1,10 @@
 // The page-map commands end to end: what each query prints or the status it
-// exits with, what the edits leave in page.map, and map files that cannot be
-// read or written.
+// exits with, what the edits leave in page.map, map files that cannot be
+// read or written, and a mark no load can resolve, shown and resolved.
 #include <unistd.h>
+#if !defined(_WIN32)
+#include <sys/xattr.h>
+#endif
 
 #include <iterator>
 #include <string>
@@ -203,4 +206,34 @@ TEST_F(MapCommands, FailedSavesSayWhyAndKeepThePreviousFile) {
                             std::filesystem::directory_iterator()),
               1);  // no temporary file left beside it
 #endif
+}
+
+// A mark that no name's journal resolves (a Windows host's, its journal
+// deleted by hand): loads refuse and say how to get out; journal shows the
+// mark, does nothing unless confirmed, and discards it once confirmed.
+TEST_F(MapCommands, AMarkNoJournalResolvesIsShownAndDiscarded) {
+    const std::string map = makeUnit("work/alu/sch");
+    writeFile(map, "3 5\n");
+#if defined(_WIN32)
+    ASSERT_TRUE(SetFileAttributesA(map.c_str(), FILE_ATTRIBUTE_SYSTEM));
+#else
+    if (::setxattr(map.c_str(), "user.DOSATTRIB", "0x4", 3, 0) != 0)
+        GTEST_SKIP() << "no user attributes here";
+#endif
+    const ToolResult refused = run("--libs libs.defs get work.alu:sch 3");
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_THAT(refused.err, HasSubstr("`pagemap journal` shows the unit's journal and mark"));
+    const ToolResult shown = run("--libs libs.defs journal work.alu:sch");
+    EXPECT_EQ(shown.status, 1);
+    EXPECT_THAT(shown.out, HasSubstr("mark: without a name"));
+    EXPECT_THAT(shown.out, HasSubstr("page.ma~: none"));
+    const ToolResult declined = run("--libs libs.defs journal work.alu:sch discard", "n\n");
+    EXPECT_EQ(declined.status, 1);
+    EXPECT_THAT(declined.err, HasSubstr("nothing done"));
+    EXPECT_EQ(run("--libs libs.defs get work.alu:sch 3").status, 6);
+    const ToolResult discarded = run("--libs libs.defs journal work.alu:sch discard", "y\n");
+    EXPECT_EQ(discarded.status, 0) << discarded.err;
+    expectCases({{"get work.alu:sch 3", 0, "5\n"}});
+    EXPECT_EQ(run("--libs libs.defs journal work.alu:sch").status, 0);
+    EXPECT_EQ(readFile(map), "3 5\n");
 }

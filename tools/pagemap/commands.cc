@@ -51,6 +51,18 @@ constexpr const char kCheckDetails[] =
     "             \"dangling-link\" (\"target\") or \"leftover\" (\"name\")}]},\n"
     "             then one with the counts\n";
 
+constexpr const char kJournalDetails[] =
+    "Shows the unit's map file, the mark a rewrite in place leaves on it while it\n"
+    "runs, the journal (page.ma~) that mark or the file's name leads to, and what\n"
+    "a load finds. A load or save puts a rewrite cut short back by itself; this\n"
+    "is for what none can: a journal beside a name that leads elsewhere here,\n"
+    "another user's journal, a mark with no journal anywhere, the journal of a\n"
+    "file moved away. Exit 0 when there is nothing to resolve, else 1.\n"
+    "  put-back   write the journal's old content into the map file (made if\n"
+    "             missing), then remove the journal and the mark\n"
+    "  discard    remove the journal and the mark, leaving the file as it is\n"
+    "Either asks for \"y\" on standard input first; exit 5 when it fails.\n";
+
 const Command kCommands[] = {
     {"path", Command::Kind::map, "UNIT", "print the unit's map file path", "", "", &kPathAction},
     {"dump", Command::Kind::map, "UNIT", "print the library's dump of the unit's page map",
@@ -85,6 +97,8 @@ const Command kCommands[] = {
      "relabel the last element of each name only", kRelabelDetails, kRelabelLastStrict, nullptr},
     {"check", Command::Kind::check, "[--json] [LIBRARY...]",
      "report damaged, unreadable and leftover map files", kCheckDetails, "", nullptr},
+    {"journal", Command::Kind::journal, "UNIT [put-back | discard]",
+     "show the unit's journal and mark; resolve them", kJournalDetails, "", nullptr},
 };
 
 }  // namespace

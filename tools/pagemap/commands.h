@@ -9,7 +9,7 @@
 struct MapAction;  // map_commands.h
 
 struct Command {
-    enum class Kind : uint8_t { map, relabel, relabelLast, check };
+    enum class Kind : uint8_t { map, relabel, relabelLast, check, journal };
 
     std::string_view name;
     Kind kind;

@@ -7,6 +7,7 @@ enum ExitStatus : int {
     kSuccess = 0,
     kNoSuchPair = 1,      // get / reverse: no pair has that page
     kOnlyLeftovers = 1,   // check: leftover temporaries or dangling links, nothing damaged
+    kNeedsResolving = 1,  // journal: a journal or mark is there, or nothing was done
     kUsage = 2,           // bad command line; usage printed
     kUnknownUnit = 3,     // the library-path service knows no directory for the unit
     kBadLibraries = 4,    // a -L or --libs definition was refused

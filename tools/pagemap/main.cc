@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "diagnostics.h"
 #include "exit_status.h"
+#include "journal_command.h"
 #include "library_definitions.h"
 #include "map_commands.h"
 #include "relabel.h"
@@ -73,6 +74,8 @@ ExitStatus run(int argc, char **argv) {
         case Command::Kind::relabelLast:
             return runRelabelCommand(command->kind == Command::Kind::relabelLast,
                                      commandLine.operands, commandLine.strict);
+        case Command::Kind::journal:
+            return runJournalCommand(commandLine.operands);
         case Command::Kind::check:
             break;
     }
