@@ -10,14 +10,6 @@
 #include "files/rewrite_recovery.h"
 
 namespace trel {
-namespace {
-
-// How long a load waits to put a rewrite cut short back: not as long as a
-// save would, as the journal it can read instead holds the same pairs.
-constexpr int64_t kRecoveryWaitMilliseconds = 500;
-
-}  // namespace
-
 MapReader::~MapReader() {
     closeFile(&journal_);
     closeFile(&file_);
@@ -71,40 +63,44 @@ FileError MapReader::open() {
                                                        "gave up waiting for it");
         }
         identity_ = files.identity(file_);
-        RewriteRecovery recovery(file_, target, identity_);
-        switch (recovery.inspect()) {
-            case RewriteRecovery::State::whole:
-                return {};  // no rewrite cut short: the usual case
-            case RewriteRecovery::State::staleMark:
-                // Whole, but a mark without a name makes the file's other
-                // names refuse until a save's lock takes it away.
-                if (restored || !recovery.namelessMark()) return {};
-                break;
-            case RewriteRecovery::State::refused: {
-                const FileError refusal = recovery.refusal();
-                // A journal held by another program without sharing: waited for.
-                if (refusal.error == EBUSY && recovery.journalHeld() && deadline.pause()) continue;
-                return refuse(refusal.error, refusal.message);
-            }
-            case RewriteRecovery::State::torn:
-                if (!restored) break;
-                // This process could not put the file back, as it may not
-                // write it: it reads what the journal kept, the content
-                // before the rewrite.
-                {
-                    JournalHeader header;
-                    journal_ = recovery.takeJournal(&header);
-                    journalSize_ = header.size;
+        {
+            // Closes what it opened before a save's open() below needs the journal.
+            RewriteRecovery recovery(file_, target, identity_);
+            switch (recovery.inspect()) {
+                case RewriteRecovery::State::whole:
+                    return {};  // no rewrite cut short: the usual case
+                case RewriteRecovery::State::staleMark:
+                    // Whole, but a mark without a name makes the file's other
+                    // names refuse until a save's lock takes it away.
+                    if (restored || !recovery.namelessMark()) return {};
+                    break;
+                case RewriteRecovery::State::refused: {
+                    const FileError refusal = recovery.refusal();
+                    // A journal held by another program without sharing: waited for.
+                    if (refusal.error == EBUSY && recovery.journalHeld() && deadline.pause())
+                        continue;
+                    return refuse(refusal.error, refusal.message);
                 }
-                identity_ = FileIdentity();
-                return {};
+                case RewriteRecovery::State::torn:
+                    if (!restored) break;
+                    // This process could not put the file back (the failure
+                    // is kept): it reads what the journal kept, the content
+                    // before the rewrite.
+                    {
+                        JournalHeader header;
+                        journal_ = recovery.takeJournal(&header);
+                        journalSize_ = header.size;
+                    }
+                    identity_ = FileIdentity();
+                    return {};
+            }
         }
         // A rewrite was cut short, or left its mark: a save's lock puts the
         // file back and takes the mark away. Where that fails (a reader that
         // may not write the file, a save under way, a failing disk), the file
         // is looked at once more: still torn, its journal is read instead.
         closeFile(&file_);
-        recoveryFailure_ = ReplacementFile(target).open(kRecoveryWaitMilliseconds);
+        recoveryFailure_ = ReplacementFile(target).open();
         restored = true;
     }
 }

@@ -1,11 +1,16 @@
 // Opening a map file for a load, so that the load reads one whole version of
-// it: the file's content lock (see map_lock.h) is held shared while it is
-// read, so a rewrite in place never changes it meanwhile, and a rewrite cut
-// short by a crash is put back first (see rewrite_journal.h). A process that
-// cannot put it back (one that may not write the file, or that gives up
-// waiting for the locks) reads the old content from the journal instead. A
-// journal that exists but cannot be read stops the load: the file beside it
-// may be torn.
+// it. States of a load, each reached by the function named:
+//   open        open(): the file is open, its content byte held shared once
+//               no rewrite waits for it (letWriterIn), so no rewrite in place
+//               changes it meanwhile;
+//   inspected   RewriteRecovery::inspect(): whole, or marked stale: the file
+//               is read; refused: the load refuses with the recovery's words;
+//               torn: the file is let go and
+//   recovering  a save's open() puts it back under the save byte, and its
+//               result is kept (recoveryFailure()); the file is opened and
+//               inspected once more. Still torn (the process may not write the
+//               file, a save holds it, the disk fails), the load reads the old
+//               content from the journal, which its owner could have written.
 #pragma once
 
 #include <cstdint>

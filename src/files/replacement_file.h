@@ -1,44 +1,74 @@
 // Replacing a map file's content without ever losing it, while other
-// processes save and load the same file.
+// processes save and load the same file: the save protocol.
 //
-// A save holds the file's save lock (see map_lock.h) from before it looks at
-// the file until the new content is in place and its identity is known, so
-// saves of one file, from any process or user, take turns, and each sees the
-// file the last one published. The lock is taken on the file the path names
-// and checked again once held: a save that waited while another renamed a
-// new file over the path starts again on that file. A file not made yet is
-// locked through the temporary that will become it.
+// States of a save, each reached by the function named:
+//   unlocked    nothing held.
+//   locked      open(): the file the path names (links followed) is open and
+//               its save byte held (map_lock.h), checked to be still the
+//               file at that name; a file not made yet is locked through its
+//               temporary instead.
+//   temporary   takeTemporary(): page.ma~ beside the name is held under its
+//               own save byte: made fresh, or a leftover.
+//   recovered   recoverRewrite(): the one recovery (rewrite_recovery.h) has
+//               found the file whole, put a rewrite cut short back, or taken
+//               a stale mark away; else the save refuses and releases.
+//   chosen      whyRewriteInPlace(): by rename, or in place.
+//   By rename:
+//   written     replaceByRename(): the temporary holds the new content, synced,
+//               with the old file's mode, owner, attributes and ACL.
+//   published   renameTemporary(), publishedByRename(): renamed over the file,
+//               the folder synced.
+//   In place (rewriteInPlace(), rewrite_journal.h):
+//   journaled   the old content copied into the temporary, the file marked,
+//               the journal's header written, journal and folder synced;
+//   writing     the content byte held exclusively, the new content written
+//               and synced;
+//   committed   closeJournal(): the journal emptied and synced;
+//   unmarked    the mark cleared.
+//   A failure while writing rolls back: putOldContentBack(), then the
+//   journal is emptied, or kept for the next load or save.
+//   release()   from any state: the locks go; a temporary goes unless it
+//               became the file or is a journal still needed.
 //
-// The normal way to publish is to write the new content to the file's one
-// temporary beside it, check every write and the sync, give it the old
-// file's permissions, owner, extended attributes and access control list,
-// and rename it over the file, then sync the folder: a reader sees the old
-// content or the new, never a mix, and a crash leaves the old file whole.
-// Where a new file would lose something the old one has, the file is instead
-// rewritten in place, its old content first kept in a journal (see
-// rewrite_journal.h) and loads held off by the content lock:
+// Invariants:
+//   1. Only the holder of a file's save byte changes the file, its
+//      temporary, its journal or its mark.
+//   2. A file's bytes change in place only while a complete journal of its
+//      old content, synced with its folder, lies beside the name its mark
+//      gives (unmarked only where the file system keeps no marks and the
+//      file has no other name).
+//   3. The mark is set before the journal is complete, and cleared only once
+//      the journal is emptied: no complete journal's file lacks its mark.
+//   4. No load reads the file while its bytes change (the content byte), and
+//      a rewrite waiting for it holds new loads off (the writer byte).
+//   5. A complete journal goes only once put back, or committed, or by its
+//      user's decision (pagemap journal): never because no file is there.
+//   6. A journal is applied only to the file it names (device and inode,
+//      the mark's rewrite id, and no flagged journal to an unmarked file),
+//      and only when its owner could have written that file.
+//   7. A mark is stale only when its journal is provably gone or done: its
+//      name leads to this very file here and no journal of its rewrite lies
+//      beside it (a mark without a name: a leftover lies beside this name).
+//   8. A save that returns 0 has published the new content durably.
+//   9. A sync point proves the file unchanged only when it was taken a tick
+//      after the file's times by the file system's own clock.
+//
+// The normal way to publish is by rename: a reader sees the old content or
+// the new, never a mix, and a crash leaves the old file whole. Where a new
+// file would lose something the old one has, the file is rewritten in place:
 //   - the file has other names (hard links), which a rename would leave with
 //     the old pairs;
 //   - its owner or group cannot be given to a new file;
-//   - its extended attributes or access control list cannot be copied.
-// A folder that takes no new file (write-protected, or holding another
-// user's temporary that cannot be removed) leaves no room for the journal:
-// such a rewrite is refused rather than made unsafely. A symbolic link is
-// followed: the file it points to is replaced and the link stays a link. A
-// file the process may not write is refused, as opening it for writing would
-// refuse it.
-//
-// The protocol is written once, over the file-system seam (file_system.h):
-// where a platform cannot rename over an open file, every existing file is
-// rewritten in place.
+//   - its extended attributes or access control list cannot be copied;
+//   - the platform renames over no file another program holds open.
+// A folder that takes no new file leaves no room for the journal: such a
+// rewrite is refused rather than made unsafely. A symbolic link is followed:
+// the file it points to is replaced and the link stays a link. A file the
+// process may not write is refused.
 //
 // The temporary's name is the file's own name with its last character
 // replaced by '~' ("page.ma~"), no longer than the file's name, so any path
-// that fits the platform's limit has a temporary that fits too. Only the
-// holder of the file's save lock uses it, under a lock of its own; one left
-// by a killed process is taken over by the next save, which restores the file
-// from it when it is the journal of a rewrite cut short, and removes it (a
-// load that finds such a journal has a save's open() do the same): a folder
+// that fits the platform's limit has a temporary that fits too: a folder
 // holds at most one.
 #pragma once
 
