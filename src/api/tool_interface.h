@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "cname/parent_units.h"       // forEachParentUnit: the units a relabel looks up
+#include "cname/parent_units.h"        // forEachParentUnit: the units a relabel looks up
 #include "files/journal_resolution.h"  // a unit's journal and mark, shown and resolved
 #include "maps/unit_name.h"
 

@@ -72,8 +72,7 @@ bool attributeValue(int fd, const char *name, std::vector<char> *value) {
 // build can rewrite (absent, or Samba's own record after the text).
 bool windowsAttributes(const std::vector<char> &value, unsigned *attributes) {
     const std::string text(value.begin(), value.end());
-    if (text.size() < 3 || text.compare(0, 2, "0x") != 0 ||
-        text.find('\0') != std::string::npos) {
+    if (text.size() < 3 || text.compare(0, 2, "0x") != 0 || text.find('\0') != std::string::npos) {
         return false;
     }
     char *end = nullptr;
@@ -327,7 +326,7 @@ class PosixFileSystem final : public FileSystem {
     }
 
     std::string fullPath(const std::string &path) override {
-        const std::string file = resolveLinks(path);
+        std::string file = resolveLinks(path);
         char *folder = ::realpath(folderOf(file).c_str(), nullptr);
         if (folder == nullptr) return file;
         std::string full = folder;

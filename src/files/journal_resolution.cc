@@ -16,12 +16,11 @@ namespace trel {
 namespace {
 
 // The journal the mark of `file` leads to, else the one beside `target`.
-std::string journalOf(NativeFile file, const std::string &target, std::string *mark,
-                      bool *marked) {
+std::string journalOf(NativeFile file, const std::string &target, std::string *mark, bool *marked) {
     *marked = file != kNoFile && fileSystem().getMark(file, mark);
     const RewriteMark parsed = parseMark(*mark);
     if (*marked && !parsed.name.empty()) {
-        const std::string beside = temporaryNameFor(parsed.name);
+        std::string beside = temporaryNameFor(parsed.name);
         if (fileSystem().identityOf(beside, false).exists) return beside;
     }
     return temporaryNameFor(target);

@@ -75,7 +75,7 @@ FileError MapReader::open() {
                     if (restored || !recovery.namelessMark()) return {};
                     break;
                 case RewriteRecovery::State::refused: {
-                    const FileError refusal = recovery.refusal();
+                    const FileError &refusal = recovery.refusal();
                     // A journal held by another program without sharing: waited for.
                     if (refusal.error == EBUSY && recovery.journalHeld() && deadline.pause())
                         continue;

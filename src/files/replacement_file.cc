@@ -275,13 +275,12 @@ bool ReplacementFile::leftoverHeldOpen() {
     return false;
 }
 
-bool ReplacementFile::recoverRewrite(NativeFile leftover, bool writable,
-                                     const Deadline &deadline) {
+bool ReplacementFile::recoverRewrite(NativeFile leftover, bool writable, const Deadline &deadline) {
     recovered_ = true;
-    RewriteRecovery recovery(targetFile_, target_,
-                             targetFile_ != kNoFile ? fileSystem().identity(targetFile_)
-                                                    : FileIdentity(),
-                             leftover, writable);
+    RewriteRecovery recovery(
+        targetFile_, target_,
+        targetFile_ != kNoFile ? fileSystem().identity(targetFile_) : FileIdentity(), leftover,
+        writable);
     recovery.inspect();
     FileError error = recovery.recover(targetFile_ != kNoFile, deadline);
     if (!error.failed() && recovery.leftoverKeepsAnotherFile()) error = recovery.keepsAnotherFile();

@@ -62,11 +62,11 @@ bool parseJournalHeader(const char *text, size_t size, JournalHeader *header) {
     std::memcpy(fields, text + magic, kJournalHeaderSize - magic);
     fields[kJournalHeaderSize - magic - 1] = '\0';
     int end = 0;
-    const int read = std::sscanf(
-        fields,
-        "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64 "%n",
-        &header->device, &header->inode, &header->size, &header->digest, &header->newSize,
-        &header->newDigest, &end);
+    const int read = std::sscanf(fields,
+                                 "%16" SCNx64 " %16" SCNx64 " %16" SCNx64 " %16" SCNx64
+                                 " %16" SCNx64 " %16" SCNx64 "%n",
+                                 &header->device, &header->inode, &header->size, &header->digest,
+                                 &header->newSize, &header->newDigest, &end);
     header->knowsNew = read == 6;
     // Earlier builds read the six fields and take no notice of the flag.
     header->fileMarked = read == 6 && std::strncmp(fields + end, " m ", 3) == 0;
@@ -85,8 +85,7 @@ namespace {
 
 // Whether the open `journal` is complete: a header, and as many bytes after
 // it as the header tells of, whose digest it gives.
-JournalState completeness(NativeFile journal, JournalHeader *header,
-                          const FileIdentity *mustName) {
+JournalState completeness(NativeFile journal, JournalHeader *header, const FileIdentity *mustName) {
     FileSystem &files = fileSystem();
     const FileIdentity held = files.identity(journal);
     if (!held.exists) return JournalState::unreadable;

@@ -85,8 +85,8 @@ RewriteRecovery::State RewriteRecovery::inspect() {
             leftover_ != kNoFile ? anyJournalState(leftover_, &any) : JournalState::none;
         if (found == JournalState::unreadable) {
             const int error = errno;
-            return refuse(error, "Map file " + target_ + " cannot be saved: " +
-                                     temporaryNameFor(target_) +
+            return refuse(error, "Map file " + target_ +
+                                     " cannot be saved: " + temporaryNameFor(target_) +
                                      " beside it may hold the old content of a rewrite cut "
                                      "short, and it cannot be read (" +
                                      std::strerror(error) + ")");
@@ -120,16 +120,14 @@ RewriteRecovery::State RewriteRecovery::inspect() {
     } else if (mayBeJournal(journalPath_)) {
         const int error = errno;
         journalBusy_ = error == EBUSY;
-        return refuse(error, "Map file " + target_ + " cannot be loaded or saved: " +
-                                 journalPath_ +
+        return refuse(error, "Map file " + target_ + " cannot be loaded or saved: " + journalPath_ +
                                  " may hold the old content of a rewrite cut short, and it "
                                  "cannot be opened (" +
                                  std::strerror(error) + ")");
     }
     if (found == JournalState::unreadable) {
         const int error = errno;
-        return refuse(error, "Map file " + target_ + " cannot be loaded or saved: " +
-                                 journalPath_ +
+        return refuse(error, "Map file " + target_ + " cannot be loaded or saved: " + journalPath_ +
                                  " may hold the old content of a rewrite cut short, and it "
                                  "cannot be read (" +
                                  std::strerror(error) + ")");

@@ -369,8 +369,9 @@ std::vector<Case> meanwhileRows() {
          "is being saved by another process", "<refused>"},
         // A leftover that is no journal goes, also when it went meanwhile.
         {"leftover gone meanwhile", Layout::plain, Op::save, leftover("junk\n"),
-         meanwhile(Call::open, "alu/sch/page.ma~", 1,
-                   [] { files().unlink(unitMap("alu").substr(0, unitMap("alu").size() - 1) + "~"); }),
+         meanwhile(
+             Call::open, "alu/sch/page.ma~", 1,
+             [] { files().unlink(unitMap("alu").substr(0, unitMap("alu").size() - 1) + "~"); }),
          TREL_OK, "", kNew},
         {"leftover not removed", Layout::plain, Op::save, leftover("junk\n"),
          fails(Call::unlink, "alu/sch/page.ma~", EACCES), TREL_CANNOT_WRITE,
@@ -412,8 +413,8 @@ std::vector<Case> meanwhileRows() {
          "its file system keeps no marks", kOld},
         // The mark cannot be read: whether the file is torn cannot be told.
         {"mark not read: load", Layout::plain, Op::load, nullptr,
-         fails(Call::xattr, "alu/sch/page.map", EIO), TREL_CANNOT_READ,
-         "its mark cannot be read", kOld},
+         fails(Call::xattr, "alu/sch/page.map", EIO), TREL_CANNOT_READ, "its mark cannot be read",
+         kOld},
         // A mark without a name, left by a rewrite cut short through another
         // name: a name without a leftover refuses, says which name puts the
         // file back and how to resolve a mark no name recovers; the name with
@@ -421,8 +422,7 @@ std::vector<Case> meanwhileRows() {
         {"nameless mark, no leftover: save", Layout::linked, Op::save, marks(""), none,
          TREL_CANNOT_WRITE, "through the name with page.ma~ beside it", "<refused>"},
         {"nameless mark, no leftover: load", Layout::linked, Op::load, marks(""), none,
-         TREL_CANNOT_READ, "if no name has one, the mark is stale; `pagemap journal`",
-         "<refused>"},
+         TREL_CANNOT_READ, "if no name has one, the mark is stale; `pagemap journal`", "<refused>"},
         {"nameless mark, leftover here: save", Layout::linked, Op::save,
          both(marks(""), leftover("junk\n")), none, TREL_OK, "", kNew},
         {"nameless mark, leftover here: load", Layout::linked, Op::load,
@@ -466,8 +466,7 @@ std::vector<Case> meanwhileRows() {
              ASSERT_TRUE(files().rename(dir + "/page.map", unitMap("far")));
          },
          none, TREL_CANNOT_WRITE, "keeps the old content of a rewrite cut short of another file",
-         "<refused>",
-         Setting::system,
+         "<refused>", Setting::system,
          [](const std::string &path) {
              EXPECT_TRUE(testing_design::exists(path.substr(0, path.size() - 1) + "~"));
          }},
@@ -540,7 +539,8 @@ std::vector<Case> namedMarkRows() {
     const auto otherJournal = [](const std::string &text) -> Before {
         return [=](const std::string &dir, std::vector<trel::NativeFile> *) {
             mark(dir + "/page.map", unitMap("lnk"));
-            if (!text.empty()) writeFile(unitMap("lnk").substr(0, unitMap("lnk").size() - 1) + "~", text);
+            if (!text.empty())
+                writeFile(unitMap("lnk").substr(0, unitMap("lnk").size() - 1) + "~", text);
         };
     };
     const auto markedExactlyOnFailure = [](int status) {
@@ -589,8 +589,7 @@ std::vector<Case> namedMarkRows() {
     }
     return rows;
 }
-INSTANTIATE_TEST_SUITE_P(NamedMarks, BetweenCallsTest, testing::ValuesIn(namedMarkRows()),
-                         rowName);
+INSTANTIATE_TEST_SUITE_P(NamedMarks, BetweenCallsTest, testing::ValuesIn(namedMarkRows()), rowName);
 
 #if !defined(_WIN32)
 // What only POSIX systems have: special files, owners and groups, and the

@@ -223,7 +223,8 @@ TEST_F(FileSystemContract, MarksAreTheSystemAttributeWindowsHostsRead) {
     ASSERT_TRUE(files().setMark(file, "x"));
     ASSERT_TRUE(files().clearMark(file));
     char kept[sizeof samba] = {};
-    EXPECT_EQ(::getxattr(path.c_str(), name, kept, sizeof kept), static_cast<ssize_t>(sizeof samba - 1));
+    EXPECT_EQ(::getxattr(path.c_str(), name, kept, sizeof kept),
+              static_cast<ssize_t>(sizeof samba - 1));
     files().close(file);
 }
 
@@ -241,7 +242,7 @@ TEST_F(FileSystemContract, WhoMayWriteAFile) {
         uint32_t user;
         bool may;
     } rows[] = {
-        {0444, 1000, true},  {0644, 0, true},     {0644, 4242, false},
+        {0444, 1000, true},  {0644, 0, true},    {0644, 4242, false},
         {0664, 4242, false}, {0646, 4242, true},
     };
     for (const auto &row : rows) {

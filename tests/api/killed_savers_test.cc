@@ -140,8 +140,8 @@ TEST_P(KilledSaversTest, LoseNoSaveThatReturned) {
     writeFile(path, text);
     if (linkHalfway) {
         // Every save rewrites the file in place, marking it, one name or two.
-        seam::pretendCapabilities(
-            static_cast<long>(trel::systemFileSystem().capabilities() & ~trel::kRenameOverOpenFile));
+        seam::pretendCapabilities(static_cast<long>(trel::systemFileSystem().capabilities() &
+                                                    ~trel::kRenameOverOpenFile));
     } else {
         ASSERT_EQ(::link(path.c_str(), link.c_str()), 0);
     }

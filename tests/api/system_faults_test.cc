@@ -215,9 +215,9 @@ TEST_F(SystemFaultTest, AJournalIsNeverLostAndNeverTakenForNone) {
 // agrees with the file system's or runs ahead of it or behind (a share's).
 struct ClockSkew {
     const char *name;
-    int64_t tickNs;         // of the file times
-    int64_t hostOffsetNs;   // this host's clock less the file system's
-    bool intoTheTick;       // the host's clock stands one second into a tick
+    int64_t tickNs;        // of the file times
+    int64_t hostOffsetNs;  // this host's clock less the file system's
+    bool intoTheTick;      // the host's clock stands one second into a tick
 };
 
 class SameSizeSaveTest : public DesignTest, public testing::WithParamInterface<ClockSkew> {};

@@ -230,12 +230,13 @@ static void run(int linkHalfway) {
     check(ended, "every saver and loader ran and ended");
     const double seconds = (double)(GetTickCount64() - started) / 1000.0;
     printf(
-        "%s: %d kills (%d during a rewrite); %ld saves (%.0f/s), %ld loads (%.0f/s), %ld acknowledged "
+        "%s: %d kills (%d during a rewrite); %ld saves (%.0f/s), %ld loads (%.0f/s), %ld "
+        "acknowledged "
         "saves lost; "
         "refused while the other name's journal waited: %ld saves, %ld loads\n",
-        linkHalfway ? "one name, then linked" : "two names", kKills, torn, (long)board->saves, board->saves / seconds, (long)board->loads,
-        board->loads / seconds, (long)board->lost, (long)board->refusedSaves,
-        (long)board->refusedLoads);
+        linkHalfway ? "one name, then linked" : "two names", kKills, torn, (long)board->saves,
+        board->saves / seconds, (long)board->loads, board->loads / seconds, (long)board->lost,
+        (long)board->refusedSaves, (long)board->refusedLoads);
     if (board->problem[0] != '\0') printf("first problem: %s\n", board->problem);
     check(board->lost == 0, "no save that returned 0 is lost");
     check(board->failedSaves == 0, "no save fails but for the other name's journal");
