@@ -35,10 +35,12 @@ install(FILES ${PROJECT_BINARY_DIR}/trelConfig.cmake ${PROJECT_BINARY_DIR}/trelC
 # host that never calls it links none of its code.
 set(requires "")
 set(libs "-ltrel")
+set(cflags "")
 if(TREL_STANDINS OR TREL_SIBLING_dree_MODULE)
     set(requires "dree")
 else()
     string(APPEND libs " ${TREL_SIBLING_dree_LIBS}")
+    set(cflags "${TREL_SIBLING_dree_CFLAGS}")
 endif()
 string(APPEND libs " -ltrel_release")
 if(NOT WIN32)
@@ -46,7 +48,8 @@ if(NOT WIN32)
         string(APPEND libs " -l${library}")
     endforeach()
 endif()
-trel_install_pc_file(trel "${PROJECT_DESCRIPTION}" "${requires}" "${libs}" COMPONENT trel)
+trel_install_pc_file(trel "${PROJECT_DESCRIPTION}" "${requires}" "${libs}" CFLAGS "${cflags}"
+    COMPONENT trel)
 
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/README.md
               ${PROJECT_SOURCE_DIR}/CHANGELOG.md

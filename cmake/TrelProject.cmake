@@ -68,14 +68,15 @@ foreach(library IN LISTS CMAKE_CXX_IMPLICIT_LINK_LIBRARIES)
     endif()
 endforeach()
 
-# trel_install_pc_file(<name> <description> <requires> <libs> COMPONENT <component>):
-# installs lib/pkgconfig/<name>.pc for -l<libs> (and -L of the library folder),
-# naming the modules <requires>. The prefix is written when `cmake --install`
+# trel_install_pc_file(<name> <description> <requires> <libs> [CFLAGS <flags>]
+#                      COMPONENT <component>):
+# installs lib/pkgconfig/<name>.pc for <libs> (after -L of the library folder)
+# and <flags> (after -I of the include folder), naming the modules <requires>. The prefix is written when `cmake --install`
 # runs, so the file names the folder it was installed into (--prefix
 # included); an installed tree moved elsewhere is found with `pkg-config
 # --define-prefix`, which takes the prefix from where the file lies.
 function(trel_install_pc_file name description requires libs)
-    cmake_parse_arguments(ARG "" "COMPONENT" "" ${ARGN})
+    cmake_parse_arguments(ARG "" "COMPONENT;CFLAGS" "" ${ARGN})
     if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
         set(libdir "${CMAKE_INSTALL_LIBDIR}")
     else()
@@ -92,7 +93,7 @@ function(trel_install_pc_file name description requires libs)
     if(requires)
         string(APPEND text "Requires: ${requires}\n")
     endif()
-    string(APPEND text "Libs: -L\${libdir} ${libs}\nCflags: -I\${includedir}\n")
+    string(APPEND text "Libs: -L\${libdir} ${libs}\nCflags: -I\${includedir}${ARG_CFLAGS}\n")
     set(template ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/${name}.pc.in)
     file(WRITE ${template} "${text}")
     install(CODE "
