@@ -74,7 +74,8 @@ endforeach()
 # and <flags> (after -I of the include folder), naming the modules <requires>. The prefix is written when `cmake --install`
 # runs, so the file names the folder it was installed into (--prefix
 # included); an installed tree moved elsewhere is found with `pkg-config
-# --define-prefix`, which takes the prefix from where the file lies.
+# --define-prefix`, which takes the prefix from where the file lies (as
+# pkg-config on Windows does by itself).
 function(trel_install_pc_file name description requires libs)
     cmake_parse_arguments(ARG "" "COMPONENT;CFLAGS" "" ${ARGN})
     if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
@@ -95,6 +96,17 @@ function(trel_install_pc_file name description requires libs)
     endif()
     string(APPEND text "Libs: -L\${libdir} ${libs}\nCflags: -I\${includedir}${ARG_CFLAGS}\n")
     set(template ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/${name}.pc.in)
+    if(WIN32)
+        # A Windows kit is unpacked anywhere, and names no folder of the
+        # machine that built it: the prefix is found from the file's folder.
+        file(RELATIVE_PATH up /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+        string(REGEX REPLACE "/$" "" up "${up}")
+        string(REPLACE "@TREL_PC_PREFIX@" "\${pcfiledir}/${up}" text "${text}")
+        file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/${name}.pc "${text}")
+        install(FILES ${CMAKE_CURRENT_BINARY_DIR}/pkgconfig/${name}.pc
+            DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT ${ARG_COMPONENT})
+        return()
+    endif()
     file(WRITE ${template} "${text}")
     install(CODE "
         set(TREL_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")

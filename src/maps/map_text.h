@@ -118,13 +118,19 @@ inline uint64_t digitsValue(uint64_t chunk, int count) {
 // (or a compiler that does not say) reads digits byte by byte.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 constexpr bool kLoadsLowFirst = true;
-inline uint64_t lowFirst(uint64_t word) { return word; }
+inline uint64_t lowFirst(uint64_t word) {
+    return word;
+}
 #elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 constexpr bool kLoadsLowFirst = true;
-inline uint64_t lowFirst(uint64_t word) { return __builtin_bswap64(word); }
+inline uint64_t lowFirst(uint64_t word) {
+    return __builtin_bswap64(word);
+}
 #else
 constexpr bool kLoadsLowFirst = false;
-inline uint64_t lowFirst(uint64_t word) { return word; }
+inline uint64_t lowFirst(uint64_t word) {
+    return word;
+}
 #endif
 
 // The eight bytes at `p`, first byte lowest, whatever the target's byte order.

@@ -236,8 +236,7 @@ bool mapActionEdits(const MapAction &action) {
     return action.edit != nullptr;
 }
 
-ExitStatus runMapCommand(const Command &named, const std::vector<std::string> &operands,
-                         int mode) {
+ExitStatus runMapCommand(const Command &named, const std::vector<std::string> &operands, int mode) {
     fileMode = mode;
     const MapAction &command = *named.map;
     const std::string name(named.name);

@@ -94,7 +94,8 @@ class NameReader {
         }
         const std::string digits(text_.substr(start, at_ - start));
         if (digits.empty()) return which + " has no page after '@'";
-        if (value == 0) return "page " + digits + " of " + which + ": pages run from 1 to 2147483647";
+        if (value == 0)
+            return "page " + digits + " of " + which + ": pages run from 1 to 2147483647";
         if (digits[0] == '0') return "page \"" + digits + "\" of " + which + " has a leading zero";
         if (value > INT32_MAX) return "page " + digits + " of " + which + " is beyond 2147483647";
         return "";

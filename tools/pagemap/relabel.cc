@@ -143,9 +143,9 @@ void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcom
     }
     if (status == TREL_BAD_CNAME) {
         // A NUL byte ends the name the library sees.
-        std::string why = shown.size() != name.size() ? "a NUL byte at character " +
-                                                            std::to_string(shown.size() + 1)
-                                                      : whyNotAName(shown);
+        std::string why = shown.size() != name.size()
+                              ? "a NUL byte at character " + std::to_string(shown.size() + 1)
+                              : whyNotAName(shown);
         if (why.empty()) why = "the library does not take it for a hierarchical name";
         printError(whereFrom(line) + "cannot relabel \"" + shown + "\": " + why);
         outcome.fail(kBadName);

@@ -247,19 +247,22 @@ void printManual(std::FILE *stream) {
     std::fputs(".SH EXIT STATUS\n", stream);
     printRoff(afterFirstLine(kExitStatuses), stream);
     std::fputs(".SH ENVIRONMENT\n", stream);
-    printRoff("PAGEMAP_LIBS names a library definitions file, read when neither -L nor --libs\n"
-              "is given.\n",
-              stream);
+    printRoff(
+        "PAGEMAP_LIBS names a library definitions file, read when neither -L nor --libs\n"
+        "is given.\n",
+        stream);
     std::fputs(".SH FILES\n", stream);
-    printRoff("./libraries.defs, the library definitions read by default; page.map in each\n"
-              "unit's folder, the unit's page map.\n",
-              stream);
+    printRoff(
+        "./libraries.defs, the library definitions read by default; page.map in each\n"
+        "unit's folder, the unit's page map.\n",
+        stream);
 }
 
 void printBashCompletion(std::FILE *stream) {
-    std::fputs("# bash completion of pagemap: commands, options, design units and libraries.\n"
-               "# Made by pagemap --print-bash-completion from its command table.\n",
-               stream);
+    std::fputs(
+        "# bash completion of pagemap: commands, options, design units and libraries.\n"
+        "# Made by pagemap --print-bash-completion from its command table.\n",
+        stream);
     std::string commands;
     for (const Command &command : allCommands())
         commands += (commands.empty() ? "" : " ") + std::string(command.name);
@@ -280,7 +283,8 @@ void printBashCompletion(std::FILE *stream) {
         "    local i first word command='' operand=0 libs=() expect='' cur='' candidates=''\n"
         "    # The word being completed, joined back across the ':' bash splits at.\n"
         "    first=$COMP_CWORD\n"
-        "    while ((first > 1)) && { [ \"${COMP_WORDS[first]}\" = : ] || [ \"${COMP_WORDS[first - 1]}\" = : ]; }; do\n"
+        "    while ((first > 1)) && { [ \"${COMP_WORDS[first]}\" = : ] || [ \"${COMP_WORDS[first - "
+        "1]}\" = : ]; }; do\n"
         "        first=$((first - 1))\n"
         "    done\n"
         "    for ((i = first; i <= COMP_CWORD; i++)); do cur+=${COMP_WORDS[i]}; done\n"
@@ -343,14 +347,15 @@ void printBashCompletion(std::FILE *stream) {
                      static_cast<int>(command.name.size()), command.name.data(), arm.c_str(),
                      flags.c_str());
     }
-    std::fputs("    esac\n"
-               "    COMPREPLY=($(compgen -W \"$candidates\" -- \"$cur\"))\n"
-               "    # What bash replaces is the part after the last ':'.\n"
-               "    if [[ $cur == *:* ]]; then\n"
-               "        local kept=${cur%:*}:\n"
-               "        COMPREPLY=(\"${COMPREPLY[@]#\"$kept\"}\")\n"
-               "    fi\n"
-               "}\n"
-               "complete -F _pagemap pagemap\n",
-               stream);
+    std::fputs(
+        "    esac\n"
+        "    COMPREPLY=($(compgen -W \"$candidates\" -- \"$cur\"))\n"
+        "    # What bash replaces is the part after the last ':'.\n"
+        "    if [[ $cur == *:* ]]; then\n"
+        "        local kept=${cur%:*}:\n"
+        "        COMPREPLY=(\"${COMPREPLY[@]#\"$kept\"}\")\n"
+        "    fi\n"
+        "}\n"
+        "complete -F _pagemap pagemap\n",
+        stream);
 }
