@@ -10,8 +10,11 @@
 # its output file, so it is given a bare name in the output folder: a path
 # would put the build machine's folders into the shipped file.
 set(TREL_IMPORT_LIBRARIES "")
-set(TREL_DEF_FILES "")
-foreach(target trel dree)
+set(host_facing trel)
+if(TREL_STANDINS)
+    list(APPEND host_facing dree)
+endif()
+foreach(target IN LISTS host_facing)
     set(def ${PROJECT_SOURCE_DIR}/win32/${target}.def)
     target_sources(${target} PRIVATE ${def})
     add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/lib/${target}.lib
@@ -22,7 +25,14 @@ foreach(target trel dree)
         COMMENT "Making the import library ${target}.lib from ${target}.def"
         VERBATIM)
     list(APPEND TREL_IMPORT_LIBRARIES ${PROJECT_BINARY_DIR}/lib/${target}.lib)
-    list(APPEND TREL_DEF_FILES ${def})
+    set(component trel)
+    if(NOT target STREQUAL "trel")
+        set(component standins)
+    endif()
+    # The host's files beside the MinGW import libraries (lib/): the
+    # module-definition file and the import library made from it.
+    install(FILES ${def} ${PROJECT_BINARY_DIR}/lib/${target}.lib
+        DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${component})
 endforeach()
 add_custom_target(trel_import_libraries ALL DEPENDS ${TREL_IMPORT_LIBRARIES})
 
@@ -51,9 +61,11 @@ function(trel_add_version_resource target description type)
 endfunction()
 
 trel_add_version_resource(trel "Page maps of design units and page-label relabelling" VFT_DLL)
-trel_add_version_resource(dree "Library-path service stand-in" VFT_DLL)
-trel_add_version_resource(hq "Hierarchical-name library stand-in" VFT_DLL)
-trel_add_version_resource(kelt "Name mapper stand-in" VFT_DLL)
+if(TREL_STANDINS)
+    trel_add_version_resource(dree "Library-path service stand-in" VFT_DLL)
+    trel_add_version_resource(hq "Hierarchical-name library stand-in" VFT_DLL)
+    trel_add_version_resource(kelt "Name mapper stand-in" VFT_DLL)
+endif()
 
 if(TARGET pagemap)
     trel_add_version_resource(pagemap "Page maps from the command line" VFT_APP)
@@ -63,9 +75,6 @@ if(TARGET pagemap)
     target_compile_options(pagemap PRIVATE -include ${PROJECT_SOURCE_DIR}/win32/posix_stdio.h)
 endif()
 
-# The host's files beside the DLLs (bin/) and the MinGW import libraries
-# (lib/): the module-definition files and the import libraries made from them.
-install(FILES ${TREL_DEF_FILES} ${TREL_IMPORT_LIBRARIES} DESTINATION ${CMAKE_INSTALL_LIBDIR})
 
 if(TREL_BUILD_TESTS)
     get_property(programs GLOBAL PROPERTY TREL_WINDOWS_TEST_PROGRAMS)

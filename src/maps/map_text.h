@@ -113,26 +113,50 @@ inline uint64_t digitsValue(uint64_t chunk, int count) {
     return (value * 10000 + (value >> 32)) & 0xFFFFFFFFULL;
 }
 
+// Whether eight bytes can be loaded first byte lowest: the word as the target
+// stores it, swapped on a big-endian target. A target of another byte order
+// (or a compiler that does not say) reads digits byte by byte.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLoadsLowFirst = true;
+inline uint64_t lowFirst(uint64_t word) {
+    return word;
+}
+#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr bool kLoadsLowFirst = true;
+inline uint64_t lowFirst(uint64_t word) {
+    return __builtin_bswap64(word);
+}
+#else
+constexpr bool kLoadsLowFirst = false;
+inline uint64_t lowFirst(uint64_t word) {
+    return word;
+}
+#endif
+
+// The eight bytes at `p`, first byte lowest, whatever the target's byte order.
+inline uint64_t loadLowFirst(const char *p) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return lowFirst(word);
+}
+
 // Reads the run of digits at *at eight bytes at a time into *value, when the
 // run ends within sixteen bytes and those bytes lie before `end`; moves *at
 // past it. False, with nothing read, otherwise: the caller reads byte by byte.
 // Only where registers hold 64 bits: on a 32-bit platform each 64-bit
 // multiplication takes several, and the byte loop is the faster.
 inline bool digitsAtOnce(const char **at, const char *end, uint64_t *value) {
-    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "bytes are read first byte lowest");
-    if (sizeof(void *) < sizeof(uint64_t)) return false;
+    if (!kLoadsLowFirst || sizeof(void *) < sizeof(uint64_t)) return false;
     const char *p = *at;
     if (end - p < 16) return false;
-    uint64_t chunk;
-    std::memcpy(&chunk, p, sizeof chunk);
+    const uint64_t chunk = loadLowFirst(p);
     const int first = digitRun(chunk);
     if (first < 8) {
         *value = first == 0 ? 0 : digitsValue(chunk, first);
         *at = p + first;
         return true;
     }
-    uint64_t next;
-    std::memcpy(&next, p + 8, sizeof next);
+    const uint64_t next = loadLowFirst(p + 8);
     const int second = digitRun(next);
     if (second == 8) return false;
     static constexpr uint64_t kScale[8] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};

@@ -1,7 +1,8 @@
 # Installs the build into a fresh prefix and moves the installed tree
-# elsewhere, as an unpacked archive would be; then builds the example host
-# against it twice, with find_package(trel) and with `pkg-config --cflags
-# --libs trel` alone, and runs each build on a copy of the example design
+# elsewhere, as an unpacked archive would be; checks that it holds trel's
+# files and the stand-ins' and nothing else of theirs; then builds the example
+# host against it twice, with find_package(trel) and with `pkg-config
+# --define-prefix --cflags --libs trel` alone, and runs each build on a copy of the example design
 # (and once on a damaged one, which the host must report); checks that the
 # package's version is CHANGELOG.md's newest release; then the installed
 # pagemap on the design; last, the first C block of the README, built and run
@@ -42,12 +43,35 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/staged)
 file(RENAME ${WORK_DIR}/staged ${WORK_DIR}/prefix)
 set(prefix ${WORK_DIR}/prefix)
 foreach(file include/trel.h include/dree.h include/trel_release.h lib/libtrel.so lib/libtrel.so.1
-             lib/libdree.so lib/libtrel_release.a lib/pkgconfig/trel.pc
-             lib/cmake/trel/trelConfig.cmake bin/pagemap)
+             lib/libdree.so lib/libtrel_release.a lib/pkgconfig/trel.pc lib/pkgconfig/dree.pc
+             lib/cmake/trel/trelConfig.cmake lib/cmake/dree/dreeConfig.cmake bin/pagemap
+             share/man/man1/pagemap.1 share/bash-completion/completions/pagemap
+             share/doc/trel/LICENSE)
     if(NOT EXISTS ${prefix}/${file})
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+# The C++ headers of the stand-ins are for libtrel's own build, not for hosts.
+foreach(file include/hq.h include/kelt.h)
+    if(EXISTS ${prefix}/${file})
+        message(FATAL_ERROR "installed, though only libtrel's build reads it: ${file}")
+    endif()
+endforeach()
+# The manual page renders, and the completion offers the commands of the table.
+find_program(MAN man)
+if(MAN)
+    execute_process(COMMAND ${MAN} -l ${prefix}/share/man/man1/pagemap.1
+        RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE errors)
+    if(failed OR errors OR NOT out MATCHES "relabel-last" OR NOT out MATCHES "EXIT STATUS")
+        message(FATAL_ERROR "man -l pagemap.1 gave (status ${failed}):\n${errors}\n${out}")
+    endif()
+endif()
+execute_process(COMMAND bash -c "source '${prefix}/share/bash-completion/completions/pagemap'
+    COMP_WORDS=(pagemap rel); COMP_CWORD=1; _pagemap; echo \"\${COMPREPLY[*]}\""
+    RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(failed OR NOT out STREQUAL "relabel relabel-last\n")
+    message(FATAL_ERROR "the bash completion of \"pagemap rel\" gave (status ${failed}):\n${out}")
+endif()
 
 # find_package and trel::trel alone; warnings are errors for the example too.
 set(toolchain "")
@@ -62,16 +86,20 @@ file(COPY_FILE ${WORK_DIR}/cmake-build/host ${WORK_DIR}/host-cmake)
 check_host(host-cmake)
 
 # pkg-config alone, with no search path but the moved tree's, in the one C
-# command the example's comment gives, the run path included.
+# command the example's comment gives, the run path included; the moved tree
+# takes --define-prefix, and the run path names the library folder plainly.
 if(NOT PKG_CONFIG)
     message(FATAL_ERROR "pkg-config is not installed; the package's trel.pc cannot be checked")
 endif()
 set(ENV{PKG_CONFIG_LIBDIR} ${prefix}/lib/pkgconfig)
-run(${PKG_CONFIG} --cflags --libs trel)
+run(${PKG_CONFIG} --define-prefix --cflags --libs trel)
 string(STRIP "${output}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
-run(${PKG_CONFIG} --variable=libdir trel)
+run(${PKG_CONFIG} --define-prefix --variable=libdir trel)
 string(STRIP "${output}" libdir)
+if(NOT libdir STREQUAL "${prefix}/lib")
+    message(FATAL_ERROR "trel.pc gives the library folder ${libdir}, not ${prefix}/lib")
+endif()
 separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")
 run(${C_COMPILER} ${c_flags} -Wall -Wextra -Werror ${EXAMPLES_DIR}/host.c
     -o ${WORK_DIR}/host-pkg-config ${flags} -Wl,-rpath,${libdir})
@@ -89,7 +117,7 @@ endif()
 
 # One version everywhere: the package says the version of trel.h, which the
 # newest release of CHANGELOG.md names.
-run(${PKG_CONFIG} --modversion trel)
+run(${PKG_CONFIG} --define-prefix --modversion trel)
 string(STRIP "${output}" version)
 file(STRINGS ${CHANGELOG} releases REGEX "^## [0-9]+[.][0-9]+[.][0-9]+")
 list(GET releases 0 newest)

@@ -34,6 +34,15 @@ TEST_F(BadInput, EveryKindIsAnsweredWithItsStatusAndNothingChanges) {
         {"get work." + cell + ":" + view + " 1", 3, "", "Wrong lib.cell:view specification"},
         {"set work.dir:sch 1 2", 6, "", "cannot be read"},
         {"relabel-last top(work.top:sch)/U1@3", 0, "top(work.top:sch)/page5_U1\n"},
+        // A name the library refuses is printed unchanged, and the message says why.
+        {"relabel a//b", 7, "a//b\n", "cannot relabel \"a//b\": element 2 is empty"},
+        {"relabel a/U@0", 7, "a/U@0\n", "page 0 of element 2: pages run from 1 to 2147483647"},
+        {"relabel a/U@2147483648", 7, "a/U@2147483648\n", "of element 2 is beyond 2147483647"},
+        {"relabel a/U@", 7, "a/U@\n", "element 2 has no page after '@'"},
+        {"relabel a(work.top:sch", 7, "a(work.top:sch\n", "element 1's unit is not closed"},
+        {"relabel a(work:sch)", 7, "a(work:sch)\n", "':' at character 7"},
+        {"relabel a/\\U", 7, "a/\\U\n", "element 2: the extended identifier is not closed"},
+        {"relabel a/\\\\", 7, "a/\\\\\n", "the extended identifier \\\\ is empty"},
     });
 
     // A streamed line with a NUL byte is no name; the last line needs no end.

@@ -48,7 +48,13 @@ TEST_F(Check, ReportsEachProblemAndExitsWithTheWorst) {
          "library nolib is not defined (definitions read: --libs libs.defs)"},
         // Nothing checked: the errors alone, no summary counting nothing.
         {"check nolib", 3, "", "library nolib is not defined"},
-        {"check --json nolib other", 3, "", "library other is not defined"},
+        // In JSON, the errors come with the counts, as scripts read them.
+        {"check --json nolib other", 3,
+         "{\"checked\":0,\"map_files\":0,\"damaged\":0,\"unreadable\":0,\"leftovers\":0,"
+         "\"dangling_links\":0,\"errors\":2,\"error_messages\":[\"library nolib is not "
+         "defined (definitions read: --libs libs.defs)\",\"library other is not defined "
+         "(definitions read: --libs libs.defs)\"]}\n",
+         "library other is not defined"},
     });
     EXPECT_EQ(readFile(damaged), "1 2\n3 x\n");
 

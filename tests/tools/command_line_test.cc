@@ -29,6 +29,20 @@ TEST_F(CommandLine, HelpNamesEveryCommandOptionAndExitStatus) {
     }
     EXPECT_THAT(run("relabel --help").out, HasSubstr("--strict"));
     EXPECT_EQ(run("frobnicate --help").status, 2);
+
+    // The manual page and the bash completion that the build installs come
+    // from the same command table: every command has its section and its word.
+    const std::string manual = run("--print-manual").out;
+    const std::string completion = run("--print-bash-completion").out;
+    for (const char *command : {"path", "pairs", "get", "set", "relabel\\-last", "check"}) {
+        EXPECT_THAT(manual, HasSubstr("\n.SS " + std::string(command) + " ")) << command;
+    }
+    EXPECT_THAT(manual, HasSubstr(".SH EXIT STATUS\n"));
+    EXPECT_THAT(completion, HasSubstr("_pagemap_commands='path dump pairs get reverse highest set "
+                                      "delete clear relabel relabel-last check'"));
+    EXPECT_THAT(completion, HasSubstr("_pagemap_options='-L --libs --mode --strict --json -h "
+                                      "--help --version'"));
+    EXPECT_THAT(completion, HasSubstr("    check) candidates=$(_pagemap_units"));
 }
 
 // Both carry the version that trel.h gives hosts at compile time: the tool

@@ -33,6 +33,8 @@ TEST_F(MapCommands, QueriesPrintTheirAnswerOrExitWithTheirStatus) {
         {"pairs work.alu:sch", 0, "3 5\n7 7\n9 5\n-2 4\n"},  // the map file's own form
         {"pairs work.reg:sch", 0, ""},
         {"get work.alu:sch 4", 1, "", "no pair for page 4"},
+        {"--mode 1 get work.alu:sch 3", 1, "",
+         "no pair for page 3 (--mode 1 reads no pairs from the map file; --mode 0 reads them)"},
         {"reverse work.alu:sch 3", 1, ""},
         {"dump nolib.alu:sch", 3, "", "Wrong lib.cell:view specification (nolib.alu:sch)"},
         {"get nolib.alu:sch 1", 3, "", "library nolib is not defined"},

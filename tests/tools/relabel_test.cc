@@ -34,6 +34,9 @@ TEST_F(Relabel, EveryNameIsAnsweredOnItsOwnLine) {
         {"relabel top(work.top:sch " + kTwoLevels, 7, "top(work.top:sch\n" + kBothRelabelled,
          "top(work.top:sch"},
         {"relabel-last top(work.top:sch)", 7, "top(work.top:sch)\n"},
+        {"relabel top(work.top:sch)/U1@03", 7, "top(work.top:sch)/U1@03\n",
+         "cannot relabel \"top(work.top:sch)/U1@03\": page \"03\" of element 2 has a leading "
+         "zero"},
         {"relabel-last top(work.nowhere:sch)/U1@3 top(work.top:sch", 3,
          "top(work.nowhere:sch)/U1@3\ntop(work.top:sch\n", "work.nowhere:sch"},
     });

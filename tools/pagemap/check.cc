@@ -48,7 +48,16 @@ struct Totals {
     long danglingLinks = 0;
     long librariesListed = 0;  // libraries whose directory could be listed
     bool libraryFailed = false;
+    std::vector<std::string> errors;  // what could not be checked, as said on standard error
 };
+
+// A library that could not be checked: said on standard error, and kept for
+// the JSON summary, which a script reads instead.
+void libraryError(Totals &totals, const std::string &message) {
+    totals.libraryFailed = true;
+    totals.errors.push_back(message);
+    printError(message);
+}
 
 const char *typeName(fs::file_type type) {
     switch (type) {
@@ -229,18 +238,16 @@ void checkLibrary(const std::string &lib, const std::string &directory, bool asJ
     const fs::path root(directory);
     const std::vector<std::string> cells = subfolders(root, error);
     if (error) {
-        totals.libraryFailed = true;
-        printError("library " + lib + ": cannot list its directory " + directory + ": " +
-                   error.message());
+        libraryError(totals, "library " + lib + ": cannot list its directory " + directory + ": " +
+                                 error.message());
         return;
     }
     ++totals.librariesListed;
     for (const std::string &cell : cells) {
         const std::vector<std::string> views = subfolders(root / cell, error);
         if (error) {
-            totals.libraryFailed = true;
-            printError("library " + lib + ": cannot list " + (root / cell).string() + ": " +
-                       error.message());
+            libraryError(totals, "library " + lib + ": cannot list " + (root / cell).string() +
+                                     ": " + error.message());
             error.clear();
             continue;
         }
@@ -276,30 +283,35 @@ ExitStatus runCheckCommand(const std::vector<std::string> &names, bool json) {
         if (found != defined.end()) {
             chosen.push_back(*found);
         } else {
-            totals.libraryFailed = true;
-            printError("library " + name + " is not defined (" + definitionsRead() + ")");
+            libraryError(totals, "library " + name + " is not defined (" + definitionsRead() + ")");
         }
     }
     if (names.empty()) chosen = defined;
     if (names.empty() && defined.empty()) {
-        printError("no library to check (" + definitionsRead() + ")");
-        return kUnknownUnit;
+        libraryError(totals, "no library to check (" + definitionsRead() + ")");
+    } else {
+        trelSetFileMode(TREL_FILE_MODE_TEXT);  // the pairs are what is checked
+        for (const auto &[lib, directory] : chosen)
+            checkLibrary(lib, directory, json, totals);
     }
-    trelSetFileMode(TREL_FILE_MODE_TEXT);  // the pairs are what is checked
-    for (const auto &[lib, directory] : chosen)
-        checkLibrary(lib, directory, json, totals);
-    // Nothing was checked, so a summary would only count nothing beside the
-    // errors that say why.
+    if (json) {
+        // Every error as well as the counts, whatever was checked: a script
+        // reads this line, not standard error.
+        std::string errors;
+        for (const std::string &message : totals.errors)
+            errors += (errors.empty() ? "" : ",") + ::json(message);
+        std::printf(
+            "{\"checked\":%ld,\"map_files\":%ld,\"damaged\":%ld,\"unreadable\":%ld,"
+            "\"leftovers\":%ld,\"dangling_links\":%ld,\"errors\":%zu,\"error_messages\":[%s]}\n",
+            totals.units, totals.mapFiles, totals.damaged, totals.unreadable, totals.leftovers,
+            totals.danglingLinks, totals.errors.size(), errors.c_str());
+    }
+    // Nothing was checked, so a summary line would only count nothing beside
+    // the errors that say why.
     if (totals.librariesListed == 0) return kUnknownUnit;
 
     const long mapProblems = totals.damaged + totals.unreadable;
-    if (json) {
-        std::printf(
-            "{\"checked\":%ld,\"map_files\":%ld,\"damaged\":%ld,\"unreadable\":%ld,"
-            "\"leftovers\":%ld,\"dangling_links\":%ld}\n",
-            totals.units, totals.mapFiles, totals.damaged, totals.unreadable, totals.leftovers,
-            totals.danglingLinks);
-    } else {
+    if (!json) {
         std::string summary = "checked " + counted(totals.units, "unit", "units") + ": " +
                               counted(totals.mapFiles, "map file", "map files") + ", " +
                               std::to_string(totals.damaged) + " damaged, " +

@@ -52,6 +52,10 @@ bool takeOption(int argc, char **argv, int &at, CommandLine &parsed, std::string
         parsed.strict = true;
     } else if (word == "--json") {
         parsed.json = true;
+    } else if (word == "--print-manual") {
+        parsed.manual = true;
+    } else if (word == "--print-bash-completion") {
+        parsed.completion = true;
     } else if (startsOption(word, "-L")) {
         if (!optionValue("-L", argc, argv, at, value, error)) return false;
         const std::size_t equals = value.find('=');
@@ -100,7 +104,7 @@ bool parseCommandLine(int argc, char **argv, CommandLine &parsed, std::string &e
         error = "--version takes no command or operands, not \"" + parsed.command + "\"";
         return false;
     }
-    if (parsed.help || parsed.version) return true;
+    if (parsed.help || parsed.version || parsed.manual || parsed.completion) return true;
     if (!commandSeen) {
         error = "no command given";
         return false;

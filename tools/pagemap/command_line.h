@@ -21,6 +21,10 @@ struct CommandLine {
     bool version = false;
     bool strict = false;  // relabel: names under unknown units are failures
     bool json = false;    // check: one JSON object a line
+    // What the build installs beside the tool, made from its help texts:
+    // --print-manual and --print-bash-completion, which --help leaves out.
+    bool manual = false;
+    bool completion = false;
     std::string command;
     std::vector<std::string> operands;
 };

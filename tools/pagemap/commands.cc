@@ -49,7 +49,9 @@ constexpr const char kCheckDetails[] =
     "             \"map_file\", \"problems\": [{\"kind\": \"damaged\" (\"line\",\n"
     "             \"text\"), \"unreadable\" (\"reason\"), \"not-regular\" (\"type\"),\n"
     "             \"dangling-link\" (\"target\") or \"leftover\" (\"name\")}]},\n"
-    "             then one with the counts\n";
+    "             then one with the counts and the errors, even when nothing\n"
+    "             could be checked: \"errors\" (how many) and \"error_messages\"\n"
+    "             (each one's text, as standard error says it)\n";
 
 constexpr const char kJournalDetails[] =
     "Shows the unit's map file, the mark a rewrite in place leaves on it while it\n"

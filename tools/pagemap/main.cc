@@ -37,6 +37,10 @@ ExitStatus run(int argc, char **argv) {
         printVersion(stdout);
         return kSuccess;
     }
+    if (commandLine.manual || commandLine.completion) {
+        (commandLine.manual ? printManual : printBashCompletion)(stdout);
+        return kSuccess;
+    }
     if (commandLine.help) {
         if (commandLine.command.empty()) {
             printHelp(stdout);
@@ -69,7 +73,7 @@ ExitStatus run(int argc, char **argv) {
     trelSetFileMode(commandLine.fileMode);
     switch (command->kind) {
         case Command::Kind::map:
-            return runMapCommand(*command, commandLine.operands);
+            return runMapCommand(*command, commandLine.operands, commandLine.fileMode);
         case Command::Kind::relabel:
         case Command::Kind::relabelLast:
             return runRelabelCommand(command->kind == Command::Kind::relabelLast,

@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "api/tool_interface.h"
@@ -25,6 +26,16 @@
 namespace {
 
 using Numbers = std::array<int32_t, 2>;
+
+// The map file mode of the run (--mode): in any but 0 a lookup finds no pair,
+// and its message says why.
+int fileMode = TREL_FILE_MODE_TEXT;
+
+std::string modeHint() {
+    if (fileMode == TREL_FILE_MODE_TEXT) return "";
+    return " (--mode " + std::to_string(fileMode) +
+           " reads no pairs from the map file; --mode 0 reads them)";
+}
 
 ExitStatus printNumber(int32_t number) {
     std::printf("%d\n", number);
@@ -63,7 +74,8 @@ ExitStatus get(const DesignUnit &unit, const Numbers &numbers) {
     const int status = trelGetPageMapping(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
                                           numbers[0], &mapped);
     if (status == TREL_NO_MAPPING) {
-        printError(unit.text() + " has no pair for page " + std::to_string(numbers[0]));
+        printError(unit.text() + " has no pair for page " + std::to_string(numbers[0]) +
+                   modeHint());
         return kNoSuchPair;
     }
     return status == TREL_OK ? printNumber(mapped) : reportLibraryFailure(status, unit);
@@ -74,7 +86,7 @@ ExitStatus reverse(const DesignUnit &unit, const Numbers &numbers) {
     const int status = trelGetMapPage(unit.lib.c_str(), unit.cell.c_str(), unit.view.c_str(),
                                       numbers[0], &original);
     if (status == TREL_NO_ORIGINAL_PAGE) {
-        printError(unit.text() + " maps no page to " + std::to_string(numbers[0]));
+        printError(unit.text() + " maps no page to " + std::to_string(numbers[0]) + modeHint());
         return kNoSuchPair;
     }
     return status == TREL_OK ? printNumber(original) : reportLibraryFailure(status, unit);
@@ -224,7 +236,8 @@ bool mapActionEdits(const MapAction &action) {
     return action.edit != nullptr;
 }
 
-ExitStatus runMapCommand(const Command &named, const std::vector<std::string> &operands) {
+ExitStatus runMapCommand(const Command &named, const std::vector<std::string> &operands, int mode) {
+    fileMode = mode;
     const MapAction &command = *named.map;
     const std::string name(named.name);
     if (operands.size() != static_cast<std::size_t>(command.numberCount) + 1) {

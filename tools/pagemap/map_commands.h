@@ -29,5 +29,7 @@ bool mapActionEdits(const MapAction &action);
 
 // Runs a page-map command on its operands (LIB.CELL:VIEW, then its numbers).
 // Edits save the unit's map file before they report success, so they run in
-// file mode 0 only: in another the map file keeps no pairs.
-ExitStatus runMapCommand(const Command &command, const std::vector<std::string> &operands);
+// file mode 0 only: in another the map file keeps no pairs. `fileMode` is the
+// mode the tool set (a lookup that finds no pair in another mode says why).
+ExitStatus runMapCommand(const Command &command, const std::vector<std::string> &operands,
+                         int fileMode);

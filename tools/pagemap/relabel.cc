@@ -19,6 +19,7 @@
 #include "design_unit.h"
 #include "diagnostics.h"
 #include "library_definitions.h"
+#include "name_syntax.h"
 #include "trel.h"
 #include "unit_load.h"
 
@@ -141,7 +142,12 @@ void relabelOne(Relabeller &relabeller, std::string_view name, long line, Outcom
         return;
     }
     if (status == TREL_BAD_CNAME) {
-        printError(whereFrom(line) + "cannot relabel \"" + shown + "\"");
+        // A NUL byte ends the name the library sees.
+        std::string why = shown.size() != name.size()
+                              ? "a NUL byte at character " + std::to_string(shown.size() + 1)
+                              : whyNotAName(shown);
+        if (why.empty()) why = "the library does not take it for a hierarchical name";
+        printError(whereFrom(line) + "cannot relabel \"" + shown + "\": " + why);
         outcome.fail(kBadName);
     } else if (status == TREL_BAD_SPEC) {
         printError(whereFrom(line) + libraryLastError() + " in \"" + shown + "\"");
