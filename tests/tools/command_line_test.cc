@@ -39,7 +39,7 @@ TEST_F(CommandLine, HelpNamesEveryCommandOptionAndExitStatus) {
     }
     EXPECT_THAT(manual, HasSubstr(".SH EXIT STATUS\n"));
     EXPECT_THAT(completion, HasSubstr("_pagemap_commands='path dump pairs get reverse highest set "
-                                      "delete clear relabel relabel-last check'"));
+                                      "delete clear relabel relabel-last check journal'"));
     EXPECT_THAT(completion, HasSubstr("_pagemap_options='-L --libs --mode --strict --json -h "
                                       "--help --version'"));
     EXPECT_THAT(completion, HasSubstr("    check) candidates=$(_pagemap_units"));
