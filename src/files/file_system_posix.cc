@@ -424,9 +424,12 @@ class PosixFileSystem final : public FileSystem {
         return false;
     }
 
+    // The Windows attribute goes first: cut short between the two, the file
+    // keeps the mark with its name, which this platform's hosts find stale,
+    // rather than one without a name, which would make them refuse.
     bool clearMark(NativeFile file) override {
-        if (fremovexattr(file, kMarkName) != 0 && errno != ENODATA) return false;
-        return setSystemAttribute(file, false) || errno == ENOTSUP;
+        if (!setSystemAttribute(file, false) && errno != ENOTSUP) return false;
+        return fremovexattr(file, kMarkName) == 0 || errno == ENODATA;
     }
 
   private:
