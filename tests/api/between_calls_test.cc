@@ -592,8 +592,7 @@ std::vector<Case> namedMarkRows() {
 INSTANTIATE_TEST_SUITE_P(NamedMarks, BetweenCallsTest, testing::ValuesIn(namedMarkRows()), rowName);
 
 #if !defined(_WIN32)
-// What only POSIX systems have: special files, owners and groups, and the
-// Windows attributes Wine and Samba keep. A journal is applied only when its
+// What only POSIX systems have: special files, owners and groups. A journal is applied only when its
 // owner could have written the file: another user's, planted beside a file
 // she may not write, is not applied, not removed, and refused by name.
 std::vector<Case> posixRows() {
@@ -602,9 +601,6 @@ std::vector<Case> posixRows() {
             ASSERT_EQ(::chown((dir + "/page.ma~").c_str(), user, user), 0);
             ASSERT_EQ(::chmod((dir + "/page.map").c_str(), fileMode), 0);
         };
-    };
-    const auto windowsMark = [](const std::string &dir, std::vector<trel::NativeFile> *) {
-        ASSERT_EQ(::setxattr((dir + "/page.map").c_str(), "user.DOSATTRIB", "0x4", 3, 0), 0);
     };
     std::vector<Case> rows = {
         {"page.map a FIFO", Layout::missing, Op::save,
@@ -651,11 +647,6 @@ std::vector<Case> posixRows() {
         // A user whom the file's permissions let write it could have made it.
         {"journal of a user who may write", Layout::torn, Op::load, plantedBy(4321, 0646), none,
          TREL_OK, "", kOld},
-        // A Windows host's mark (the system attribute), read here.
-        {"Windows host's mark, no leftover", Layout::linked, Op::load, windowsMark, none,
-         TREL_CANNOT_READ, "through the name with page.ma~ beside it", "<refused>"},
-        {"Windows host's mark, leftover here", Layout::linked, Op::save,
-         both(windowsMark, leftover("junk\n")), none, TREL_OK, "", kNew},
     };
     for (Case &row : rows)
         row.setting = Setting::root;
