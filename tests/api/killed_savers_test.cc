@@ -120,6 +120,10 @@ struct Run {
     bool linkHalfway;  // one name first, rewritten in place; the second linked halfway
 };
 
+void PrintTo(const Run &row, std::ostream *out) {
+    *out << row.name;
+}
+
 class KilledSaversTest : public DesignTest, public testing::WithParamInterface<Run> {
   protected:
     void TearDown() override {

@@ -220,6 +220,10 @@ struct ClockSkew {
     bool intoTheTick;      // the host's clock stands one second into a tick
 };
 
+void PrintTo(const ClockSkew &row, std::ostream *out) {
+    *out << row.name;
+}
+
 class SameSizeSaveTest : public DesignTest, public testing::WithParamInterface<ClockSkew> {};
 
 TEST_P(SameSizeSaveTest, IsNotOverwrittenWithinOneTick) {
