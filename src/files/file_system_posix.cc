@@ -107,13 +107,11 @@ bool userInGroup(uint32_t user, uint32_t group) {
     struct passwd *found = nullptr;
     if (getpwuid_r(user, &account, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
         return false;
-    if (account.pw_gid == group) return true;
-    int count = 64;
+    // Its primary group among them. A user of more groups than this is
+    // taken for a member of none, as a journal of hers is then refused.
+    int count = 1024;
     std::vector<gid_t> groups(static_cast<size_t>(count));
-    if (getgrouplist(account.pw_name, account.pw_gid, groups.data(), &count) < 0) {
-        groups.resize(static_cast<size_t>(count));
-        if (getgrouplist(account.pw_name, account.pw_gid, groups.data(), &count) < 0) return false;
-    }
+    if (getgrouplist(account.pw_name, account.pw_gid, groups.data(), &count) < 0) return false;
     for (int i = 0; i < count; ++i) {
         if (groups[static_cast<size_t>(i)] == group) return true;
     }

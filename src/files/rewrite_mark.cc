@@ -4,9 +4,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <random>
-
-#include "files/file_system.h"
 
 namespace trel {
 namespace {
@@ -34,19 +31,6 @@ RewriteMark parseMark(const std::string &value) {
     }
     mark.name = value;  // an earlier build's: the name alone
     return mark;
-}
-
-uint64_t newRewriteId() {
-    // The system's randomness where it has some, with the clocks and this
-    // process's memory mixed in, where its randomness is a fixed sequence.
-    static std::random_device device;
-    static uint64_t counter = 0;
-    const auto here = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&counter));
-    uint64_t id = (uint64_t{device()} << 32 | device()) ^ static_cast<uint64_t>(clock().wallNs()) ^
-                  static_cast<uint64_t>(clock().monotonicNs()) * 0x9E3779B97F4A7C15ULL ^
-                  here << 17 ^ ++counter * 0xBF58476D1CE4E5B9ULL;
-    id ^= id >> 31;
-    return id != 0 ? id : 1;
 }
 
 }  // namespace trel

@@ -23,8 +23,4 @@ struct RewriteMark {
 std::string markText(uint64_t id, const std::string &fullName);
 RewriteMark parseMark(const std::string &value);
 
-// A fresh id for a rewrite: distinct, with all likelihood, from any other
-// rewrite's of any host.
-uint64_t newRewriteId();
-
 }  // namespace trel

@@ -35,7 +35,7 @@ void ContentDigest::add(const char *data, size_t size) {
 
 bool racilyClean(const SyncPoint &sync, bool offsetKnown, int64_t clockOffsetNs) {
     const FileIdentity &file = sync.file;
-    if (!sync.known || !file.exists) return false;
+    if (!file.exists) return false;
     if (!offsetKnown) return true;
     const int64_t latest = file.changedNs > file.modifiedNs ? file.changedNs : file.modifiedNs;
     // A time ahead of the moment (a clock that went back) is no proof either.

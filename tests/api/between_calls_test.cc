@@ -31,6 +31,7 @@
 #include "api/faulty_file_system.h"
 #include "api/torn_rewrite.h"
 #include "files/file_system.h"
+#include "files/journal_resolution.h"
 #include "files/map_lock.h"
 #include "files/rewrite_journal.h"
 #include "files/rewrite_mark.h"
@@ -459,8 +460,15 @@ std::vector<Case> meanwhileRows() {
          kNamedMarks ? kOld : "<refused>"},
         // A rewrite of a file of one name cut short, a second name linked
         // since: the mark leads the new name to the journal, or refuses.
-        {"torn, a name linked since: save", Layout::missing, Op::save, tornThroughLink, none,
-         kNamedMarks ? TREL_OK : TREL_CANNOT_WRITE,
+        {"torn, a name linked since: save", Layout::missing, Op::save,
+         both(tornThroughLink,
+              [](const std::string &dir, std::vector<trel::NativeFile> *) {
+                  // As pagemap journal shows it first.
+                  const trel::RewriteReport report = trel::reportRewrite(dir + "/page.map");
+                  EXPECT_TRUE(report.marked && report.journalComplete) << report.journalFile;
+                  EXPECT_EQ(report.links, 2u);
+              }),
+         none, kNamedMarks ? TREL_OK : TREL_CANNOT_WRITE,
          kNamedMarks ? "" : "through the name with page.ma~ beside it",
          kNamedMarks ? kNew : "<refused>"},
         // The torn file moved away, or replaced by another program, its
@@ -472,8 +480,24 @@ std::vector<Case> meanwhileRows() {
          },
          none, TREL_CANNOT_WRITE, "keeps the old content of a rewrite cut short of another file",
          "<refused>", Setting::system,
+         // What pagemap journal shows, and its put-back, which a user confirms.
          [](const std::string &path) {
              EXPECT_TRUE(testing_design::exists(path.substr(0, path.size() - 1) + "~"));
+             const trel::RewriteReport report = trel::reportRewrite(path);
+             EXPECT_TRUE(!report.fileExists && report.journalComplete) << report.verdict;
+             for (const Call refused : {Call::write, Call::lock}) {  // each failure keeps it
+                 seam::arm({refused, 0, false, true});
+                 EXPECT_TRUE(trel::putJournalBack(path).failed());
+                 if (refused == Call::lock) {
+                     EXPECT_TRUE(trel::discardJournal(path).failed());
+                 }
+                 seam::disarm();
+             }
+             EXPECT_FALSE(trel::putJournalBack(path).failed());
+             EXPECT_EQ(testing_design::readFile(path), kOld);
+             EXPECT_FALSE(trel::reportRewrite(path).journalExists);
+             EXPECT_TRUE(trel::putJournalBack(path).failed());  // nothing left to put back
+             EXPECT_FALSE(trel::discardJournal(path).failed());
          }},
         {"torn, replaced: save", Layout::missing, Op::save,
          [](const std::string &dir, std::vector<trel::NativeFile> *) {
@@ -597,9 +621,9 @@ std::vector<Case> namedMarkRows() {
 INSTANTIATE_TEST_SUITE_P(NamedMarks, BetweenCallsTest, testing::ValuesIn(namedMarkRows()), rowName);
 
 #if !defined(_WIN32)
-// What only POSIX systems have: special files, owners and groups. A journal is applied only when its
-// owner could have written the file: another user's, planted beside a file
-// she may not write, is not applied, not removed, and refused by name.
+// What only POSIX systems have: special files, owners and groups. A journal is applied only when
+// its owner could have written the file: another user's, planted beside a file she may not write,
+// is not applied, not removed, and refused by name.
 std::vector<Case> posixRows() {
     const auto plantedBy = [](uint32_t user, unsigned fileMode) -> Before {
         return [=](const std::string &dir, std::vector<trel::NativeFile> *) {
@@ -646,8 +670,14 @@ std::vector<Case> posixRows() {
         {"planted journal: save", Layout::torn, Op::save, plantedBy(4321, 0644), none,
          TREL_CANNOT_WRITE, "was made by user 4321, who may not write it", "<refused>",
          Setting::root,
+         // Kept; shown by pagemap journal, and discarded once a user confirms.
          [](const std::string &path) {
-             EXPECT_TRUE(testing_design::exists(path.substr(0, path.size() - 1) + "~"));
+             const trel::RewriteReport report = trel::reportRewrite(path);
+             EXPECT_EQ(report.journalOwner, 4321u);
+             EXPECT_NE(report.verdict.find("who may not write it"), std::string::npos);
+             EXPECT_FALSE(trel::discardJournal(path).failed());
+             EXPECT_EQ(testing_design::readFile(path), kTorn);
+             EXPECT_FALSE(trel::reportRewrite(path).journalExists);
          }},
         // A user whom the file's permissions let write it could have made it.
         {"journal of a user who may write", Layout::torn, Op::load, plantedBy(4321, 0646), none,

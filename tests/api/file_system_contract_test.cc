@@ -10,6 +10,7 @@
 #endif
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "api/design_fixture.h"
@@ -159,6 +160,9 @@ TEST_F(FileSystemContract, LinksPermissionsAndInheritance) {
     EXPECT_EQ(files().resolveLinks(at("chain")), at("page.map"));
     EXPECT_EQ(files().resolveLinks(at("dangling")), dir_ + "/none");
     EXPECT_EQ(files().resolveLinks(at("page.map")), at("page.map"));
+    // Full paths: the root's files, and a folder that is not there, as they are.
+    EXPECT_EQ(files().fullPath("/page.map"), "/page.map");
+    EXPECT_EQ(files().fullPath("/no/such/folder/page.map"), "/no/such/folder/page.map");
 
     const NativeFile old = files().open(at("page.map"), mode(Access::readWrite));
     ASSERT_TRUE(files().setPermissions(old, 0640));
@@ -216,6 +220,10 @@ TEST_F(FileSystemContract, MarksAreTheSystemAttributeWindowsHostsRead) {
     ASSERT_TRUE(files().clearMark(file));
     EXPECT_EQ(attributes(), "none");
 
+    for (const char *other : {"0x", "4", "0xZ4", "0x4 "}) {  // none this build reads
+        ASSERT_EQ(::setxattr(path.c_str(), name, other, std::strlen(other), 0), 0);
+        EXPECT_FALSE(files().getMark(file, &value)) << other;
+    }
     const char samba[] = "0x4\0\3\0\0\0";
     ASSERT_EQ(::setxattr(path.c_str(), name, samba, sizeof samba - 1, 0), 0);
     EXPECT_FALSE(files().getMark(file, &value));
@@ -235,17 +243,19 @@ TEST_F(FileSystemContract, WhoMayWriteAFile) {
     const NativeFile file = files().open(at("page.map"), mode(Access::readWrite));
     trel::FileIdentity identity = files().identity(file);
     identity.user = 1000;
-    identity.group = 4321;  // no account is in it
+    // Debian's daemon account (1) is in its own group (1) and no other.
     const struct {
         unsigned mode;
-        uint32_t user;
+        uint32_t user, group;
         bool may;
     } rows[] = {
-        {0444, 1000, true},  {0644, 0, true},    {0644, 4242, false},
-        {0664, 4242, false}, {0646, 4242, true},
+        {0444, 1000, 4321, true},  {0644, 0, 4321, true},    {0644, 4242, 4321, false},
+        {0664, 4242, 4321, false}, {0646, 4242, 4321, true}, {0664, 1, 1, true},
+        {0644, 1, 1, false},       {0664, 1, 4321, false},
     };
     for (const auto &row : rows) {
         identity.mode = row.mode;
+        identity.group = row.group;
         EXPECT_EQ(files().userMayWrite(file, identity, row.user), row.may)
             << std::oct << row.mode << " " << std::dec << row.user;
     }
@@ -253,17 +263,19 @@ TEST_F(FileSystemContract, WhoMayWriteAFile) {
     // that allows it, then one that does not.
     for (const char mask : {'\6', '\4'}) {
         // Version 2; the owner, user 4242 (0x1092), the group, the mask, others.
-        std::string list("\2\0\0\0"
-                         "\1\0\6\0\377\377\377\377"
-                         "\2\0\6\0\x92\x10\0\0"
-                         "\4\0\4\0\377\377\377\377"
-                         "\x10\0?\0\377\377\377\377"
-                         "\x20\0\4\0\377\377\377\377",
-                         44);
+        std::string list(
+            "\2\0\0\0"
+            "\1\0\6\0\377\377\377\377"
+            "\2\0\6\0\x92\x10\0\0"
+            "\4\0\4\0\377\377\377\377"
+            "\x10\0?\0\377\377\377\377"
+            "\x20\0\4\0\377\377\377\377",
+            44);
         list[30] = mask;
         if (::fsetxattr(file, "system.posix_acl_access", list.data(), list.size(), 0) != 0)
             GTEST_SKIP() << "no access control lists here";
         identity.mode = 0644;
+        identity.group = 4321;  // no account is in it
         EXPECT_EQ(files().userMayWrite(file, identity, 4242), mask == '\6') << int{mask};
         EXPECT_FALSE(files().userMayWrite(file, identity, 4243));
     }

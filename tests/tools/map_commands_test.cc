@@ -235,7 +235,26 @@ TEST_F(MapCommands, AMarkNoJournalResolvesIsShownAndDiscarded) {
     EXPECT_EQ(run("--libs libs.defs get work.alu:sch 3").status, 6);
     const ToolResult discarded = run("--libs libs.defs journal work.alu:sch discard", "y\n");
     EXPECT_EQ(discarded.status, 0) << discarded.err;
-    expectCases({{"get work.alu:sch 3", 0, "5\n"}});
+    expectCases({{"get work.alu:sch 3", 0, "5\n"},
+                 {"journal", 2, "", "journal takes UNIT and, to resolve it, put-back or discard"},
+                 {"journal work.alu:sch undo", 2, "", "put-back or discard"},
+                 {"journal work.nope:sch", 3, "", "no map file path for work.nope:sch"}});
     EXPECT_EQ(run("--libs libs.defs journal work.alu:sch").status, 0);
+    // A leftover that is no journal, which there is nothing to put back from.
+    writeFile(map.substr(0, map.size() - 1) + "~", "junk\n");
+    const ToolResult leftover = run("--libs libs.defs journal work.alu:sch put-back", "y\n");
+    EXPECT_THAT(leftover.out, HasSubstr("no complete journal (a leftover)"));
+    EXPECT_EQ(leftover.status, 5);
+    EXPECT_THAT(leftover.err, HasSubstr("is no complete journal; nothing was put back"));
+    // A unit without a map file; a mark with a name, shown as it is.
+    makeUnit("work/new/sch");
+    EXPECT_THAT(run("--libs libs.defs journal work.new:sch").out, HasSubstr("page.map (none)"));
+#if !defined(_WIN32)
+    ASSERT_EQ(::setxattr(map.c_str(), "user.page.map.rewrite", "elsewhere", 9, 0), 0);
+    const ToolResult named = run("--libs libs.defs journal work.alu:sch");
+    EXPECT_EQ(named.status, 1);
+    EXPECT_THAT(named.out, HasSubstr("mark: elsewhere"));
+    EXPECT_THAT(named.out, HasSubstr("does not lead to this file here"));
+#endif
     EXPECT_EQ(readFile(map), "3 5\n");
 }

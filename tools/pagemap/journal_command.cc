@@ -17,9 +17,8 @@ namespace {
 
 void printReport(const trel::RewriteReport &report) {
     if (report.fileExists) {
-        std::printf("map file: %s (inode %llu, %u name%s)\n", report.mapFile.c_str(),
-                    static_cast<unsigned long long>(report.inode), report.links,
-                    report.links == 1 ? "" : "s");
+        std::printf("map file: %s (inode %llu, names: %u)\n", report.mapFile.c_str(),
+                    static_cast<unsigned long long>(report.inode), report.links);
     } else {
         std::printf("map file: %s (none)\n", report.mapFile.c_str());
     }
