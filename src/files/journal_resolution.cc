@@ -33,6 +33,26 @@ NativeFile openJournal(const std::string &path, Access access) {
     return fileSystem().open(path, mode);
 }
 
+// The map file at `path` (links followed) and its journal, as a user's
+// decision finds them: opened for writing, made where `create` says.
+struct Resolved {
+    std::string target;
+    NativeFile file = kNoFile;
+    std::string journalPath;
+};
+Resolved resolve(const std::string &path, Create create) {
+    Resolved found;
+    found.target = fileSystem().resolveLinks(path);
+    OpenMode mode;
+    mode.access = Access::readWrite;
+    mode.create = create;
+    found.file = fileSystem().open(found.target, mode);
+    std::string mark;
+    bool marked = false;
+    found.journalPath = journalOf(found.file, found.target, &mark, &marked);
+    return found;
+}
+
 FileError failed(const std::string &message) {
     FileError error;
     error.error = errno != 0 ? errno : EIO;
@@ -86,16 +106,12 @@ RewriteReport reportRewrite(const std::string &path) {
 
 FileError putJournalBack(const std::string &path) {
     FileSystem &files = fileSystem();
-    const std::string target = files.resolveLinks(path);
-    OpenMode mode;
-    mode.access = Access::readWrite;
-    mode.create = Create::ifMissing;
-    NativeFile file = files.open(target, mode);
+    Resolved map = resolve(path, Create::ifMissing);
+    const std::string &target = map.target;
+    NativeFile &file = map.file;
+    const std::string &journalPath = map.journalPath;
     if (file == kNoFile) return failed("Map file " + target + " cannot be opened");
     const Deadline deadline(kLockWaitMilliseconds);
-    std::string mark;
-    bool marked = false;
-    const std::string journalPath = journalOf(file, target, &mark, &marked);
     NativeFile journal = openJournal(journalPath, Access::readWrite);
     FileError error;
     JournalHeader header;
@@ -121,13 +137,10 @@ FileError putJournalBack(const std::string &path) {
 
 FileError discardJournal(const std::string &path) {
     FileSystem &files = fileSystem();
-    const std::string target = files.resolveLinks(path);
-    OpenMode mode;
-    mode.access = Access::readWrite;
-    NativeFile file = files.open(target, mode);
-    std::string mark;
-    bool marked = false;
-    const std::string journalPath = journalOf(file, target, &mark, &marked);
+    Resolved map = resolve(path, Create::no);
+    const std::string &target = map.target;
+    NativeFile &file = map.file;
+    const std::string &journalPath = map.journalPath;
     const Deadline deadline(kLockWaitMilliseconds);
     FileError error;
     if (file != kNoFile && !takeSaveLock(file, target, deadline)) {

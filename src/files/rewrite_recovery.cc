@@ -44,6 +44,16 @@ RewriteRecovery::State RewriteRecovery::refuse(int error, std::string message) {
     return state_;
 }
 
+RewriteRecovery::State RewriteRecovery::refuseUnreadable(const char *what,
+                                                         const std::string &journal,
+                                                         const char *how) {
+    const int error = errno;
+    return refuse(error, "Map file " + target_ + " " + what + ": " + journal +
+                             " may hold the old content of a rewrite cut short, and it cannot "
+                             "be " +
+                             how + " (" + std::strerror(error) + ")");
+}
+
 bool RewriteRecovery::leadsHere(const std::string &name) const {
     const int error = errno;
     const bool here = fileSystem().identityOf(name, true).sameFile(present_);
@@ -84,12 +94,8 @@ RewriteRecovery::State RewriteRecovery::inspect() {
         const JournalState found =
             leftover_ != kNoFile ? anyJournalState(leftover_, &any) : JournalState::none;
         if (found == JournalState::unreadable) {
-            const int error = errno;
-            return refuse(error, "Map file " + target_ +
-                                     " cannot be saved: " + temporaryNameFor(target_) +
-                                     " beside it may hold the old content of a rewrite cut "
-                                     "short, and it cannot be read (" +
-                                     std::strerror(error) + ")");
+            return refuseUnreadable("cannot be saved", temporaryNameFor(target_) + " beside it",
+                                    "read");
         }
         leftoverKeepsAnotherFile_ = found == JournalState::complete;
         if (leftoverKeepsAnotherFile_) otherInode_ = any.inode;
@@ -118,20 +124,11 @@ RewriteRecovery::State RewriteRecovery::inspect() {
     } else if (errno == ENOENT || errno == ELOOP || errno == EISDIR) {
         found = JournalState::none;  // no journal, a link or a folder in its place
     } else if (mayBeJournal(journalPath_)) {
-        const int error = errno;
-        journalBusy_ = error == EBUSY;
-        return refuse(error, "Map file " + target_ + " cannot be loaded or saved: " + journalPath_ +
-                                 " may hold the old content of a rewrite cut short, and it "
-                                 "cannot be opened (" +
-                                 std::strerror(error) + ")");
+        journalBusy_ = errno == EBUSY;
+        return refuseUnreadable("cannot be loaded or saved", journalPath_, "opened");
     }
-    if (found == JournalState::unreadable) {
-        const int error = errno;
-        return refuse(error, "Map file " + target_ + " cannot be loaded or saved: " + journalPath_ +
-                                 " may hold the old content of a rewrite cut short, and it "
-                                 "cannot be read (" +
-                                 std::strerror(error) + ")");
-    }
+    if (found == JournalState::unreadable)
+        return refuseUnreadable("cannot be loaded or saved", journalPath_, "read");
     // The journal of the marked rewrite, or of an unmarked one (an earlier
     // build's, or one where the file system keeps no marks). A journal whose
     // file was marked, beside a file that bears no mark, is another file's

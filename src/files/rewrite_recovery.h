@@ -75,6 +75,9 @@ class RewriteRecovery {
 
   private:
     State refuse(int error, std::string message);
+    // A journal that may be complete cannot be `how` ("opened", "read"):
+    // the file `what` ("cannot be saved"); errno says why.
+    State refuseUnreadable(const char *what, const std::string &journal, const char *how);
     void findJournal();
     bool leadsHere(const std::string &name) const;
 
