@@ -1,23 +1,17 @@
 // No C++ exception may cross into the host: a C caller cannot catch it and
 // the process would end with "terminate called". Every entry point runs its
 // body through guarded(). Running out of memory anywhere in the library ends
-// the process the way the block pool does when the system allocator refuses:
-// the "malloc" line through perror and exit(-1).
+// the process as the block pool does (memory_exhausted.h).
 #pragma once
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
 
-namespace trel {
+#include "util/memory_exhausted.h"
 
-[[noreturn]] inline void memoryExhausted() {
-    errno = ENOMEM;
-    std::perror("malloc");
-    std::exit(-1);
-}
+namespace trel {
 
 template <typename Body>
 auto guarded(Body &&body) noexcept -> decltype(body()) {

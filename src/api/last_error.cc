@@ -4,8 +4,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "api/tool_interface.h"  // badSpecMessage
-
 namespace trel {
 namespace {
 char lastError[kLastErrorSize];

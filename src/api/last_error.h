@@ -17,6 +17,10 @@ void reportError(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // The messages of the status codes that carry one.
 void reportBadSpec(const UnitName &unit);
+// "Wrong lib.cell:view specification (...)": what the last-error text reads
+// after a call naming `unit` gave TREL_BAD_SPEC, for a caller (the tool, a
+// relabelling's report) that learns of an unknown unit from a status.
+std::string badSpecMessage(const UnitName &unit);
 void reportNoActiveMap();
 
 // The buffer itself, NUL-terminated, for trelGetLastError.

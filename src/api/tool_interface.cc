@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "files/replacement_file.h"
+#include "files/temporary_name.h"
 #include "maps/map_location.h"
 #include "maps/page_map.h"
 #include "maps/registry.h"

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "api/last_error.h"            // badSpecMessage: the words of TREL_BAD_SPEC
 #include "cname/parent_units.h"        // forEachParentUnit: the units a relabel looks up
 #include "files/journal_resolution.h"  // a unit's journal and mark, shown and resolved
 #include "maps/unit_name.h"
@@ -40,10 +41,5 @@ UnitRegistration registerUnit(const UnitName &unit);
 // Calls visit(page, mapped) for every pair of the registered unit, in page
 // order. False, visiting nothing, when the unit is not registered.
 bool forEachPair(const UnitName &unit, const std::function<void(int32_t, int32_t)> &visit);
-
-// "Wrong lib.cell:view specification (...)": what the last-error text reads
-// after a call naming `unit` gave TREL_BAD_SPEC, for a caller that learns of
-// an unknown unit from a status.
-std::string badSpecMessage(const UnitName &unit);
 
 }  // namespace trel

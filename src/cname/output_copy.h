@@ -2,6 +2,9 @@
 // host's buffer the way strncpy copies.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
+
 namespace trel {
 
 // Copies `text` into `out` (`length` bytes, length > 0) with strncpy
@@ -9,6 +12,13 @@ namespace trel {
 // with NULs, and no terminator when the text has `length` bytes or more.
 // Unlike strncpy it is safe when `text` lies in `out`, as it does when a host
 // relabels a name in place and the name comes back unchanged.
-void copyOut(char *out, int length, const char *text);
+inline void copyOut(char *out, int length, const char *text) {
+    const auto size = static_cast<std::size_t>(length);
+    const void *end = std::memchr(text, '\0', size);
+    const std::size_t copied =
+        end != nullptr ? static_cast<std::size_t>(static_cast<const char *>(end) - text) : size;
+    std::memmove(out, text, copied);
+    std::memset(out + copied, 0, size - copied);
+}
 
 }  // namespace trel

@@ -16,6 +16,8 @@ struct ConvertedUnit {
 // `name` converted by keltVHDLToIdent and then keltIdentToLibraryNT into
 // `buffer` (keltBufferSize bytes), or null when it has no conversion. A null
 // name, as an element that names no design unit has, converts to null.
-const char *convertUnitName(const char *name, char *buffer);
+inline const char *convertUnitName(const char *name, char *buffer) {
+    return keltMapper(keltVHDLToIdent, keltIdentToLibraryNT, name, 0, buffer);
+}
 
 }  // namespace trel

@@ -11,6 +11,7 @@
 #include "files/rewrite_journal.h"
 #include "files/rewrite_mark.h"
 #include "files/rewrite_recovery.h"
+#include "files/temporary_name.h"
 
 namespace trel {
 namespace {

@@ -1,5 +1,5 @@
 // The locks that order the saves and loads of one map file between
-// processes. They are record locks on three bytes of the map file itself,
+// processes. They are record locks on four bytes of the map file itself,
 // so they follow the file, whatever name it is reached by, and never the name:
 //   - the save byte, held exclusively by every save from the moment it looks
 //     at the file until the new file is in place and its identity recorded;
@@ -28,39 +28,18 @@
 // builds (0 and 1) are held too, so hosts of those builds still take turns.
 //
 // A lock is taken on an open file and dropped when that file closes. Waits
-// end at a deadline on the seam's monotonic clock, with pauses that grow and
-// vary, so that waiters started together do not retry together.
+// end at a deadline (deadline.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "files/deadline.h"
 #include "files/file_system.h"
 
 namespace trel {
 
 enum class MapLock { save = 0, content = 1, writer = 2, turn = 3 };
-
-// How long a save or a load waits for another process's lock.
-constexpr int64_t kLockWaitMilliseconds = 10000;
-
-// A point in time after which waits give up.
-class Deadline {
-  public:
-    explicit Deadline(int64_t milliseconds);
-    // Pauses before the next try of something another process holds: short
-    // at first, longer as the wait goes on, never past the deadline. False,
-    // without pausing, once the deadline has passed. A waiter that is `next`
-    // (it holds the turn) keeps its pauses short, so that the lock passes to
-    // it soon after it is let go.
-    bool pause(bool next = false) const;
-
-  private:
-    int64_t startNs_;
-    int64_t endNs_;
-    mutable int64_t pauseNs_ = 50000;
-    mutable uint32_t jitter_;
-};
 
 // The offset of a lock byte in every map file.
 uint64_t lockOffset(MapLock which);

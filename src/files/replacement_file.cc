@@ -8,6 +8,7 @@
 #include "files/map_lock.h"
 #include "files/rewrite_journal.h"
 #include "files/rewrite_recovery.h"
+#include "files/temporary_name.h"
 
 namespace trel {
 namespace {
@@ -23,12 +24,6 @@ bool cannotMakeFile(int error) {
 }
 
 }  // namespace
-
-std::string temporaryNameFor(const std::string &file) {
-    std::string name = file;
-    if (!name.empty()) name.back() = name.back() == '~' ? '#' : '~';
-    return name;
-}
 
 ReplacementFile::~ReplacementFile() {
     release();

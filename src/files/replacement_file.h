@@ -179,8 +179,4 @@ class ReplacementFile {
     bool startOver_ = false;
 };
 
-// The temporary name of a file: its last character replaced by '~', or by
-// '#' when it is '~' already.
-std::string temporaryNameFor(const std::string &file);
-
 }  // namespace trel

@@ -1,39 +1,52 @@
 // The journal of a rewrite in place: its header and its operations.
 #include "files/rewrite_journal.h"
 
+#include "files/read_in_blocks.h"
 #include "files/rewrite_mark.h"
 
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace trel {
 namespace {
 
 constexpr char kMagic[] = "#page.map journal 1 ";
-constexpr size_t kBlock = size_t{1} << 20;
 
 // Copies `size` bytes from `from` at `fromAt` to `to` at `toAt`; `digest`,
 // when given, gets the bytes copied.
 bool copyBytes(NativeFile from, uint64_t fromAt, NativeFile to, uint64_t toAt, uint64_t size,
-               ContentDigest *digest) {
-    std::vector<char> block(kBlock);
-    for (uint64_t done = 0; done < size;) {
-        const uint64_t left = size - done;
-        const size_t want = left < block.size() ? static_cast<size_t>(left) : block.size();
-        size_t got = 0;
-        if (!fileSystem().readAt(from, block.data(), want, fromAt + done, &got)) return false;
-        if (got < want) {
-            errno = EIO;  // shorter than it was under the lock
-            return false;
-        }
-        if (!fileSystem().writeAt(to, block.data(), got, toAt + done)) return false;
-        if (digest != nullptr) digest->add(block.data(), got);
-        done += got;
-    }
-    return true;
+               ContentDigest *digest = nullptr) {
+    FileSystem &files = fileSystem();
+    uint64_t copied = 0;
+    const BlocksRead read =
+        readInBlocks([&](uint64_t at, char *into, size_t room,
+                         size_t *got) { return files.readAt(from, into, room, at, got); },
+                     fromAt, size,
+                     [&](const char *data, size_t got) {
+                         if (!files.writeAt(to, data, got, toAt + copied)) return false;
+                         if (digest != nullptr) digest->add(data, got);
+                         copied += got;
+                         return true;
+                     });
+    if (read == BlocksRead::shortened) errno = EIO;  // shorter than it was under the lock
+    return read == BlocksRead::all;
+}
+
+// The digest of `size` bytes of `file` from `at`, and how far the reading went.
+uint64_t digestOf(NativeFile file, uint64_t at, uint64_t size, BlocksRead *read) {
+    ContentDigest digest;
+    *read = readInBlocks(
+        [file](uint64_t offset, char *into, size_t room, size_t *got) {
+            return fileSystem().readAt(file, into, room, offset, got);
+        },
+        at, size,
+        [&digest](const char *data, size_t got) {
+            digest.add(data, got);
+            return true;
+        });
+    return digest.value();
 }
 
 }  // namespace
@@ -97,15 +110,11 @@ JournalState completeness(NativeFile journal, JournalHeader *header, const FileI
     if (!parseJournalHeader(text, got, header)) return JournalState::none;
     if (mustName != nullptr && !journalNames(*header, *mustName)) return JournalState::none;
     if (held.size != kJournalHeaderSize + header->size) return JournalState::none;
-    ContentDigest digest;
-    std::vector<char> block(kBlock);
-    for (uint64_t at = 0; at < header->size; at += got) {
-        if (!readJournal(journal, at, block.data(), block.size(), &got))
-            return JournalState::unreadable;
-        if (got == 0) return JournalState::none;
-        digest.add(block.data(), got);
-    }
-    return digest.value() == header->digest ? JournalState::complete : JournalState::none;
+    BlocksRead read;
+    const uint64_t digest = digestOf(journal, kJournalHeaderSize, header->size, &read);
+    if (read == BlocksRead::failed) return JournalState::unreadable;
+    return read == BlocksRead::all && digest == header->digest ? JournalState::complete
+                                                               : JournalState::none;
 }
 
 }  // namespace
@@ -143,16 +152,9 @@ namespace {
 // Whether `file` holds the whole new content the header tells of.
 bool holdsNewContent(NativeFile file, const JournalHeader &header) {
     if (!header.knowsNew || fileSystem().identity(file).size != header.newSize) return false;
-    ContentDigest digest;
-    std::vector<char> block(kBlock);
-    for (uint64_t at = 0; at < header.newSize;) {
-        size_t got = 0;
-        if (!fileSystem().readAt(file, block.data(), block.size(), at, &got) || got == 0)
-            return false;
-        digest.add(block.data(), got);
-        at += got;
-    }
-    return digest.value() == header.newDigest;
+    BlocksRead read;
+    const uint64_t digest = digestOf(file, 0, header.newSize, &read);
+    return read == BlocksRead::all && digest == header.newDigest;
 }
 
 }  // namespace
@@ -165,7 +167,7 @@ bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader
 }
 
 bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header) {
-    return copyBytes(journal, kJournalHeaderSize, file, 0, header.size, nullptr) &&
+    return copyBytes(journal, kJournalHeaderSize, file, 0, header.size) &&
            fileSystem().setLength(file, header.size) && fileSystem().sync(file);
 }
 

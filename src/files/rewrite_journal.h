@@ -26,8 +26,8 @@
 #include <cstdint>
 #include <string>
 
+#include "files/content_digest.h"
 #include "files/file_system.h"
-#include "files/sync_point.h"
 
 namespace trel {
 

@@ -7,6 +7,7 @@
 
 #include "files/map_lock.h"
 #include "files/replacement_file.h"
+#include "files/temporary_name.h"
 
 namespace trel {
 namespace {

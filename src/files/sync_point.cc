@@ -1,37 +1,7 @@
-// The content digest.
+// Whether a sync point's file times can be trusted.
 #include "files/sync_point.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace trel {
-
-void ContentDigest::mixStep(const char *step) {
-    for (size_t lane = 0; lane < kLanes; ++lane) {
-        uint64_t word;
-        std::memcpy(&word, step + lane * sizeof word, sizeof word);
-        lanes_[lane] = mix(lanes_[lane], word);
-    }
-}
-
-void ContentDigest::add(const char *data, size_t size) {
-    if (size == 0) return;  // data may then be null
-    length_ += size;
-    if (pendingSize_ != 0) {
-        const size_t take = std::min(size, kStep - pendingSize_);
-        std::memcpy(pending_ + pendingSize_, data, take);
-        pendingSize_ += take;
-        data += take;
-        size -= take;
-        if (pendingSize_ < kStep) return;
-        mixStep(pending_);
-        pendingSize_ = 0;
-    }
-    for (; size >= kStep; data += kStep, size -= kStep)
-        mixStep(data);
-    std::memcpy(pending_, data, size);
-    pendingSize_ = size;
-}
 
 bool racilyClean(const SyncPoint &sync, bool offsetKnown, int64_t clockOffsetNs) {
     const FileIdentity &file = sync.file;
@@ -40,17 +10,6 @@ bool racilyClean(const SyncPoint &sync, bool offsetKnown, int64_t clockOffsetNs)
     const int64_t latest = file.changedNs > file.modifiedNs ? file.changedNs : file.modifiedNs;
     // A time ahead of the moment (a clock that went back) is no proof either.
     return sync.takenNs + clockOffsetNs - latest < kFileTimeTickNs;
-}
-
-uint64_t ContentDigest::value() const {
-    char tail[kStep] = {};
-    std::memcpy(tail, pending_, pendingSize_);
-    ContentDigest last = *this;
-    last.mixStep(tail);
-    uint64_t hash = length_;
-    for (uint64_t lane : last.lanes_)
-        hash = mix(hash, lane);
-    return hash;
 }
 
 }  // namespace trel

@@ -11,7 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "files/content_digest.h"
 #include "files/map_reader.h"
+#include "files/read_in_blocks.h"
 #include "files/replacement_file.h"
 #include "maps/map_merge.h"
 #include "maps/map_text_buffer.h"
@@ -34,19 +36,13 @@ constexpr size_t kLoadBlockSize = size_t{64} << 10;
 // The line, from 1, that holds the byte at `offset` of the file's content.
 uint64_t lineAt(MapReader &file, uint64_t offset) {
     uint64_t line = 1;
-    std::vector<char> block(kReadBlockSize);
-    for (uint64_t at = 0; at < offset;) {
-        const uint64_t left = offset - at;
-        size_t got = 0;
-        if (!file.readAt(at, block.data(),
-                         left < block.size() ? static_cast<size_t>(left) : block.size(), &got) ||
-            got == 0) {
-            break;
-        }
-        for (size_t i = 0; i < got; ++i)
-            line += block[i] == '\n';
-        at += got;
-    }
+    readInBlocks([&file](uint64_t at, char *into, size_t room,
+                         size_t *got) { return file.readAt(at, into, room, got); },
+                 0, offset,
+                 [&line](const char *data, size_t got) {
+                     line += static_cast<uint64_t>(std::count(data, data + got, '\n'));
+                     return true;
+                 });
     return line;
 }
 
@@ -181,12 +177,15 @@ int examine(ReplacementFile &file, const SyncPoint &sync, const std::string &pat
     if (end.kind == ReadEnd::Kind::stopped) {
         // The rest still counts for the digest: it may be the very file this
         // page map knows, damaged as it was.
-        std::vector<char> block(kReadBlockSize);
-        for (ReadChunk chunk = {};;) {
-            chunk = source(block.data(), block.size());
-            if (chunk.failed) end.kind = ReadEnd::Kind::failed;
-            if (chunk.failed || chunk.end) break;
-        }
+        const BlocksRead rest =
+            readInBlocks([&file](uint64_t, char *into, size_t room,
+                                 size_t *got) { return file.readPresent(into, room, got); },
+                         0, UINT64_MAX,
+                         [&digest](const char *data, size_t got) {
+                             digest.add(data, got);
+                             return true;
+                         });
+        if (rest == BlocksRead::failed) end.kind = ReadEnd::Kind::failed;
     }
     if (end.kind == ReadEnd::Kind::failed) {
         const int reason = errno;

@@ -56,7 +56,10 @@ inline char *formatPair(char *out, int32_t original, int32_t mapped);
 // "00" to "99": integers are written two digits at a time, as std::to_chars
 // writes them, but without its bounds checks, since the caller has made room
 // for the longest pair.
-extern const char kDigitPairs[201];
+inline constexpr char kDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 inline char *formatInteger(char *out, int32_t value) {
     uint32_t magnitude = static_cast<uint32_t>(value);

@@ -16,11 +16,10 @@
 #include <memory>
 #include <vector>
 
+#include "files/read_in_blocks.h"
 #include "maps/map_text.h"
 
 namespace trel {
-
-constexpr size_t kReadBlockSize = size_t{1} << 20;
 
 // What a source hands over on each call.
 struct ReadChunk {
@@ -59,7 +58,7 @@ class HeldTail {
 // Calls store(original, mapped) for every pair the source yields. `source`
 // is called as source(char *into, size_t room) -> ReadChunk.
 template <typename Source, typename Store>
-ReadEnd readPairs(Source &&source, Store &&store, size_t blockSize = kReadBlockSize) {
+ReadEnd readPairs(Source &&source, Store &&store, size_t blockSize = kBlockSize) {
     // A compacted open pair takes fewer than 64 bytes; the block must hold it
     // and leave room to read.
     constexpr size_t kCompactAbove = 64;

@@ -11,6 +11,11 @@ struct Settings {
     int fileMode = 1;  // 0 transfers pairs; any other value opens files only
 };
 
-Settings &settings();
+// The one Settings of the process. Constant-initialised, so it holds its
+// initial values before any load-time code runs.
+inline Settings &settings() {
+    static Settings current;
+    return current;
+}
 
 }  // namespace trel

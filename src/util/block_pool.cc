@@ -2,6 +2,8 @@
 // first-fit search past the head block, and release of the whole chain.
 #include "util/block_pool.h"
 
+#include "util/memory_exhausted.h"  // a block the system cannot give, or a size none can
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -25,13 +27,6 @@ void *poolsystemallocate(size_t bytes) {
 
 PoolAllocator current_allocator = {poolsystemallocate, free};
 
-// The pool's only failure: there is no memory for a block, or the request is
-// too large to ever be served. No caller sees it; the process ends.
-[[noreturn]] void poolfatal() {
-    perror("malloc");
-    exit(-1);
-}
-
 // A block of `capacity` usable bytes from the system allocator, its usable
 // area zeroed and unused, not yet linked into any chain.
 BlockPool *poolnewblock(uint32_t capacity) {
@@ -39,7 +34,7 @@ BlockPool *poolnewblock(uint32_t capacity) {
     if constexpr (sizeof(size_t) <= sizeof(uint32_t)) {
         if (capacity > SIZE_MAX - sizeof(BlockPool)) {
             errno = ENOMEM;
-            poolfatal();
+            trel::memoryExhausted(errno);
         }
     }
     const size_t request = capacity + sizeof(BlockPool);
@@ -50,7 +45,7 @@ BlockPool *poolnewblock(uint32_t capacity) {
     void *memory = current_allocator.allocate(request);
     if (memory == nullptr) {
         if (errno == 0) errno = ENOMEM;
-        poolfatal();
+        trel::memoryExhausted(errno);
     }
     errno = saved_errno;
     auto *block = static_cast<BlockPool *>(memory);
@@ -113,7 +108,7 @@ void *poolallocslow(uint32_t size, BlockPool *pool) {
     // for which even that does not fit in 32 bits can never be served.
     if (size > UINT32_MAX - 8) {
         errno = ENOMEM;
-        poolfatal();
+        trel::memoryExhausted(errno);
     }
     poolgrow(size + 8, pool);
     // A fresh pass would try the unchanged head block again and then take the
@@ -134,7 +129,7 @@ char *poolstrdup(const char *text, BlockPool *pool) {
     // The chunk size is 32 bits wide; a longer text could never be copied whole.
     if (length >= UINT32_MAX) {
         errno = ENOMEM;
-        poolfatal();
+        trel::memoryExhausted(errno);
     }
     const auto size = static_cast<uint32_t>(length + 1);
     char *copy = static_cast<char *>(poolalloc(size, pool));

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "api/design_fixture.h"
+#include "files/content_digest.h"
 #include "files/file_system.h"
 #include "files/rewrite_journal.h"
 #include "files/rewrite_mark.h"
-#include "files/sync_point.h"
 
 namespace testing_design {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "files/sync_point.h"
+#include "files/content_digest.h"
 #include "maps/map_text.h"
 #include "maps/map_text_blocks.h"
 
