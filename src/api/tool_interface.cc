@@ -15,7 +15,7 @@ std::string mapFileName() {
     return kMapFileName;
 }
 
-std::string leftoverFileName() {
+std::string temporaryFileName() {
     return temporaryNameFor(kMapFileName);
 }
 

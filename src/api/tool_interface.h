@@ -16,10 +16,12 @@
 
 namespace trel {
 
-// The unit's map file name, and the name of the leftover a save that was cut
-// short leaves beside it (the next save of the unit takes it over).
-std::string mapFileName();       // "page.map"
-std::string leftoverFileName();  // "page.ma~"
+// The unit's map file name, and the temporary name beside it, where a save
+// writes its new file or a rewrite in place its journal. A file found there
+// while no save runs is a leftover of a save cut short; the next save or load
+// of the unit deals with it.
+std::string mapFileName();        // "page.map"
+std::string temporaryFileName();  // "page.ma~"
 
 // What registering a unit found in its map file.
 struct UnitRegistration {

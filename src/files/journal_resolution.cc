@@ -107,10 +107,7 @@ RewriteReport reportRewrite(const std::string &path) {
 
 FileError putJournalBack(const std::string &path) {
     FileSystem &files = fileSystem();
-    Resolved map = resolve(path, Create::ifMissing);
-    const std::string &target = map.target;
-    NativeFile &file = map.file;
-    const std::string &journalPath = map.journalPath;
+    auto [target, file, journalPath] = resolve(path, Create::ifMissing);
     if (file == kNoFile) return failed("Map file " + target + " cannot be opened");
     const Deadline deadline(kLockWaitMilliseconds);
     NativeFile journal = openJournal(journalPath, Access::readWrite);
@@ -138,10 +135,7 @@ FileError putJournalBack(const std::string &path) {
 
 FileError discardJournal(const std::string &path) {
     FileSystem &files = fileSystem();
-    Resolved map = resolve(path, Create::no);
-    const std::string &target = map.target;
-    NativeFile &file = map.file;
-    const std::string &journalPath = map.journalPath;
+    auto [target, file, journalPath] = resolve(path, Create::no);
     const Deadline deadline(kLockWaitMilliseconds);
     FileError error;
     if (file != kNoFile && !takeSaveLock(file, target, deadline)) {

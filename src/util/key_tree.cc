@@ -1,4 +1,4 @@
-// Scrambled-key map: the bit scrambling, the descent to a key's link and
+// Key tree: the bit scrambling, the descent to a key's link and
 // find-or-insert of a key's value.
 #include "util/key_tree.h"
 

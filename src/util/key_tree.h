@@ -1,4 +1,4 @@
-// Scrambled-key map: an unbalanced binary search tree from unsigned 32-bit
+// Key tree: an unbalanced binary search tree from unsigned 32-bit
 // keys to word-sized values, ordered by keytreescramble(key), a fixed
 // one-to-one mixing of the key's bits that keeps sequential keys (such as
 // hashes of similar texts) from degenerating the tree into a list.

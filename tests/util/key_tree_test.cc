@@ -1,4 +1,4 @@
-// Scrambled-key map: the scrambling of keys, and a randomized run against
+// Key tree: the scrambling of keys, and a randomized run against
 // std::map.
 #include "util/key_tree.h"
 

@@ -120,7 +120,7 @@ UnitCheck checkUnit(const std::string &lib, const std::string &cell, const std::
         }
     }
     // A save that was killed leaves its one temporary; the next save takes it over.
-    const std::string leftover = trel::leftoverFileName();
+    const std::string leftover = trel::temporaryFileName();
     if (fs::symlink_status(folder / leftover, error).type() != fs::file_type::not_found) {
         check.problems.push_back({Problem::Kind::leftover, leftover});
     }
