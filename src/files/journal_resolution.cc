@@ -120,10 +120,10 @@ FileError putJournalBack(const std::string &path) {
         error = failed(journalPath + " is no complete journal; nothing was put back");
     } else if (!takeSaveLock(file, target, deadline) || !takeContentToWrite(file, deadline)) {
         error = failed("Map file " + target + " is in use by another process");
-    } else if (!putOldContentBack(journal, file, header)) {
+    } else if (!rollBack(journal, file, header)) {
         error = failed("Map file " + target + " could not be written");
     } else {
-        closeJournal(journal);
+        commitJournal(journal);
         files.clearMark(file);
         files.unlink(journalPath);
         files.syncFolderOf(target);

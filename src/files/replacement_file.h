@@ -23,10 +23,10 @@
 //               the journal's header written, journal and folder synced;
 //   writing     the content byte held exclusively, the new content written
 //               and synced;
-//   committed   closeJournal(): the journal emptied and synced;
+//   committed   commitJournal(): the journal emptied and synced;
 //   unmarked    the mark cleared.
-//   A failure while writing rolls back: putOldContentBack(), then the
-//   journal is emptied, or kept for the next load or save.
+//   A failure while writing rolls back: rollBack(), then the journal is
+//   emptied, or kept for the next load or save.
 //   release()   from any state: the locks go; a temporary goes unless it
 //               became the file or is a journal still needed.
 //

@@ -159,14 +159,14 @@ bool holdsNewContent(NativeFile file, const JournalHeader &header) {
 
 }  // namespace
 
-bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header) {
+bool recoverFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header) {
     // The rewrite wrote everything and only the journal's emptying was cut
     // short: its new content stands.
     if (holdsNewContent(file, header)) return true;
-    return putOldContentBack(journal, file, header);
+    return rollBack(journal, file, header);
 }
 
-bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header) {
+bool rollBack(NativeFile journal, NativeFile file, const JournalHeader &header) {
     return copyBytes(journal, kJournalHeaderSize, file, 0, header.size) &&
            fileSystem().setLength(file, header.size) && fileSystem().sync(file);
 }
@@ -175,7 +175,7 @@ bool marksUnsupported(int error) {
     return error == ENOTSUP || error == EOPNOTSUPP;
 }
 
-bool closeJournal(NativeFile journal) {
+bool commitJournal(NativeFile journal) {
     return fileSystem().setLength(journal, 0) && fileSystem().sync(journal);
 }
 
@@ -222,7 +222,7 @@ Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile jour
         return Rewrite::failed;  // the file is untouched
     }
     if (files.reserve(file, present.size, size) && files.writeAt(file, data, size, 0) &&
-        files.setLength(file, size) && files.sync(file) && closeJournal(journal)) {
+        files.setLength(file, size) && files.sync(file) && commitJournal(journal)) {
         // A mark that stays without its journal would make every name refuse
         // where the mark holds no name: the emptied journal stays then, and
         // this name's next load or save takes the mark away.
@@ -236,7 +236,7 @@ Rewrite rewriteInPlace(NativeFile file, const std::string &path, NativeFile jour
         case JournalState::complete:
             // The old content goes back now; should that fail too, the
             // journal stays for the next load or save of the file to do it.
-            *keepJournal = !putOldContentBack(journal, file, header) || !closeJournal(journal);
+            *keepJournal = !rollBack(journal, file, header) || !commitJournal(journal);
             if (marked && !*keepJournal) files.clearMark(file);
             break;
         case JournalState::unreadable:

@@ -74,14 +74,14 @@ uint64_t rewriteIdOf(const JournalHeader &header);
 // Whether a temporary that cannot be opened, named `path`, may be a complete
 // journal: it is, or may be, a header long at least.
 bool mayBeJournal(const std::string &path);
-// Puts the journal's old content back into `file` and syncs it, unless the
-// file holds the whole new content already.
-bool restoreFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header);
-// Puts the journal's old content back into `file` and syncs it, whatever the
-// file holds: a rewrite that fails undoes itself.
-bool putOldContentBack(NativeFile journal, NativeFile file, const JournalHeader &header);
-// Empties the journal and syncs it: the rewrite is done.
-bool closeJournal(NativeFile journal);
+// Recovery of a rewrite cut short: rolls the file back unless it holds the
+// whole new content already, when the rewrite only missed its commit.
+bool recoverFromJournal(NativeFile journal, NativeFile file, const JournalHeader &header);
+// Rolls back: puts the journal's old content back into `file` and syncs it,
+// whatever the file holds. A rewrite that fails undoes itself so.
+bool rollBack(NativeFile journal, NativeFile file, const JournalHeader &header);
+// Commits the rewrite: empties the journal and syncs it.
+bool commitJournal(NativeFile journal);
 // How a rewrite in place ended.
 enum class Rewrite {
     done,        // the new content is in place and synced

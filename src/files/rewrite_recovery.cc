@@ -214,7 +214,7 @@ FileError RewriteRecovery::recover(bool writable, const Deadline &deadline) {
         }
         return failed;
     }
-    if (!restoreFromJournal(journal_, file_, header_)) {
+    if (!recoverFromJournal(journal_, file_, header_)) {
         failed.error = errno;
         failed.message = "Map file " + target_ + " was cut short while being rewritten, and " +
                          "its old content could not be put back from " + journalPath_ + " (" +
@@ -222,7 +222,7 @@ FileError RewriteRecovery::recover(bool writable, const Deadline &deadline) {
         dropMapLock(file_, MapLock::content);
         return failed;
     }
-    if (journalWritable_ && !closeJournal(journal_)) {
+    if (journalWritable_ && !commitJournal(journal_)) {
         failed.error = errno;
         dropMapLock(file_, MapLock::content);
         return failed;
