@@ -8,19 +8,44 @@
  * library also rewrites hierarchical instance names so that their page labels
  * follow those maps.
  *
+ * Where each kind of call is declared, in this order:
+ *   status codes, then the file modes;
+ *   set-up and resets: trelInit, trelReset (forgets every page map),
+ *     trelResetPageMap (empties one), trelSetFileMode;
+ *   the map file's path: trelMapFilePath (released by trel_release.h);
+ *   loading: trelloadMapFile - what a load reads, reports, waits for and
+ *     puts back;
+ *   lookups and edits: trelGetPageMapping, trelDeletePageMapping,
+ *     trelSetPageMapping, trelGetMapPage, trelGetActivePageMapping,
+ *     trelSetActivePageMapping, trelGetHighestPageMapping;
+ *   saving: trelSavePageMaps - which page maps are saved; trelSavePageMap -
+ *     how a save writes the file, refuses, merges, locks, keeps a journal,
+ *     fails, and what a crash leaves;
+ *   errors and output: trelGetLastError, trelDumpPageMap, trelGetErrorMessage;
+ *   relabelling: trelGetMappedCname, trelGetMapeedCnameLastPathElem.
+ *
  * Every function returns a status code (TREL_OK on success) unless noted.
  * Failures that carry a message write it into the last-error text, which
  * trelGetLastError hands out; successes never clear it.
  *
- * The first call that names a unit with success registers it: the library
- * asks the library-path service for the unit's directory and loads its map
- * file, and the page map lives until trelReset. Only trelloadMapFile reports
- * what that load found. Any other call (a lookup, an edit, relabelling) that
+ * Call order: trelInit, then trelSetFileMode(TREL_FILE_MODE_TEXT) before the
+ * first lookup, since the initial mode 1 reads no pairs. The first call that
+ * names a unit with success registers it: the library asks the library-path
+ * service for the unit's directory and loads its map file, and the page map
+ * lives until trelReset. Relabelling names the units of the elements'
+ * parents, and registers them as a lookup does. Only trelloadMapFile reports
+ * what a load found. Any other call (a lookup, an edit, relabelling) that
  * loads a damaged file goes on with the pairs read before the damage, or with
  * none from a file that cannot be read, and says nothing of it; mode-0 saves
  * of that page map are then refused. A host that must know loads each unit
  * with trelloadMapFile before anything else names it (or checks its libraries
  * with `pagemap check`).
+ *
+ * Edits stay in memory until trelSavePageMap or trelSavePageMaps saves them:
+ * no lookup, edit or relabelling writes a file.
+ *
+ * The library owns every page map and every text it hands out, but for the
+ * path that trelMapFilePath returns, which the caller releases.
  *
  * The library is not thread-safe: all state is process-wide, so call it from
  * one thread at a time.
@@ -60,16 +85,19 @@ extern "C" {
 #define TREL_OK 0
 /* trelloadMapFile without reload: the unit was registered already. */
 #define TREL_ALREADY_LOADED 2
-/* The map file does not exist, or cannot be read to its end. A file that
- * exists but cannot be read in full gets a message naming it (for a damaged
- * file, the line where reading stopped). */
+/* A load: the map file does not exist (no message, and the page map is
+ * empty), cannot be opened, or in mode 0 cannot be read to its end; or a
+ * rewrite of it cut short cannot be put back (see trelloadMapFile). A file
+ * that exists but cannot be read in full gets a message naming it (for a
+ * damaged file, the line where reading stopped). */
 #define TREL_CANNOT_READ 4
-/* The map file cannot be written: "Failed to open map file %s for write";
- * or a mode-0 save would lose pairs the file holds (it was damaged, not read
- * in mode 0, or unreadable), another process's save held the file's lock for
- * longer than the wait, or the file cannot be rewritten safely: a message
- * saying why, the file untouched. The one exception says so: the new pairs
- * are in place but the folder sync failed ("... may not be durable"). */
+/* A save failed or was refused, and the map file keeps its previous pairs:
+ * "Failed to open map file %s for write" when it cannot be opened for
+ * writing; otherwise a message saying why: a mode-0 save would lose pairs the
+ * file holds (it was damaged, not read in mode 0, or unreadable), another
+ * process's save held the file's lock for longer than the wait, or the file
+ * cannot be rewritten safely. The one exception says so: "... holds the new
+ * pairs, but they may not be durable" (see trelSavePageMap). */
 #define TREL_CANNOT_WRITE 5
 /* Unknown unit, null name, or key or path too long:
  * "Wrong lib.cell:view specification (%s.%s:%s)", a null name shown as
@@ -108,15 +136,20 @@ TREL_EXPORT int TREL_CALL trelResetPageMap(const char *lib, const char *cell, co
 
 /* Sets the file mode for later loads and saves and returns it. Mode 0 reads and
  * writes pairs; any other mode (1 initially) opens the map file, transfers no
- * pairs and never empties it. */
+ * pairs and never empties it: a save in it only creates a missing map file,
+ * empty. A page map loaded in another mode holds none of its file's pairs, so
+ * a mode-0 save of it is refused until a reload in mode 0 or
+ * trelResetPageMap. */
 TREL_EXPORT int TREL_CALL trelSetFileMode(int mode);
 
 /* The unit's map file path, "<unit directory>/page.map", as a new char array
- * the caller releases with delete[] (from C: trelReleaseMapFilePath in
- * trel_release.h). Null when the unit is unknown, a name is null, or the path
- * would not fit 259 characters; the last-error text is then left as it was
- * (the library-path service's own error, dreeLastError, says why a unit is
- * unknown). Registers nothing and loads nothing. */
+ * (C++ new char[]) the caller releases with delete[], or from C with
+ * trelReleaseMapFilePath in trel_release.h; free is a mismatch. It is the one
+ * text the library hands over: every other one stays the library's. Null when
+ * the unit is unknown, a name is null, or the path would not fit 259
+ * characters; the last-error text is then left as it was (the library-path
+ * service's own error, dreeLastError, says why a unit is unknown). Registers
+ * nothing and loads nothing. */
 TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, const char *view);
 
 /* Registers the unit's page map (loading its map file) and makes it the active
@@ -135,11 +168,27 @@ TREL_EXPORT char *TREL_CALL trelMapFilePath(const char *lib, const char *cell, c
  * a save merges into it as into any changed file (see trelSavePageMap).
  *
  * Every mode opens the file: a missing one gives TREL_CANNOT_READ without a
- * message, one that cannot be opened (no permission) TREL_CANNOT_READ with the
- * system's reason. Only mode 0 then reads it, so a folder in place of page.map,
+ * message and an empty page map, whose file a later save creates; one that
+ * cannot be opened (no permission) TREL_CANNOT_READ with the system's
+ * reason. Only mode 0 then reads it, so a folder in place of page.map,
  * which POSIX systems open but cannot read, gives TREL_CANNOT_READ with a
  * message in mode 0 and 0 in any other mode (Windows refuses to open it in
- * every mode). */
+ * every mode).
+ *
+ * A load holds a shared lock on the file while it reads, which only a save
+ * rewriting the file in place excludes (see trelSavePageMap), so no load sees
+ * a file while its bytes change; a rewrite waiting for that lock holds new
+ * loads off. A load waits up to 10 s for such a rewrite, or for a program
+ * that holds the file open without sharing it, then gives TREL_CANNOT_READ
+ * saying so. Before it reads, a load looks for a rewrite in place cut short
+ * (by the file's mark and the journal page.ma~) and puts the file's old
+ * content back from the journal, through whichever name of the file it is
+ * given; where it cannot (it may not write the file, say), it reads the old
+ * pairs from the journal instead. A journal that cannot be read, one whose
+ * owner could not have written the file, or a mark the load cannot follow
+ * makes it give TREL_CANNOT_READ with a message naming the file and saying
+ * how to go on; `pagemap journal UNIT` resolves what no load or save can. A
+ * lookup's own load does all of this too, silently. */
 /* The lower-case "l" is the interface's spelling: kept on purpose. */
 TREL_EXPORT int TREL_CALL trelloadMapFile(const char *lib, const char *cell, const char *view,
                                           int reload);
@@ -187,32 +236,111 @@ TREL_EXPORT int TREL_CALL trelGetHighestPageMapping(const char *lib, const char 
  * Each save is trelSavePageMap's and writes only when the file would change:
  * an existing map file that holds the pairs is left untouched (inode and
  * times), while a unit without one gets its map file (empty when the map has
- * no pairs, and in any mode other than 0). Saves go
- * in the order the units were registered (a failed lookup registers nothing)
- * and on past failures. Returns 0 when every save succeeded, else
- * TREL_CANNOT_WRITE with the last failure's message. */
+ * no pairs, and in any mode other than 0). Saves go in the order the units
+ * were registered (a failed lookup registers nothing) and on past failures.
+ * Returns 0 when every save succeeded, else TREL_CANNOT_WRITE with the last
+ * failure's message. */
 TREL_EXPORT int TREL_CALL trelSavePageMaps(int all);
 
 /* Saves one registered page map. It looks the unit up without registering it,
  * so a unit no call has named, a null name or a key too long give
- * TREL_NOT_LOADED, with no message. TREL_CANNOT_WRITE when the file cannot be
- * written (errno then tells the system's reason; a folder in place of page.map
- * is refused in every mode) or when saving would lose pairs the file holds. In
- * mode 0 the save holds the file's lock against other processes' saves, and
- * the new content replaces page.map only once it is completely written and
- * synced, or, where the file is rewritten in place, once its old content is
- * kept to fall back on; so a failed or killed save leaves the previous pairs.
- * When another process saved the file since this page map last read or wrote
- * it, the save reads that file and keeps its pairs except for the pages
- * changed here (a changed file that cannot be read to its end is not saved
- * over). A successful mode-0 save always leaves the file and clears the
- * modified flag; a save in another mode writes no pairs and leaves the flag
- * set. */
+ * TREL_NOT_LOADED, with no message.
+ *
+ * What it writes. In mode 0, one pair a line, "original mapped" as signed
+ * decimal integers separated by one space and ended by a line feed, in
+ * ascending unsigned order of the original page (so "-2 4" comes after
+ * "5 9"); and only when the file would change: a map file that holds these
+ * pairs already is left untouched (inode and times). A successful mode-0
+ * save always leaves the file and clears the modified flag. In any other mode
+ * a save writes no pairs: it only creates a missing file, and leaves the flag
+ * set.
+ *
+ * Refusals. A mode-0 save never drops pairs the file holds. After a load that
+ * found the file damaged (until a reload reads it whole, or trelResetPageMap
+ * empties the page map on purpose), after a load in another mode, or while
+ * the file cannot be read, it is refused with TREL_CANNOT_WRITE, the file
+ * left byte for byte, and errno EILSEQ for a damaged file, ENODATA for one
+ * whose pairs the page map does not hold.
+ *
+ * Merges. When another process saved the file since this page map last read
+ * or wrote it, the save reads that file and keeps its pairs except for the
+ * pages changed here, which take this page map's answer (its pair, or none;
+ * after trelResetPageMap every page counts as changed); the page map then
+ * holds the merged pairs. So a page map only looked up never reverts another
+ * host's save. A changed file that cannot be read to its end is not saved
+ * over. A save knows the file changed by its identity, size and times, and
+ * compares its content too where this page map read or wrote it within 2 s
+ * of the file's times (by the file system's clock); a program that takes no
+ * lock and restores a file's times later than that can go unnoticed.
+ *
+ * Locks. Every mode-0 save, from any process or user, holds a lock on the map
+ * file itself (on a unit without one, on the temporary that becomes it) from
+ * before it reads the file until the new content is in place, so the saves of
+ * a unit take turns and each merges what the one before published. A waiting
+ * save claims a turn that the other saves respect, the one that just saved
+ * among them, so none waits out a host that saves back to back. POSIX and
+ * Windows hosts lock the same bytes, so they exclude each other on a share
+ * that passes byte-range locks on. A save waits up to 10 s for another's
+ * lock, then fails with TREL_CANNOT_WRITE, saying whether the file is being
+ * saved by another process or held open by another program, the file
+ * unchanged.
+ *
+ * Replacing the file. A save writes the new pairs to the map file's temporary
+ * page.ma~ beside it, syncs it, gives it the old file's mode, owner, extended
+ * attributes and access control list, renames it over page.map and syncs the
+ * folder; a symbolic link is followed, and the file it points to replaced.
+ * Where a new file would lose something (other hard links, an owner or group,
+ * attributes or an ACL it cannot be given; on Windows always, as Windows
+ * renames over no file another program holds open), page.map is rewritten in
+ * place instead. Its old content is first kept, synced, in page.ma~, the
+ * journal (readable by whoever may read the file), and the file is marked as
+ * being rewritten (an extended attribute and the Windows system attribute,
+ * seen through every name and by hosts of both platforms); once the new
+ * content is synced, the journal is emptied (the rewrite is committed) and the
+ * mark cleared. A rewrite whose mark cannot be set stops before the file
+ * changes; where the file system keeps no marks, a file with other names is
+ * refused rather than rewritten. A folder where no new file can be made
+ * leaves no room for the journal, and a file another program has mapped
+ * cannot be rewritten: both are refused, saying why.
+ *
+ * Rewrites cut short. Every load and save reads the mark and puts a rewrite
+ * cut short back from its journal, through any name of the file, before
+ * anything reads it. A journal is applied only when its owner could have
+ * written the file (its owner, root, or a user its mode or ACL lets write it;
+ * on Windows, where no owner is compared, the folder's permissions decide who
+ * may leave one). A journal is never removed unless it was put back, its
+ * rewrite is known done, or its user decides so with `pagemap journal`; one
+ * that cannot be read, or was made by a user who could not have written the
+ * file, makes loads and saves refuse, naming it. On Windows the mark holds no
+ * name, so after a rewrite cut short through one hard link the others refuse
+ * until the unit is loaded or saved through the name with page.ma~ beside it.
+ * Every refusal that no load or save can resolve by itself says so: `pagemap
+ * journal UNIT` shows the journal and mark and, once confirmed, puts the
+ * journal back or discards both.
+ *
+ * Failures. TREL_CANNOT_WRITE, with "Failed to open map file %s for write"
+ * when the file cannot be opened for writing (a folder in place of page.map
+ * is refused in every mode) and a message saying why otherwise; errno tells
+ * the system's reason (where no system call failed: EILSEQ or ENODATA, as
+ * above). A failed save leaves the file's previous pairs: untouched, or put
+ * back from the journal at once, or, where even that failed, by the next load
+ * or save before anything reads the file. The one exception says so: "...
+ * holds the new pairs, but they may not be durable": the new pairs are in
+ * place but the last sync failed (the folder's after a rename, the emptied
+ * journal's after a rewrite in place); the page map then holds the file's
+ * pairs and stays modified, so a later save writes them again.
+ *
+ * A save that returns 0 has made the new pairs durable (as far as the system
+ * allows: a folder the process may not read cannot be synced). A save killed
+ * at any instant, or a power cut, leaves the old pairs or the new ones, never
+ * a mix, once the unit is next loaded or saved, and at most the one page.ma~,
+ * which the next save removes. */
 TREL_EXPORT int TREL_CALL trelSavePageMap(const char *lib, const char *cell, const char *view);
 
 /* Stores the address of the last-error text (NUL-terminated, at most 1023
- * characters) into *text when text is not null. The text stays valid until the
- * next failure overwrites it. Returns 0. */
+ * characters: a longer message is cut) into *text when text is not null. The
+ * text is the library's own buffer, not to be released; it stays valid until
+ * the next failure overwrites it. Returns 0. */
 TREL_EXPORT int TREL_CALL trelGetLastError(char **text);
 
 /* Prints every pair on standard output, one line each:
@@ -226,7 +354,16 @@ TREL_EXPORT int TREL_CALL trelGetErrorMessage(void);
  * page map and copies the result into `out` with strncpy semantics (`length`
  * bytes, NUL-padded, unterminated when the text has `length` bytes or more).
  * TREL_BAD_CNAME when `src` is not a hierarchical name (the source is copied),
- * or when src or out is null or length <= 0 (nothing is written). */
+ * or when src or out is null or length <= 0 (nothing is written).
+ *
+ * A name lists instances from the top down, each followed by its unit in
+ * parentheses: in "cpu(work.top:sch)/ALU1@2(work.alu:sch)", "ALU1@2" is the
+ * instance ALU1 on page 2 of its parent's unit work.top:sch; where that
+ * unit's page map holds the pair 2 3, the element becomes "page3_ALU1".
+ * Relabelling registers the parents' units and loads their map files as a
+ * lookup does (see the top of this file). Relabel original names only: a
+ * label made by relabelling ("page3_U1") stands on its mapped page and loses
+ * its instance name when relabelled again ("page4"). */
 TREL_EXPORT int TREL_CALL trelGetMappedCname(const char *src, char *out, int length);
 
 /* Relabels the last element of `src` only, with the same output semantics.
