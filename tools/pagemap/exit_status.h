@@ -11,7 +11,7 @@ enum ExitStatus : int {
     kUsage = 2,           // bad command line; usage printed
     kUnknownUnit = 3,     // the library-path service knows no directory for the unit
     kBadLibraries = 4,    // a -L or --libs definition was refused
-    kCannotWrite = 5,     // the map file could not be saved; the previous file stays
+    kCannotWrite = 5,     // the map file could not be saved: its previous pairs stay (see usage)
     kCannotRead = 6,      // the map file is unreadable or not a list of pairs; nothing changed
     kBadName = 7,         // a name could not be relabelled
     kStreamFailed = 8,    // reading standard input or writing standard output failed

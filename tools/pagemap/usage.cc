@@ -20,7 +20,8 @@ constexpr const char kSynopsis[] =
 
 constexpr const char kEditDetails[] =
     "The unit's page.map is saved before the command reports success; a failed\n"
-    "save exits 5 with the system's reason and leaves the previous file in place.\n"
+    "save exits 5 with the system's reason, and the file keeps its previous pairs\n"
+    "unless the message says the new ones are in place but may not be durable.\n"
     "An edit that leaves the pairs as they are saves nothing: the file stays as it\n"
     "is, or is not made. set and delete refuse a map file that cannot be read to\n"
     "its end (exit 6, nothing changed). In a --mode other than 0 the map file\n"
@@ -69,7 +70,8 @@ constexpr const char kExitStatuses[] =
     "  3  unknown design unit: its library is not defined or its directory is missing\n"
     "  4  a library definition (-L, --libs, $PAGEMAP_LIBS, ./libraries.defs) was\n"
     "     refused\n"
-    "  5  the map file could not be written; the previous file is in place\n"
+    "  5  the map file could not be written: it keeps its previous pairs, unless\n"
+    "     the message says the new ones are in place but may not be durable\n"
     "  6  a map file is unreadable or not a list of page pairs; nothing changed\n"
     "  7  a name could not be relabelled (relabel: printed unchanged)\n"
     "  8  reading standard input or writing standard output failed\n"
