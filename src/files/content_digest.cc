@@ -5,12 +5,32 @@
 #include <cstring>
 
 namespace trel {
+namespace {
+
+// Eight bytes as one word, the first byte lowest, on every host: journals and
+// sync points lie on shares that hosts of either byte order read.
+uint64_t wordAt(const char *bytes) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return __builtin_bswap64(word);
+#else
+    uint64_t word = 0;
+    for (int i = 7; i >= 0; --i)
+        word = word << 8 | static_cast<unsigned char>(bytes[i]);
+    return word;
+#endif
+}
+
+}  // namespace
 
 void ContentDigest::mixStep(const char *step) {
     for (size_t lane = 0; lane < kLanes; ++lane) {
-        uint64_t word;
-        std::memcpy(&word, step + lane * sizeof word, sizeof word);
-        lanes_[lane] = mix(lanes_[lane], word);
+        lanes_[lane] = mix(lanes_[lane], wordAt(step + lane * sizeof(uint64_t)));
     }
 }
 
