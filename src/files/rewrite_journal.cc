@@ -20,18 +20,22 @@ bool copyBytes(NativeFile from, uint64_t fromAt, NativeFile to, uint64_t toAt, u
                ContentDigest *digest = nullptr) {
     FileSystem &files = fileSystem();
     uint64_t copied = 0;
-    const BlocksRead read =
-        readInBlocks([&](uint64_t at, char *into, size_t room,
-                         size_t *got) { return files.readAt(from, into, room, at, got); },
-                     fromAt, size,
-                     [&](const char *data, size_t got) {
-                         if (!files.writeAt(to, data, got, toAt + copied)) return false;
-                         if (digest != nullptr) digest->add(data, got);
-                         copied += got;
-                         return true;
-                     });
-    if (read == BlocksRead::shortened) errno = EIO;  // shorter than it was under the lock
-    return read == BlocksRead::all;
+    bool shortened = false;  // the source is shorter than it was under the lock
+    auto read = [&](uint64_t at, char *into, size_t room, size_t *got) {
+        return files.readAt(from, into, room, at, got);
+    };
+    auto write = [&](const char *data, size_t got) {
+        const uint64_t left = size - copied;
+        shortened = got < (left < kBlockSize ? left : kBlockSize);
+        if (shortened) return false;  // none of a short block is written
+        if (!files.writeAt(to, data, got, toAt + copied)) return false;
+        if (digest != nullptr) digest->add(data, got);
+        copied += got;
+        return true;
+    };
+    const BlocksRead outcome = readInBlocks(read, fromAt, size, write);
+    if (shortened || outcome == BlocksRead::shortened) errno = EIO;
+    return outcome == BlocksRead::all;
 }
 
 // The digest of `size` bytes of `file` from `at`, and how far the reading went.
